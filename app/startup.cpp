@@ -1,0 +1,27 @@
+#include "app/startup.h"
+
+#include "core/modpub.h"
+#include "practice/frmmain.h"
+#include "practice/ui.h"
+
+#include <QApplication>
+#include <QFont>
+
+void prepareApplication(QApplication &app)
+{
+    app.setApplicationName(QStringLiteral("Lorvanta"));
+    app.setApplicationVersion(QStringLiteral("%1.%2").arg(modPub::versionMajor).arg(modPub::versionMinor));
+    app.setDesktopFileName(QStringLiteral("lorvanta"));
+    ui::installFontSubstitutes();
+    // A Simplified Chinese face by default, so that fallback never picks
+    // Japanese or Traditional glyph shapes.
+    app.setFont(ui::designFont(QStringLiteral("微软雅黑"), 9));
+}
+
+frmMain *startProgram()
+{
+    auto *main = new frmMain;
+    main->setAttribute(Qt::WA_DeleteOnClose);
+    main->show();
+    return main;
+}

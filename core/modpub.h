@@ -1,0 +1,89 @@
+// modPub: the program's shared procedures. No widgets here, so everything
+// builds and is tested without a display.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+namespace modPub {
+
+// ---- Version -------------------------------------------------------------
+constexpr int versionMajor = LORVANTA_VERSION_MAJOR;
+constexpr int versionMinor = LORVANTA_VERSION_MINOR;
+// "Lorvanta V1.2": the practice window's caption and the About window's title line.
+QString programTitle();
+// Title of every message box.
+inline QString appTitle() { return QStringLiteral("Lorvanta"); }
+
+// ---- Paths and the bank file ---------------------------------------------
+// Folder of the executable, always ending in "/".
+QString appDir();
+// Folder that holds the bank: appDir() for a portable copy whose folder can be
+// written, the per-user data folder for an installed or read-only copy.
+QString bankDir();
+// bankDir() + "配置文件.txt".
+QString bankPath();
+// The bank's file name.
+inline QString bankFileName() { return QStringLiteral("配置文件.txt"); }
+// Overrides the folder of the bank (the benchmark and the tests use a temporary folder).
+void setBankDirOverride(const QString &dir);
+
+// The whole text of a GBK file, one trailing CR LF dropped; the empty text on
+// any failure (missing, a folder, unreadable, too large).
+QString readTextFile(const QString &path);
+// Writes text + CR LF in GBK. Overwriting replaces the file atomically, so a
+// crash mid-write leaves the old bank. Returns false on any failure.
+bool writeTextFile(const QString &path, const QString &text, bool overwrite);
+// True when the start-up may write the default bank: the file is missing or
+// holds nothing (zero bytes or only CR LF). An unreadable file is left alone.
+bool bankFileNeedsDefault(const QString &path);
+// The 24 toned vowels.
+QString defaultBank();
+// Files larger than this are treated as unreadable rather than loaded.
+constexpr qint64 maxTextFileSize = 128LL * 1024 * 1024;
+
+// GBK text conversion (GB18030 underneath: byte-identical for GBK text and
+// able to carry every character, so nothing turns into "?").
+QString decodeGbk(const QByteArray &bytes);
+QByteArray encodeGbk(const QString &text);
+
+// ---- Text and list utilities ---------------------------------------------
+// "[\s,，.。　]+": white space, commas, full stops, ideographic space.
+QString itemSeparatorPattern();
+QString regexReplace(const QString &text, const QString &pattern, const QString &replacement);
+bool regexTest(const QString &text, const QString &pattern);
+QString regexFirstGroup(const QString &text, const QString &pattern);
+// Whether a pattern (in the program's \uXXXX notation) is usable by the engine.
+bool regexIsValid(const QString &pattern);
+QString shuffleItems(const QString &text);
+QString normalizeItems(const QString &text);
+// g -> ɡ, then a -> ɑ (lower-case ASCII only).
+QString normalizeLetters(const QString &text);
+
+// ---- URL encoding and the online lookup ----------------------------------
+QString urlEncode(const QString &value);
+QString bytesToText(const QByteArray &bytes, const QString &charset);
+// GET with "If-Modified-Since: 0"; the body as UTF-8 whatever the status.
+// The empty text when the request cannot be made or takes longer than the limit.
+QString httpGetText(const QString &address);
+constexpr int httpTimeoutMs = 10000;
+QString getStrokeOrderUrl(const QString &character);
+// The stroke-order pattern applied to a page already fetched.
+QString strokeOrderUrlFromPage(const QString &page);
+
+// ---- Service addresses (settings store, section "services") ---------------
+// Text-to-speech endpoint, ending in "/"; empty when not configured.
+QString ttsEndpoint();
+// Dictionary base address, scheme and host; empty when not configured.
+QString dictionaryBase();
+// Dictionary page endpoint: dictionaryBase() + "/zici/s?wd=".
+QString dictionaryPageEndpoint();
+// Host name of the dictionary's mobile pages; their animations get centred.
+inline QString dictionaryMobileHost() { return QStringLiteral("m.dict.example"); }
+
+// ---- Settings store ------------------------------------------------------
+// Text value of application "LORVANTA", section, key; empty when missing.
+QString getSetting(const QString &section, const QString &key);
+void saveSetting(const QString &section, const QString &key, const QString &value);
+
+} // namespace modPub

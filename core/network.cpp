@@ -1,0 +1,133 @@
+// URL encoding, HTTP, the stroke-order lookup and the settings store.
+#include "core/modpub.h"
+
+#include <QEventLoop>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QRegularExpression>
+#include <QSettings>
+#include <QStringDecoder>
+#include <QTimer>
+#include <QUrl>
+
+namespace modPub {
+
+QString urlEncode(const QString &value)
+{
+    static const char hexDigits[] = "0123456789ABCDEF";
+    QString out;
+    out.reserve(value.size() * 9);
+    const auto put = [&out](unsigned n) {
+        out += QLatin1Char('%');
+        out += QLatin1Char(hexDigits[(n >> 4) & 0xF]);
+        out += QLatin1Char(hexDigits[n & 0xF]);
+    };
+    // Code unit by code unit: a surrogate half is encoded on its own, three bytes each.
+    for (const QChar ch : value) {
+        const unsigned u = ch.unicode();
+        if (u < 0x80) {
+            out += ch;
+        } else if (u < 0x800) {
+            put(0xC0 + u / 64);
+            put(0x80 + u % 64);
+        } else {
+            put(0xE0 + u / 4096);
+            put(0x80 + (u / 64) % 64);
+            put(0x80 + u % 64);
+        }
+    }
+    return out;
+}
+
+QString bytesToText(const QByteArray &bytes, const QString &charset)
+{
+    QStringDecoder decoder(charset.toLatin1().constData());
+    if (!decoder.isValid())
+        return QString();
+    return decoder.decode(bytes);
+}
+
+QString httpGetText(const QString &address)
+{
+    const QUrl url(address);
+    if (!url.isValid() || url.scheme().isEmpty() || url.host().isEmpty())
+        return QString();
+
+    QNetworkAccessManager manager;
+    QNetworkRequest request(url);
+    request.setRawHeader("If-Modified-Since", "0");
+    request.setTransferTimeout(httpTimeoutMs);
+    QNetworkReply *reply = manager.get(request);
+
+    // The caller waits for the answer as for a blocking request; the window
+    // takes no input meanwhile, and a dead server cannot hold it for ever.
+    QEventLoop loop;
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    QObject::connect(&deadline, &QTimer::timeout, reply, &QNetworkReply::abort);
+    deadline.start(httpTimeoutMs);
+    if (!reply->isFinished())
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+
+    // No status code is looked at: an error page is decoded like any page.
+    // Only a request that never got an answer gives the empty text.
+    QString text;
+    const bool answered = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid();
+    if (answered)
+        text = bytesToText(reply->readAll(), QStringLiteral("UTF-8"));
+    reply->deleteLater();
+    return text;
+}
+
+QString strokeOrderUrlFromPage(const QString &page)
+{
+    // Global, IgnoreCase and MultiLine all on, as regexTest sets them; only
+    // the first match matters.
+    static const QString pattern = QStringLiteral("<img id=\"word_bishun\"[^>]*?gif=\"(.*?)\"[^>]*?>");
+    const QRegularExpression re(pattern, QRegularExpression::CaseInsensitiveOption
+                                             | QRegularExpression::MultilineOption);
+    const QRegularExpressionMatch m = re.match(page);
+    return m.hasMatch() ? m.captured(1) : QString();
+}
+
+QString getStrokeOrderUrl(const QString &character)
+{
+    const QString base = dictionaryBase();
+    if (base.isEmpty())
+        return QString();
+    return strokeOrderUrlFromPage(httpGetText(dictionaryPageEndpoint() + urlEncode(character)));
+}
+
+QString getSetting(const QString &section, const QString &key)
+{
+    QSettings settings(QStringLiteral("LORVANTA"), QStringLiteral("LORVANTA"));
+    return settings.value(section + QLatin1Char('/') + key).toString();
+}
+
+void saveSetting(const QString &section, const QString &key, const QString &value)
+{
+    QSettings settings(QStringLiteral("LORVANTA"), QStringLiteral("LORVANTA"));
+    settings.setValue(section + QLatin1Char('/') + key, value);
+}
+
+QString ttsEndpoint()
+{
+    return getSetting(QStringLiteral("services"), QStringLiteral("tts")).trimmed();
+}
+
+QString dictionaryBase()
+{
+    QString base = getSetting(QStringLiteral("services"), QStringLiteral("dictionary")).trimmed();
+    while (base.endsWith(QLatin1Char('/')))
+        base.chop(1);
+    return base;
+}
+
+QString dictionaryPageEndpoint()
+{
+    return dictionaryBase() + QStringLiteral("/zici/s?wd=");
+}
+
+} // namespace modPub

@@ -1,0 +1,3 @@
+#include "editor/frmset.h"
+
+frmSet::frmSet(QWidget *parent) : QDialog(parent) {}

@@ -1,0 +1,44 @@
+#include "practice/deck.h"
+
+#include "core/modpub.h"
+
+namespace deck {
+
+QStringList itemList(const QString &bankText)
+{
+    return (QLatin1Char(' ') + bankText).split(QLatin1Char(' '));
+}
+
+QString normalizedForm(const QString &stored)
+{
+    return modPub::normalizeLetters(stored);
+}
+
+QString displayForm(const QString &normalized)
+{
+    QString d = normalized;
+    d.replace(QLatin1Char('-'), QLatin1Char(' '));
+    return d;
+}
+
+bool isChinese(const QString &normalized)
+{
+    // Same test as regexTest(item, "[\u4e00-\u9fa5]"), without compiling a pattern per item.
+    for (const QChar c : normalized)
+        if (c.unicode() >= 0x4E00 && c.unicode() <= 0x9FA5)
+            return true;
+    return false;
+}
+
+int baseFontSizeFor(const QString &normalized)
+{
+    const qint64 l = normalized.size();
+    const qint64 size = isChinese(normalized) ? 240 - 30 * (l - 1) : 230 - 13 * (l - 1);
+    return size <= 0 ? 40 : static_cast<int>(size);
+}
+
+QString counterCaption(int curIndex, int upperBound)
+{
+    return QStringLiteral("我的生字库 %1/%2").arg(curIndex).arg(upperBound);
+}
+} // namespace deck

@@ -1,0 +1,22 @@
+// The deck's rules that need no window: the item list, the three forms of an
+// item, Chinese or pinyin, and the base font size.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace deck {
+// " " + bankText cut at every single space: slot 0 is always empty, the items
+// are slots 1..U (U = size - 1).
+QStringList itemList(const QString &bankText);
+// g -> ɡ, then a -> ɑ.
+QString normalizedForm(const QString &stored);
+// Hyphens shown as spaces.
+QString displayForm(const QString &normalized);
+// Holds a character from U+4E00 to U+9FA5.
+bool isChinese(const QString &normalized);
+// 240 - 30(L-1) for Chinese, 230 - 13(L-1) for pinyin, 40 when that is not positive.
+int baseFontSizeFor(const QString &normalized);
+// "我的生字库 3/20".
+QString counterCaption(int curIndex, int upperBound);
+} // namespace deck

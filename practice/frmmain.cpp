@@ -1,0 +1,647 @@
+#include "practice/frmmain.h"
+
+#include "core/modpub.h"
+#include "editor/frmset.h"
+#include "help/frmabout.h"
+#include "help/frmshuoming.h"
+#include "practice/deck.h"
+#include "practice/layout.h"
+#include "practice/messagebox.h"
+#include "practice/readaloud.h"
+#include "practice/speaker.h"
+#include "resources/artwork.h"
+#include "resources/texts.h"
+#include "viewer/frmplay.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDateTime>
+#include <QKeyEvent>
+#include <QLocale>
+
+#include <cmath>
+
+using namespace modPub;
+
+namespace {
+// A caption longer than this is still kept whole, but the card paints only
+// its beginning: laying out megabytes of text in one label would freeze the window.
+constexpr qsizetype displayLimit = 1000;
+
+QString visiblePart(const QString &text)
+{
+    if (text.size() <= displayLimit)
+        return text;
+    qsizetype n = displayLimit;
+    if (text.at(n - 1).isHighSurrogate())
+        --n;
+    return text.left(n) + QStringLiteral("…");
+}
+
+void setBackground(QWidget *w, const QColor &colour)
+{
+    QPalette pal = w->palette();
+    pal.setColor(QPalette::Window, colour);
+    pal.setColor(QPalette::Button, colour);
+    w->setPalette(pal);
+    w->setAutoFillBackground(true);
+}
+
+void setTextColour(QWidget *w, const QColor &colour)
+{
+    QPalette pal = w->palette();
+    pal.setColor(QPalette::WindowText, colour);
+    pal.setColor(QPalette::ButtonText, colour);
+    w->setPalette(pal);
+}
+
+// The first character of a caption; a surrogate pair stays whole.
+QString firstCharacter(const QString &caption)
+{
+    if (caption.size() >= 2 && caption.at(0).isHighSurrogate() && caption.at(1).isLowSurrogate())
+        return caption.left(2);
+    return caption.left(1);
+}
+} // namespace
+
+frmMain::frmMain(QWidget *parent) : QWidget(parent)
+{
+    createControls();
+    Form_Load();
+}
+
+frmMain::~frmMain()
+{
+    qApp->removeEventFilter(this);
+}
+
+void frmMain::createControls()
+{
+    setWindowTitle(programTitle());
+    setWindowIcon(resources::programIcon());
+    // Design client area 12450 × 7695 twips.
+    resize(ui::px(12450), ui::px(7695));
+
+    const QColor white(255, 255, 255);
+
+    // The card first, so that the item and the loudspeaker lie above it.
+    lblBack = new ui::ClickLabel(this);
+    setBackground(lblBack, QColor(204, 237, 199));
+    ui::place(lblBack, 0, 600, 1575, 1455);
+
+    Check2 = new QCheckBox(QStringLiteral("朗读"), this);
+    Check2->setFont(ui::designFont(QStringLiteral("宋体"), 12));
+    setBackground(Check2, white);
+    ui::place(Check2, 6240, 97, 975, 300);
+
+    Check1 = new QCheckBox(QStringLiteral("每轮打乱一下"), this);
+    Check1->setFont(ui::designFont(QStringLiteral("宋体"), 12));
+    setBackground(Check1, white);
+    ui::place(Check1, 4200, 97, 1935, 300);
+    Check1->hide();
+
+    Text2 = new QLineEdit(QStringLiteral("5"), this);
+    Text2->setAlignment(Qt::AlignCenter);
+    Text2->setMaxLength(6);
+    Text2->setFont(ui::designFont(QStringLiteral("Arial Narrow"), 10.5));
+    ui::place(Text2, 3000, 60, 615, 375);
+    Text2->hide();
+
+    Label3 = new QLabel(QStringLiteral("秒"), this);
+    Label3->setFont(ui::designFont(QStringLiteral("宋体"), 12));
+    ui::move(Label3, 3720, 127);
+    Label3->adjustSize();
+    Label3->hide();
+
+    Label4 = new QLabel(this);
+    Label4->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    Label4->setFont(ui::designFont(QStringLiteral("Arial Narrow"), 12));
+    ui::place(Label4, 9720, 97, 60, 300);
+
+    lblShuoming = new ui::ClickLabel(QStringLiteral("使用说明"), this);
+    lblShuoming->setFont(ui::designFont(QStringLiteral("微软雅黑"), 10.5));
+    setTextColour(lblShuoming, QColor(255, 128, 0));
+    lblShuoming->setCursor(Qt::PointingHandCursor);
+    ui::move(lblShuoming, 10800, 90);
+    lblShuoming->adjustSize();
+
+    lblAbout = new ui::ClickLabel(QStringLiteral("关于"), this);
+    lblAbout->setFont(ui::designFont(QStringLiteral("微软雅黑"), 10.5));
+    setTextColour(lblAbout, QColor(128, 128, 128));
+    lblAbout->setCursor(Qt::PointingHandCursor);
+    ui::move(lblAbout, 11880, 90);
+    lblAbout->adjustSize();
+
+    Image1 = QPixmap::fromImage(resources::playPicture());
+    Image2 = QPixmap::fromImage(resources::stopPicture());
+
+    imgBofang = new ui::ClickLabel(this);
+    imgBofang->setScaledContents(true);
+    imgBofang->setPixmap(Image1);
+    imgBofang->setCursor(Qt::PointingHandCursor);
+    ui::place(imgBofang, 120, 60, 375, 375);
+
+    Label2 = new ui::ClickLabel(QStringLiteral("点击这里自动播放"), this);
+    Label2->setFont(ui::designFont(QStringLiteral("宋体"), 12));
+    setBackground(Label2, QColor(255, 192, 128));
+    setTextColour(Label2, white);
+    Label2->setCursor(Qt::PointingHandCursor);
+    ui::move(Label2, 555, 127);
+    Label2->adjustSize();
+
+    Picture1 = new QWidget(this);
+    ui::place(Picture1, 360, 5040, layout::picture1Width, layout::picture1Height);
+
+    cmdSet = new QPushButton(QStringLiteral("我的生字库"), Picture1);
+    setBackground(cmdSet, QColor(255, 224, 192));
+    ui::place(cmdSet, 0, 0, 1815, 495);
+    cmdBefore = new QPushButton(QStringLiteral("<< 上一个"), Picture1);
+    ui::place(cmdBefore, 2040, 0, 1575, 495);
+    cmdAfter = new QPushButton(QStringLiteral("下一个 >>"), Picture1);
+    ui::place(cmdAfter, 3600, 0, 1575, 495);
+    Command2 = new QPushButton(QStringLiteral("已会,删除(&D)"), Picture1);
+    setBackground(Command2, QColor(255, 192, 192));
+    ui::place(Command2, 5400, 0, 1575, 495);
+    Command1 = new QPushButton(QStringLiteral("查看笔顺(&V)"), Picture1);
+    ui::place(Command1, 7080, 0, 1575, 495);
+    const QFont buttonFont = ui::designFont(QStringLiteral("宋体"), 10.5);
+    for (QPushButton *b : {cmdSet, cmdBefore, cmdAfter, Command2, Command1})
+        b->setFont(buttonFont);
+
+    lblChar = new ui::ClickLabel(this);
+    lblChar->setTextFormat(Qt::PlainText);
+    lblChar->setAlignment(Qt::AlignCenter);
+    setTextColour(lblChar, QColor(64, 64, 64));
+    lblChar->setFont(ui::designFont(QStringLiteral("Arial"), 72));
+    ui::place(lblChar, 4440, 480, 435, 1695);
+
+    Image3 = new ui::ClickLabel(this);
+    Image3->setPixmap(QPixmap::fromImage(resources::speakerPicture()));
+    Image3->setScaledContents(true);
+    Image3->setCursor(Qt::PointingHandCursor);
+    ui::place(Image3, 7320, 4200, 210, 165);
+
+    Text1 = new QLineEdit(this);
+    Text1->setReadOnly(true);
+    Text1->setFocusPolicy(Qt::ClickFocus);
+    ui::place(Text1, 0, 1800, 255, 270);
+
+    Timer1 = new QTimer(this);
+    Timer1->setInterval(2000);
+    Timer2 = new QTimer(this);
+    Timer2->setInterval(800);
+
+    lblChar->raise();
+    Image3->raise();
+
+    connect(cmdBefore, &QPushButton::clicked, this, &frmMain::cmdBefore_Click);
+    connect(cmdAfter, &QPushButton::clicked, this, &frmMain::cmdAfter_Click);
+    connect(cmdSet, &QPushButton::clicked, this, &frmMain::cmdSet_Click);
+    connect(Command1, &QPushButton::clicked, this, &frmMain::Command1_Click);
+    connect(Command2, &QPushButton::clicked, this, &frmMain::Command2_Click);
+    connect(Label2, &ui::ClickLabel::clicked, this, &frmMain::Label2_Click);
+    connect(imgBofang, &ui::ClickLabel::clicked, this, &frmMain::imgBofang_Click);
+    connect(lblChar, &ui::ClickLabel::clicked, this, &frmMain::lblChar_Click);
+    connect(Image3, &ui::ClickLabel::clicked, this, &frmMain::Image3_Click);
+    connect(lblBack, &ui::ClickLabel::clicked, this, &frmMain::lblBack_Click);
+    connect(lblShuoming, &ui::ClickLabel::clicked, this, &frmMain::lblShuoming_Click);
+    connect(lblAbout, &ui::ClickLabel::clicked, this, &frmMain::lblAbout_Click);
+    connect(Text2, &QLineEdit::textChanged, this, &frmMain::Text2_Change);
+    connect(Timer1, &QTimer::timeout, this, &frmMain::Timer1_Timer);
+    connect(Timer2, &QTimer::timeout, this, &frmMain::Timer2_Timer);
+
+    // Key preview: the window sees every key before the focused control.
+    qApp->installEventFilter(this);
+}
+
+void frmMain::Form_Load()
+{
+    // Load-time set-up of the item display.
+    m_baseFontSize = 150;
+    m_refHeight = static_cast<int>(std::lrint(ui::scaleHeight(this) - 800));
+    m_refWidth = static_cast<int>(std::lrint(ui::scaleWidth(this)));
+    ui::move(Text1, -60000, ui::topOf(Text1));
+    QFont f = lblChar->font();
+    f.setPointSizeF(m_baseFontSize);
+    lblChar->setFont(f);
+
+    // A missing or empty bank gets the toned vowels; an unreadable one is left alone.
+    if (bankFileNeedsDefault(bankPath()))
+        writeTextFile(bankPath(), defaultBank(), true);
+
+    loadSettings();
+    setWindowTitle(programTitle());
+    loadBank();
+
+    // The audio player is created when first needed; only the table is loaded here.
+    m_syllableTable = resources::syllableTable();
+    Timer2->start();
+    Timer2_Timer();
+}
+
+void frmMain::loadSettings()
+{
+    Text2->setText(getSetting(QStringLiteral("main"), QStringLiteral("jiange")));
+    if (!Text2->text().isEmpty()) {
+        const auto applyState = [](QCheckBox *box, const QString &stored) {
+            bool ok = false;
+            const int v = stored.trimmed().toInt(&ok);
+            if (ok && v == 1) {
+                box->setCheckState(Qt::Checked);
+            } else if (ok && v == 2) {
+                box->setTristate(true);
+                box->setCheckState(Qt::PartiallyChecked);
+            } else {
+                box->setCheckState(Qt::Unchecked);
+            }
+        };
+        applyState(Check1, getSetting(QStringLiteral("main"), QStringLiteral("dalu")));
+        applyState(Check2, getSetting(QStringLiteral("main"), QStringLiteral("langdu")));
+    } else {
+        Text2->setText(QStringLiteral("5"));
+    }
+}
+
+// ---------------------------------------------------------------- deck
+
+void frmMain::setBankText(const QString &text)
+{
+    m_bankText = text;
+    m_items = deck::itemList(m_bankText);
+}
+
+void frmMain::loadBank()
+{
+    setBankText(readTextFile(bankPath()));
+    if (!m_bankText.isEmpty()) {
+        m_curIndex = 1;
+        showCurrentItem();
+    } else {
+        showMessage(this, QStringLiteral("还没有字库，点击“我的生字库”按钮进行输入"),
+                    MessageIcon::None, MessageButtons::Ok);
+    }
+}
+
+void frmMain::setCaption(const QString &display, const QString &normalized)
+{
+    m_caption = display;
+    m_tag = normalized;
+    lblChar->setText(visiblePart(display));
+}
+
+void frmMain::showCurrentItem()
+{
+    const int upper = static_cast<int>(m_items.size()) - 1;
+    if (!m_bankText.isEmpty()) {
+        if (m_curIndex > upper)
+            m_curIndex = upper;
+        if (m_curIndex >= 1 && m_curIndex <= upper) {
+            const QString normalized = deck::normalizedForm(m_items.at(m_curIndex));
+            setCaption(deck::displayForm(normalized), normalized);
+        }
+        QFont f = lblChar->font();
+        if (deck::isChinese(m_tag)) {
+            f.setFamily(QStringLiteral("楷体"));
+            Command1->setEnabled(true);
+        } else {
+            f.setFamily(QStringLiteral("宋体"));
+            Command1->setEnabled(false);
+        }
+        lblChar->setFont(f);
+        m_baseFontSize = deck::baseFontSizeFor(m_tag);
+        fitCharLabel();
+        if (Check2->checkState() == Qt::Checked)
+            lblChar_Click();
+    } else {
+        setCaption(QString(), m_tag);
+        // Autoplay keeps stepping while the box is open; one box is enough.
+        if (!m_emptyMessageOpen) {
+            m_emptyMessageOpen = true;
+            showMessage(this, QStringLiteral("当前生字库内容为空，请点击“我的生字库”输入生字"),
+                        MessageIcon::Information, MessageButtons::Ok);
+            m_emptyMessageOpen = false;
+        }
+    }
+
+    cmdBefore->setEnabled(true);
+    cmdAfter->setEnabled(true);
+    if (m_curIndex > upper)
+        m_curIndex = upper;
+    if (m_curIndex <= 1)
+        cmdBefore->setEnabled(false);
+    if (m_curIndex >= upper)
+        cmdAfter->setEnabled(false);
+    cmdSet->setText(deck::counterCaption(m_curIndex, upper));
+}
+
+void frmMain::fitCharLabel()
+{
+    const double outerHeight = ui::twips(frameGeometry().height());
+    const double r = layout::fitRatio(outerHeight, ui::scaleWidth(this), m_refHeight, m_refWidth);
+    const double size = m_baseFontSize * r;
+    // A window with no width (minimised) would ask for a zero-point font;
+    // the item keeps its last size until there is room again.
+    if (std::isfinite(size) && size >= 1.0) {
+        QFont f = lblChar->font();
+        f.setPointSizeF(size);
+        lblChar->setFont(f);
+    }
+    lblChar->adjustSize();
+    ui::move(lblChar, ui::halfOf(ui::scaleWidth(this) - ui::widthOf(lblChar)),
+             ui::halfOf(ui::scaleHeight(this) - ui::heightOf(lblChar) - layout::picture1Height));
+}
+
+void frmMain::restoreFocus()
+{
+    if (!Text2->isHidden())
+        Text2->setFocus();
+    else
+        Text1->setFocus();
+}
+
+void frmMain::cmdBefore_Click()
+{
+    if (!cmdBefore->isEnabled())
+        return;
+    --m_curIndex;
+    showCurrentItem();
+    restoreFocus();
+}
+
+void frmMain::cmdAfter_Click()
+{
+    if (!cmdAfter->isEnabled())
+        return;
+    ++m_curIndex;
+    showCurrentItem();
+    restoreFocus();
+}
+
+void frmMain::Form_KeyDown(int key)
+{
+    switch (key) {
+    case Qt::Key_Left:
+    case Qt::Key_PageUp:
+    case Qt::Key_Up:
+        cmdBefore_Click();
+        break;
+    case Qt::Key_Right:
+    case Qt::Key_PageDown:
+    case Qt::Key_Down:
+        cmdAfter_Click();
+        break;
+    case Qt::Key_Space:
+        lblChar_Click();
+        break;
+    case Qt::Key_V:
+        Command1_Click();
+        break;
+    case Qt::Key_D:
+    case Qt::Key_Delete:
+        Command2_Click();
+        break;
+    default:
+        break;
+    }
+}
+
+bool frmMain::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() != QEvent::KeyPress || !watched->isWidgetType())
+        return false;
+    auto *w = static_cast<QWidget *>(watched);
+    if (w->window() != this)
+        return false;
+    // A key that nobody takes travels up to the parents; act on it once, at
+    // the control that had it first.
+    QWidget *focus = QApplication::focusWidget();
+    if (focus ? w != focus : w != this)
+        return false;
+    auto *key = static_cast<QKeyEvent *>(event);
+    const QPointer<QWidget> receiver(w);
+    Form_KeyDown(key->key());
+    if (receiver && receiver == Text2)
+        return Text2_KeyPress(key);
+    return false;
+}
+
+// ---------------------------------------------------------------- layout
+
+void frmMain::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    Form_Resize();
+}
+
+void frmMain::Form_Resize()
+{
+    layout::ResizeInput in;
+    in.scaleWidth = ui::scaleWidth(this);
+    in.scaleHeight = ui::scaleHeight(this);
+    in.lblShuomingWidth = ui::widthOf(lblShuoming);
+    in.lblAboutWidth = ui::widthOf(lblAbout);
+    in.label4Width = ui::widthOf(Label4);
+    const layout::ResizeResult r = layout::resize(in);
+
+    lblBack->resize(ui::px(r.lblBackWidth), lblBack->height());
+    if (!r.complete)
+        return;
+    lblBack->resize(lblBack->width(), ui::px(r.lblBackHeight));
+    fitCharLabel();
+    ui::move(Picture1, r.picture1Left, r.picture1Top);
+    ui::move(Image3, r.image3Left, r.image3Top);
+    ui::move(lblShuoming, r.lblShuomingLeft, ui::topOf(lblShuoming));
+    ui::move(Label4, r.label4Left, ui::topOf(Label4));
+    ui::move(lblAbout, r.lblAboutLeft, ui::topOf(lblAbout));
+}
+
+// ---------------------------------------------------------------- autoplay
+
+void frmMain::imgBofang_Click()
+{
+    Label2_Click();
+}
+
+void frmMain::Label2_Click()
+{
+    if (Timer1->isActive())
+        Timer1->stop();
+    else
+        Timer1->start();
+    Text2_Change();
+    const bool running = Timer1->isActive();
+    Text2->setVisible(running);
+    Label3->setVisible(running);
+    Check1->setVisible(running);
+    Label2->setText(running ? QStringLiteral("正在自动播放  间隔:") : QStringLiteral("点击这里自动播放"));
+    Label2->adjustSize();
+    imgBofang->setPixmap(running ? Image2 : Image1);
+}
+
+bool frmMain::Text2_KeyPress(QKeyEvent *event)
+{
+    // Digits and backspace only; control keys (paste, arrows) pass, and
+    // whatever a paste brings is stripped by Text2_Change.
+    const QString t = event->text();
+    if (t.isEmpty() || t.at(0).unicode() < 32 || t.at(0).unicode() == 127)
+        return false;
+    for (const QChar c : t)
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return true;
+    return false;
+}
+
+void frmMain::Text2_Change()
+{
+    const QString text = Text2->text();
+    const QString s = regexReplace(text, QStringLiteral("[^\\d]"), QString());
+    if (s != text) {
+        Text2->setText(s); // runs Text2_Change once more
+        Text2->setCursorPosition(static_cast<int>(s.size()));
+    }
+    double v = Text2->text().toDouble();
+    if (v > 60)
+        v = 60;
+    if (!(v > 0))
+        v = 1;
+    Timer1->setInterval(static_cast<int>(std::lround(v * 1000)));
+}
+
+void frmMain::Timer1_Timer()
+{
+    if (!cmdAfter->isEnabled()) {
+        if (Check1->checkState() == Qt::Checked)
+            setBankText(shuffleItems(m_bankText)); // in memory only
+        m_curIndex = 0;
+        cmdAfter->setEnabled(true);
+    }
+    cmdAfter_Click();
+}
+
+void frmMain::Timer2_Timer()
+{
+    const QDateTime now = QDateTime::currentDateTime();
+    const QLocale locale = QLocale::system();
+    Label4->setText(locale.toString(now.date(), QLocale::ShortFormat) + QLatin1Char(' ')
+                    + now.time().toString(QStringLiteral("H:mm:ss")));
+    Label4->adjustSize();
+}
+
+void frmMain::closeEvent(QCloseEvent *event)
+{
+    Form_Unload();
+    event->accept();
+}
+
+void frmMain::Form_Unload()
+{
+    const auto state = [](const QCheckBox *box) { return QString::number(static_cast<int>(box->checkState())); };
+    saveSetting(QStringLiteral("main"), QStringLiteral("jiange"), Text2->text());
+    saveSetting(QStringLiteral("main"), QStringLiteral("dalu"), state(Check1));
+    saveSetting(QStringLiteral("main"), QStringLiteral("langdu"), state(Check2));
+    if (m_speaker)
+        m_speaker->stop();
+    // Ends the program with every other window.
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (w != this && w->isVisible())
+            w->close();
+    QCoreApplication::quit();
+}
+
+// ---------------------------------------------------------------- read-aloud
+
+Speaker *frmMain::speaker()
+{
+    if (!m_speaker)
+        m_speaker = new Speaker(this);
+    return m_speaker;
+}
+
+void frmMain::lblChar_Click()
+{
+    if (m_caption.isEmpty() || !isVisible())
+        return;
+    const std::optional<QString> s = readaloud::textToSpeak(m_caption, m_syllableTable);
+    if (!s)
+        return; // the item's text cannot be looked up: nothing is spoken
+    m_spokenText = *s;
+    playContent(urlEncode(*s));
+}
+
+void frmMain::Image3_Click()
+{
+    lblChar_Click();
+}
+
+void frmMain::lblBack_Click()
+{
+    lblChar_Click();
+}
+
+void frmMain::playContent(const QString &content)
+{
+    const QString endpoint = ttsEndpoint();
+    const QString request = endpoint.isEmpty() ? QString() : readaloud::ttsRequest(endpoint, content);
+    speaker()->speak(request, m_caption, m_spokenText);
+}
+
+// ---------------------------------------------------------------- commands
+
+void frmMain::Command2_Click()
+{
+    if (m_caption.isEmpty()) {
+        showMessage(this, QStringLiteral("当前没有任何文字显示无法进行删除操作，请去生字库添加内容吧"),
+                    MessageIcon::Information, MessageButtons::Ok);
+        return;
+    }
+    const QString question = QStringLiteral("确定要删除【") + m_caption + QStringLiteral("】吗？\r\n")
+        + QStringLiteral("熟练认识了点“是”将从生字库中删除“") + m_caption
+        + QStringLiteral("”字，未熟练认识点“否”");
+    if (showMessage(this, question, MessageIcon::Information, MessageButtons::YesNo) == MessageAnswer::Yes) {
+        QStringList kept;
+        for (const QString &item : m_bankText.split(QLatin1Char(' ')))
+            if (deck::normalizedForm(item) != m_tag)
+                kept.append(item);
+        setBankText(normalizeItems(kept.join(QLatin1Char(' '))));
+        writeTextFile(bankPath(), m_bankText, true);
+        showCurrentItem();
+    }
+    restoreFocus();
+}
+
+void frmMain::cmdSet_Click()
+{
+    {
+        frmSet editor; // no owner, created afresh each time
+        editor.exec();
+    }
+    const QString s = readTextFile(bankPath());
+    if (s != m_bankText) {
+        showMessage(this, QStringLiteral("生字库发生变化，系统自动重新载入"),
+                    MessageIcon::Information, MessageButtons::Ok);
+        loadBank();
+    }
+    restoreFocus();
+}
+
+void frmMain::Command1_Click()
+{
+    if (!m_viewer) {
+        m_viewer = new frmPlay(this);
+        m_viewer->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    m_viewer->show();
+    m_viewer->raise();
+    m_viewer->setCharacter(firstCharacter(m_caption));
+    m_viewer->Command2_Click();
+}
+
+void frmMain::lblShuoming_Click()
+{
+    frmShuoming::showInstance(this);
+}
+
+void frmMain::lblAbout_Click()
+{
+    frmAbout::showInstance(this);
+}

@@ -1,0 +1,123 @@
+// The practice window: one item of the bank at a time on the green card.
+#pragma once
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QStringList>
+#include <QTimer>
+#include <QWidget>
+
+#include "practice/ui.h"
+
+class Speaker;
+#include "viewer/frmplay.h"
+
+class frmMain : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit frmMain(QWidget *parent = nullptr);
+    ~frmMain() override;
+
+    // ---- Deck ----
+    void loadBank();
+    void showCurrentItem();
+    void fitCharLabel();
+    void restoreFocus();
+    void cmdBefore_Click();
+    void cmdAfter_Click();
+    // Key preview: returns nothing, never consumes the key.
+    void Form_KeyDown(int key);
+
+    // ---- Autoplay and settings ----
+    void Label2_Click();
+    void imgBofang_Click();
+    void Text2_Change();
+    void Timer1_Timer();
+    void Timer2_Timer();
+
+    // ---- Read-aloud ----
+    void lblChar_Click();
+    void Image3_Click();
+    void lblBack_Click();
+    void playContent(const QString &content);
+
+    // ---- Commands ----
+    void Command2_Click();
+    void cmdSet_Click();
+    void Command1_Click();
+    void lblShuoming_Click();
+    void lblAbout_Click();
+
+    // ---- State read by tests and the benchmark ----
+    const QString &bankText() const { return m_bankText; }
+    void setBankText(const QString &text);
+    int curIndex() const { return m_curIndex; }
+    void setCurIndex(int index) { m_curIndex = index; }
+    int baseFontSize() const { return m_baseFontSize; }
+    int refHeight() const { return m_refHeight; }
+    int refWidth() const { return m_refWidth; }
+    // lblChar's caption (display form) and Tag (normalized form).
+    const QString &caption() const { return m_caption; }
+    const QString &tag() const { return m_tag; }
+    const QString &syllableTable() const { return m_syllableTable; }
+    Speaker *speaker();
+    frmPlay *viewer() const { return m_viewer; }
+
+    // ---- Controls ----
+    QCheckBox *Check2 = nullptr;   // 朗读
+    QCheckBox *Check1 = nullptr;   // 每轮打乱一下
+    QLineEdit *Text2 = nullptr;    // interval in seconds
+    QLabel *Label3 = nullptr;      // 秒
+    QLabel *Label4 = nullptr;      // clock
+    ui::ClickLabel *lblShuoming = nullptr;
+    ui::ClickLabel *lblAbout = nullptr;
+    ui::ClickLabel *imgBofang = nullptr;
+    ui::ClickLabel *Label2 = nullptr;
+    ui::ClickLabel *Image3 = nullptr;
+    QWidget *Picture1 = nullptr;
+    QPushButton *cmdSet = nullptr;
+    QPushButton *cmdBefore = nullptr;
+    QPushButton *cmdAfter = nullptr;
+    QPushButton *Command2 = nullptr;
+    QPushButton *Command1 = nullptr;
+    ui::ClickLabel *lblChar = nullptr;
+    ui::ClickLabel *lblBack = nullptr;
+    QLineEdit *Text1 = nullptr;    // hidden focus box
+    QTimer *Timer1 = nullptr;
+    QTimer *Timer2 = nullptr;
+    QPixmap Image1;                // play picture
+    QPixmap Image2;                // stop picture
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void Form_Load();
+    void Form_Resize();
+    void Form_Unload();
+    void createControls();
+    void loadSettings();
+    void setCaption(const QString &display, const QString &normalized);
+    bool Text2_KeyPress(QKeyEvent *event);
+
+    QString m_bankText;
+    QStringList m_items;           // item list of m_bankText, rebuilt when it changes
+    int m_curIndex = 0;
+    int m_baseFontSize = 150;
+    int m_refHeight = 0;
+    int m_refWidth = 0;
+    QString m_caption;
+    QString m_tag;
+    QString m_syllableTable;
+    QString m_spokenText;          // what the last request carries
+    bool m_emptyMessageOpen = false;
+    bool m_inText2Change = false;
+    Speaker *m_speaker = nullptr;
+    QPointer<frmPlay> m_viewer;
+};

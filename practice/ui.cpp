@@ -1,0 +1,57 @@
+#include "practice/ui.h"
+
+#include <QFont>
+#include <QMouseEvent>
+
+namespace ui {
+
+void place(QWidget *w, double left, double top, double width, double height)
+{
+    w->setGeometry(px(left), px(top), std::max(0, px(width)), std::max(0, px(height)));
+}
+
+void move(QWidget *w, double left, double top)
+{
+    w->move(px(left), px(top));
+}
+
+int halfOf(double x)
+{
+    // nearbyint uses the default round-to-nearest-even mode.
+    const long long n = std::llrint(x);
+    return static_cast<int>(n / 2);
+}
+
+void ClickLabel::mouseReleaseEvent(QMouseEvent *event)
+{
+    QLabel::mouseReleaseEvent(event);
+    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
+        emit clicked();
+}
+
+QFont designFont(const QString &family, double points, bool underline)
+{
+    QFont f(family);
+    f.setPointSizeF(points);
+    f.setUnderline(underline);
+    return f;
+}
+
+void installFontSubstitutes()
+{
+    QFont::insertSubstitutions(QStringLiteral("楷体"),
+        {QStringLiteral("AR PL UKai CN"), QStringLiteral("LXGW WenKai"),
+         QStringLiteral("AR PL KaitiM GB"), QStringLiteral("Noto Serif CJK SC")});
+    QFont::insertSubstitutions(QStringLiteral("宋体"),
+        {QStringLiteral("Noto Serif CJK SC"), QStringLiteral("AR PL UMing CN"),
+         QStringLiteral("Noto Sans CJK SC")});
+    QFont::insertSubstitutions(QStringLiteral("微软雅黑"),
+        {QStringLiteral("Noto Sans CJK SC"), QStringLiteral("WenQuanYi Micro Hei"),
+         QStringLiteral("Noto Serif CJK SC")});
+    QFont::insertSubstitutions(QStringLiteral("Arial"),
+        {QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
+    QFont::insertSubstitutions(QStringLiteral("Arial Narrow"),
+        {QStringLiteral("Liberation Sans Narrow"), QStringLiteral("DejaVu Sans Condensed"),
+         QStringLiteral("Liberation Sans")});
+}
+} // namespace ui
