@@ -1,0 +1,98 @@
+// URL encoding, HTTP text and the stroke-order lookup against a local server.
+#include "core/modpub.h"
+#include "tests/localserver.h"
+#include "tests/testsupport.h"
+
+#include <QCoreApplication>
+
+using namespace modPub;
+
+class CoreNetwork : public QObject
+{
+    Q_OBJECT
+private slots:
+    void urlEncoding()
+    {
+        QCOMPARE(urlEncode(QStringLiteral("天")), QStringLiteral("%E5%A4%A9"));
+        QCOMPARE(urlEncode(QStringLiteral("中")), QStringLiteral("%E4%B8%AD"));
+        QCOMPARE(urlEncode(QStringLiteral("ü")), QStringLiteral("%C3%BC"));
+        QCOMPARE(urlEncode(QStringLiteral("ɑ")), QStringLiteral("%C9%91"));
+        QCOMPARE(urlEncode(QStringLiteral("ǖ")), QStringLiteral("%C7%96"));
+        QCOMPARE(urlEncode(QString(QChar(0x0800))), QStringLiteral("%E0%A0%80"));
+        QCOMPARE(urlEncode(QString(QChar(0x07FF))), QStringLiteral("%DF%BF"));
+        QCOMPARE(urlEncode(QStringLiteral("a b&c'#%+=?")), QStringLiteral("a b&c'#%+=?"));
+        QCOMPARE(urlEncode(QString()), QString());
+        QCOMPARE(urlEncode(QStringLiteral("天a")), QStringLiteral("%E5%A4%A9a"));
+        // Surrogate halves are encoded one by one.
+        QCOMPARE(urlEncode(QStringLiteral("𠀀")), QStringLiteral("%ED%A1%80%ED%B0%80"));
+        QCOMPARE(urlEncode(QString(QChar(0xFFFF))), QStringLiteral("%EF%BF%BF"));
+    }
+
+    void bytesInCharsets()
+    {
+        QCOMPARE(bytesToText(QByteArray("\xE5\xA4\xA9"), QStringLiteral("UTF-8")), QStringLiteral("天"));
+        QCOMPARE(bytesToText(QByteArray("\xCC\xEC"), QStringLiteral("GB18030")), QStringLiteral("天"));
+        QCOMPARE(bytesToText(QByteArray("x"), QStringLiteral("no-such-charset")), QString());
+        // Invalid UTF-8 decodes to replacement characters, never fails.
+        QVERIFY(bytesToText(QByteArray("a\xFF" "b"), QStringLiteral("UTF-8")).startsWith(QLatin1Char('a')));
+    }
+
+    void httpTextAndHeader()
+    {
+        LocalServer server;
+        server.setAnswer("/page", {200, "text/html; charset=utf-8", QByteArray("你好")});
+        server.setAnswer("/missing", {404, "text/html", QByteArray("<h1>没有</h1>")});
+        QCOMPARE(httpGetText(server.base() + QStringLiteral("/page?x=1")), QStringLiteral("你好"));
+        QCOMPARE(server.requests().size(), 1);
+        QCOMPARE(server.requests()[0].method, QByteArray("GET"));
+        QCOMPARE(server.requests()[0].target, QByteArray("/page?x=1"));
+        QCOMPARE(server.requests()[0].headers.value("if-modified-since"), QByteArray("0"));
+        // An error page is text like any other.
+        QCOMPARE(httpGetText(server.base() + QStringLiteral("/missing")), QStringLiteral("<h1>没有</h1>"));
+    }
+
+    void requestsThatCannotBeMade()
+    {
+        QCOMPARE(httpGetText(QString()), QString());
+        QCOMPARE(httpGetText(QStringLiteral("/zici/s?wd=x")), QString());
+        QCOMPARE(httpGetText(QStringLiteral("http://no-such-host.invalid/")), QString());
+        LocalServer closed;
+        const QString address = closed.base() + QStringLiteral("/");
+        closed.close();
+        QCOMPARE(httpGetText(address), QString()); // refused
+    }
+
+    void strokeOrderPattern()
+    {
+        QCOMPARE(strokeOrderUrlFromPage(QStringLiteral("<img id=\"word_bishun\" class=\"x\" data-gif=\"G\" src=\"S\">")),
+                 QStringLiteral("G"));
+        QCOMPARE(strokeOrderUrlFromPage(QStringLiteral("<img class=\"x\" id=\"word_bishun\" data-gif=\"G\">")), QString());
+        // Tag names in any case; the [^>] runs cross lines; the first match wins.
+        QCOMPARE(strokeOrderUrlFromPage(QStringLiteral("<IMG ID=\"word_bishun\"\nclass=\"a\"\n DATA-GIF=\"http://h/1.gif\">"
+                                                      "<img id=\"word_bishun\" gif=\"second\">")),
+                 QStringLiteral("http://h/1.gif"));
+        // The address itself stays within one line; entities are not decoded.
+        QCOMPARE(strokeOrderUrlFromPage(QStringLiteral("<img id=\"word_bishun\" gif=\"a&amp;b\">")), QStringLiteral("a&amp;b"));
+        QCOMPARE(strokeOrderUrlFromPage(QStringLiteral("<img id=\"word_bishun\" gif=\"a\nb\">")), QString());
+        QCOMPARE(strokeOrderUrlFromPage(QString()), QString());
+    }
+
+    void strokeOrderLookup()
+    {
+        LocalServer server;
+        server.setAnswer("/zici/s", {200, "text/html; charset=utf-8",
+                                     QByteArray("<html><img id=\"word_bishun\" data-gif=\"http://x/tian.gif\"></html>")});
+        saveSetting(QStringLiteral("services"), QStringLiteral("dictionary"), server.base() + QStringLiteral("/"));
+        QCOMPARE(dictionaryPageEndpoint(), server.base() + QStringLiteral("/zici/s?wd="));
+        QCOMPARE(getStrokeOrderUrl(QStringLiteral("天")), QStringLiteral("http://x/tian.gif"));
+        QCOMPARE(server.requests().last().target, QByteArray("/zici/s?wd=%E5%A4%A9"));
+        // No dictionary configured: nothing is fetched.
+        saveSetting(QStringLiteral("services"), QStringLiteral("dictionary"), QString());
+        server.clear();
+        QCOMPARE(getStrokeOrderUrl(QStringLiteral("天")), QString());
+        QCOMPARE(server.requests().size(), 0);
+    }
+};
+
+LORVANTA_TEST_MAIN(CoreNetwork, QCoreApplication)
+#include "core_network.moc"
