@@ -1,3 +1,409 @@
 #include "editor/frmset.h"
 
-frmSet::frmSet(QWidget *parent) : QDialog(parent) {}
+#include "core/modpub.h"
+#include "editor/tones.h"
+#include "practice/ui.h"
+#include "resources/artwork.h"
+
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QKeyEvent>
+#include <QMimeData>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextLayout>
+#include <QUrl>
+
+using namespace modPub;
+
+namespace editor {
+
+QString simpleFinals()
+{
+    return QStringLiteral("ɑ o e i u ü");
+}
+
+QString initials()
+{
+    return QStringLiteral("b p m f d t n l ɡ k h j q x z c s zh ch sh r y w");
+}
+
+QString compoundFinals()
+{
+    return QStringLiteral("ɑi ei ui ɑo ou iu ie üe er ɑn en in un ün ɑnɡ enɡ inɡ onɡ");
+}
+
+QString wholeReadSyllables()
+{
+    return QStringLiteral("zhi chi shi ri zi ci si yi wu yu ye yue yuɑn yin yun yinɡ");
+}
+
+QString firstGradeCharacters()
+{
+    return QStringLiteral(
+        "一 二 三 上 口 目 耳 手 日 田 禾 火 虫 云 山 八 十 了 子 人 大 月 儿 头 里 "
+        "可 东 西 天 四 是 女 开 水 去 来 不 小 少 牛 果 鸟 早 书 刀 尺 本 木 林 土 "
+        "力 心 中 五 立 正 在 后 我 好 长 比 巴 把 下 个 雨 们 问 有 半 从 你 才 明 "
+        "同 学 自 己 衣 白 的 又 和 竹 牙 马 用 几 只 石 多 出 见 对 妈 全 回 工 厂");
+}
+
+QString hintText()
+{
+    return QStringLiteral("【字库格式说明】可手动在下面框框添加汉字或拼音，注意每个字或拼音之间用空格隔开。")
+        + QStringLiteral("\r\n")
+        + QStringLiteral("【拼音声调输法】我们用数字键1234表示四个声调，采用组合键输入的办法，如要输ě同时按住e键和3即可");
+}
+
+QStringList droppedFiles(const QMimeData *data)
+{
+    QStringList files;
+    if (!data || !data->hasUrls())
+        return files;
+    for (const QUrl &url : data->urls())
+        if (url.isLocalFile())
+            files.append(url.toLocalFile());
+    return files;
+}
+
+BankTextBox::BankTextBox(frmSet *form) : QPlainTextEdit(form), m_form(form) {}
+
+bool BankTextBox::isComposing() const
+{
+    const QTextLayout *layout = textCursor().block().layout();
+    return layout && !layout->preeditAreaText().isEmpty();
+}
+
+void BankTextBox::keyPressEvent(QKeyEvent *event)
+{
+    // Only a plain typed character reaches the tone entry; shortcuts, and
+    // anything while an input method is composing, keep their usual meaning.
+    const Qt::KeyboardModifiers chord = Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier;
+    if (!isComposing() && !(event->modifiers() & chord) && event->text().size() == 1) {
+        char16_t key = event->text().at(0).unicode();
+        m_form->Text1_KeyPress(key);
+        if (key == 0) {
+            event->accept();
+            return;
+        }
+    }
+    QPlainTextEdit::keyPressEvent(event);
+}
+
+// The box takes only drops that bring files; the text editor's own drop
+// handling (inserting the dragged text) is never used.
+void BankTextBox::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (!droppedFiles(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void BankTextBox::dragMoveEvent(QDragMoveEvent *event)
+{
+    if (!droppedFiles(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void BankTextBox::dragLeaveEvent(QDragLeaveEvent *event)
+{
+    event->accept();
+}
+
+void BankTextBox::dropEvent(QDropEvent *event)
+{
+    const bool hasFiles = !droppedFiles(event->mimeData()).isEmpty();
+    m_form->Text1_OLEDragDrop(event->mimeData());
+    // Copy, never move: the file manager must not delete what was dropped.
+    if (hasFiles) {
+        event->setDropAction(Qt::CopyAction);
+        event->accept();
+    } else {
+        event->ignore();
+    }
+}
+
+} // namespace editor
+
+namespace {
+// Spaces only are trimmed; every single space then separates two fields,
+// empty ones included. A line break is part of an item.
+qsizetype itemCount(QStringView t)
+{
+    qsizetype start = 0;
+    qsizetype end = t.size();
+    while (start < end && t.at(start) == QLatin1Char(' '))
+        ++start;
+    while (end > start && t.at(end - 1) == QLatin1Char(' '))
+        --end;
+    if (start == end)
+        return 0;
+    return t.mid(start, end - start).count(QLatin1Char(' ')) + 1;
+}
+
+QPushButton *makeButton(QWidget *parent, const QString &caption, double left, double top, double width,
+                        double height)
+{
+    auto *b = new QPushButton(caption, parent);
+    b->setAutoDefault(false);
+    ui::place(b, left, top, width, height);
+    return b;
+}
+} // namespace
+
+frmSet::frmSet(QWidget *parent) : QDialog(parent)
+{
+    createControls();
+    Form_Load();
+}
+
+void frmSet::createControls()
+{
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                   | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
+    setModal(true);
+    setSizeGripEnabled(false);
+    setWindowTitle(QStringLiteral("管理我的生字库"));
+    // Design client area 13275 × 5625 twips.
+    resize(ui::px(13275), ui::px(5625));
+
+    // Created in tab order.
+    Text1 = new editor::BankTextBox(this);
+    Text1->setFont(ui::designFont(QStringLiteral("宋体"), 18));
+    Text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Text1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    Text1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    Text1->setTabChangesFocus(true);
+    ui::place(Text1, 120, 1440, 7335, 1935);
+
+    Command1 = makeButton(this, QStringLiteral("保存并关闭"), 120, 840, 1215, 495);
+
+    lblTip = new QLabel(this);
+    lblTip->setTextFormat(Qt::PlainText);
+    lblTip->setWordWrap(false);
+    lblTip->setFont(ui::designFont(QStringLiteral("微软雅黑"), 10.5));
+    QPalette pal = lblTip->palette();
+    pal.setColor(QPalette::WindowText, QColor(255, 128, 0));
+    pal.setColor(QPalette::Window, QColor(255, 255, 192));
+    lblTip->setPalette(pal);
+    lblTip->setAutoFillBackground(true);
+    lblTip->setText(editor::hintText());
+    ui::place(lblTip, 120, 120, 10095, 600);
+    lblTip->adjustSize(); // the label sizes itself to its text
+
+    Command2 = makeButton(this, QStringLiteral("打乱一下"), 1320, 840, 1215, 495);
+    Command3 = makeButton(this, QStringLiteral("单韵母"), 4080, 840, 975, 495);
+    Command4 = makeButton(this, QStringLiteral("声母"), 5040, 840, 975, 495);
+    Command5 = makeButton(this, QStringLiteral("复韵母"), 6000, 840, 975, 495);
+    Command6 = makeButton(this, QStringLiteral("整体认读音节"), 6960, 840, 1455, 495);
+    Command7 = makeButton(this, QStringLiteral("清空"), 2520, 840, 1215, 495);
+    Command8 = makeButton(this, QStringLiteral("拼音加声调"), 8520, 840, 1335, 495);
+    Command9 = makeButton(this, QStringLiteral("拼音去声调"), 9840, 840, 1335, 495);
+    Command10 = makeButton(this, QStringLiteral("一年级生字表1"), 11400, 840, 1575, 495);
+
+    QWidget *order[] = {Text1, Command1, Command2, Command3, Command4, Command5,
+                        Command6, Command7, Command8, Command9, Command10};
+    for (size_t i = 1; i < std::size(order); ++i)
+        setTabOrder(order[i - 1], order[i]);
+    Text1->setFocus();
+
+    connect(Text1, &QPlainTextEdit::textChanged, this, &frmSet::Text1_Change);
+    connect(Command1, &QPushButton::clicked, this, &frmSet::Command1_Click);
+    connect(Command2, &QPushButton::clicked, this, &frmSet::Command2_Click);
+    connect(Command3, &QPushButton::clicked, this, &frmSet::Command3_Click);
+    connect(Command4, &QPushButton::clicked, this, &frmSet::Command4_Click);
+    connect(Command5, &QPushButton::clicked, this, &frmSet::Command5_Click);
+    connect(Command6, &QPushButton::clicked, this, &frmSet::Command6_Click);
+    connect(Command7, &QPushButton::clicked, this, &frmSet::Command7_Click);
+    connect(Command8, &QPushButton::clicked, this, &frmSet::Command8_Click);
+    connect(Command9, &QPushButton::clicked, this, &frmSet::Command9_Click);
+    connect(Command10, &QPushButton::clicked, this, &frmSet::Command10_Click);
+}
+
+void frmSet::Form_Load()
+{
+    setWindowIcon(resources::programIcon());
+    // As read, not normalised; nothing to undo before the first edit.
+    Text1->setPlainText(readTextFile(bankPath()));
+    Text1_Change();
+    Text1->moveCursor(QTextCursor::End);
+}
+
+QString frmSet::text() const
+{
+    // The raw text keeps non-breaking spaces as they are; paragraph breaks
+    // come back as line feeds.
+    QString t = Text1->document()->toRawText();
+    t.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+    return t;
+}
+
+void frmSet::setText(const QString &text)
+{
+    // Through the cursor rather than setPlainText, so that Ctrl+Z brings back
+    // what a command (clear above all) replaced.
+    QTextCursor c(Text1->document());
+    c.beginEditBlock();
+    c.select(QTextCursor::Document);
+    c.insertText(text);
+    c.endEditBlock();
+    Text1->setTextCursor(c);
+}
+
+void frmSet::Text1_Change()
+{
+    setWindowTitle(QStringLiteral("管理我的生字库(当前有") + QString::number(itemCount(text()))
+                   + QStringLiteral("个生字)"));
+}
+
+void frmSet::typeAtCaret(const QString &s)
+{
+    QTextCursor c = Text1->textCursor();
+    c.insertText(s);
+    Text1->setTextCursor(c);
+    Text1->ensureCursorVisible();
+}
+
+void frmSet::Text1_KeyPress(char16_t &keyAscii)
+{
+    if (const char16_t substitute = tones::substituteKey(keyAscii)) {
+        keyAscii = 0;
+        typeAtCaret(QString(QChar(substitute)));
+    }
+    if (keyAscii < u'0' || keyAscii > u'4')
+        return;
+    QTextCursor c = Text1->textCursor();
+    // Over a selection the digit is typed like any other character and
+    // replaces it; the tone goes only on a vowel right before a plain caret.
+    if (c.hasSelection())
+        return;
+    const int k = c.position();
+    if (k == 0)
+        return;
+    const char16_t toned = tones::toneDigitResult(Text1->document()->characterAt(k - 1).unicode(), keyAscii);
+    if (!toned)
+        return;
+    keyAscii = 0;
+    c.beginEditBlock();
+    c.deletePreviousChar();
+    c.insertText(QString(QChar(toned)));
+    c.endEditBlock();
+    Text1->setTextCursor(c);
+    Text1->ensureCursorVisible();
+}
+
+void frmSet::Text1_OLEDragDrop(const QMimeData *data)
+{
+    // A file manager's drop brings the files' URLs and often their paths as
+    // text too; the files decide. Text alone (a selection dragged from
+    // another program) is not taken.
+    const QStringList files = editor::droppedFiles(data);
+    if (files.isEmpty())
+        return;
+    setText(readTextFile(files.last()));
+}
+
+void frmSet::appendItems(const QString &list)
+{
+    QString t = text();
+    if (!t.isEmpty())
+        t += QLatin1Char(' ');
+    t += list;
+    setText(normalizeItems(t));
+    Text1->moveCursor(QTextCursor::End);
+    Text1->setFocus();
+}
+
+void frmSet::Command1_Click()
+{
+    // Normalised once more after the separators became spaces: a separator
+    // at either end, or one between two equal items, would otherwise leave an
+    // empty or a repeated item in the file.
+    const QString s = normalizeItems(regexReplace(normalizeItems(text()), itemSeparatorPattern(),
+                                                  QStringLiteral(" ")));
+    setText(s);
+    writeTextFile(bankPath(), s, true);
+    accept();
+}
+
+void frmSet::Command2_Click()
+{
+    setText(shuffleItems(text()));
+}
+
+void frmSet::Command3_Click()
+{
+    appendItems(editor::simpleFinals());
+}
+
+void frmSet::Command4_Click()
+{
+    appendItems(editor::initials());
+}
+
+void frmSet::Command5_Click()
+{
+    appendItems(editor::compoundFinals());
+}
+
+void frmSet::Command6_Click()
+{
+    appendItems(editor::wholeReadSyllables());
+}
+
+void frmSet::Command10_Click()
+{
+    appendItems(editor::firstGradeCharacters());
+}
+
+void frmSet::Command7_Click()
+{
+    setText(QString());
+}
+
+void frmSet::Command9_Click()
+{
+    setText(tones::removeToneMarks(text()));
+}
+
+void frmSet::Command8_Click()
+{
+    Command9_Click();
+    setText(tones::expandToneMarks(text()));
+}
+
+void frmSet::resizeEvent(QResizeEvent *event)
+{
+    QDialog::resizeEvent(event);
+    Form_Resize();
+}
+
+void frmSet::Form_Resize()
+{
+    // In order; a size that would be negative ends the handler there.
+    const float w = ui::scaleWidth(this) - ui::leftOf(Text1) - 90;
+    if (w < 0)
+        return;
+    Text1->resize(ui::px(w), Text1->height());
+    const float h = ui::scaleHeight(this) - ui::topOf(Text1) - 90;
+    if (h < 0)
+        return;
+    Text1->resize(Text1->width(), ui::px(h));
+    const float tipWidth = ui::scaleWidth(this) - ui::leftOf(lblTip) - 90;
+    if (tipWidth < 0)
+        return;
+    lblTip->resize(ui::px(tipWidth), lblTip->height());
+}
+
+void frmSet::keyPressEvent(QKeyEvent *event)
+{
+    // Escape does not close the editor: the only ways out are
+    // "保存并关闭" and the close box.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}

@@ -1,11 +1,98 @@
-// The character-bank editor.
+// The character-bank editor: the bank as free text, presets, shuffle, drop of
+// a text file, tone entry and tone commands, save and close.
 #pragma once
 
 #include <QDialog>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+class QMimeData;
+class frmSet;
+
+namespace editor {
+// The editor's text box: hands typed keys and drops to the window first.
+class BankTextBox : public QPlainTextEdit
+{
+    Q_OBJECT
+public:
+    explicit BankTextBox(frmSet *form);
+    // True while an input method is composing (preedit shown in the box).
+    bool isComposing() const;
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dragLeaveEvent(QDragLeaveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+
+private:
+    frmSet *m_form;
+};
+
+// The local files a drop brings, in the order given; URLs that are not local
+// files do not count.
+QStringList droppedFiles(const QMimeData *data);
+
+// The preset lists behind the preset buttons.
+QString simpleFinals();
+QString initials();
+QString compoundFinals();
+QString wholeReadSyllables();
+QString firstGradeCharacters();
+
+// "【字库格式说明】…" CR LF "【拼音声调输法】…"
+QString hintText();
+} // namespace editor
 
 class frmSet : public QDialog
 {
     Q_OBJECT
 public:
     explicit frmSet(QWidget *parent = nullptr);
+
+    void Form_Load();
+    void Form_Resize();
+    void Text1_Change();
+    // Returns with keyAscii 0 when the key has been dealt with here.
+    void Text1_KeyPress(char16_t &keyAscii);
+    void Text1_OLEDragDrop(const QMimeData *data);
+    void Command1_Click();
+    void Command2_Click();
+    void Command3_Click();
+    void Command4_Click();
+    void Command5_Click();
+    void Command6_Click();
+    void Command7_Click();
+    void Command8_Click();
+    void Command9_Click();
+    void Command10_Click();
+
+    // The box's text as the commands see it (line breaks as "\n").
+    QString text() const;
+    void setText(const QString &text);
+
+    editor::BankTextBox *Text1 = nullptr;
+    QPushButton *Command1 = nullptr;  // 保存并关闭
+    QLabel *lblTip = nullptr;
+    QPushButton *Command2 = nullptr;  // 打乱一下
+    QPushButton *Command3 = nullptr;  // 单韵母
+    QPushButton *Command4 = nullptr;  // 声母
+    QPushButton *Command5 = nullptr;  // 复韵母
+    QPushButton *Command6 = nullptr;  // 整体认读音节
+    QPushButton *Command7 = nullptr;  // 清空
+    QPushButton *Command8 = nullptr;  // 拼音加声调
+    QPushButton *Command9 = nullptr;  // 拼音去声调
+    QPushButton *Command10 = nullptr; // 一年级生字表1
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    void createControls();
+    void appendItems(const QString &list);
+    // Puts text at the caret as if typed: replaces a selection, caret after it.
+    void typeAtCaret(const QString &text);
 };

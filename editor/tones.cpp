@@ -1,0 +1,106 @@
+#include "editor/tones.h"
+
+#include "core/modpub.h"
+
+#include <QStringList>
+
+namespace tones {
+
+namespace {
+constexpr char16_t table[rowCount * rowLength] = {
+    0x0251, 0x0101, 0x00E1, 0x01CE, 0x00E0, // ɑ ā á ǎ à
+    0x006F, 0x014D, 0x00F3, 0x01D2, 0x00F2, // o ō ó ǒ ò
+    0x0065, 0x0113, 0x00E9, 0x011B, 0x00E8, // e ē é ě è
+    0x0069, 0x012B, 0x00ED, 0x01D0, 0x00EC, // i ī í ǐ ì
+    0x0075, 0x016B, 0x00FA, 0x01D4, 0x00F9, // u ū ú ǔ ù
+    0x00FC, 0x01D6, 0x01D8, 0x01DA, 0x01DC, // ü ǖ ǘ ǚ ǜ
+};
+
+// Index of c in the table (first occurrence), or -1.
+int tablePosition(char16_t c)
+{
+    for (int p = 0; p < rowCount * rowLength; ++p)
+        if (table[p] == c)
+            return p;
+    return -1;
+}
+} // namespace
+
+QString toneTable()
+{
+    return QString(reinterpret_cast<const QChar *>(table), rowCount * rowLength);
+}
+
+char16_t substituteKey(char16_t key)
+{
+    switch (key) {
+    case u'a': return 0x0251;
+    case u'g': return 0x0261;
+    case u'v': return 0x00FC;
+    default: return 0;
+    }
+}
+
+char16_t toneDigitResult(char16_t before, char16_t digit)
+{
+    if (digit < u'0' || digit > u'4')
+        return 0;
+    const int p = tablePosition(before);
+    if (p < 0)
+        return 0;
+    const int row = p / rowLength;
+    return table[row * rowLength + (digit - u'0')];
+}
+
+QString removeToneMarks(const QString &text)
+{
+    QString t = modPub::normalizeItems(text);
+    // One pass over the text does what replacing each toned form in table
+    // order does: every toned form maps to exactly one plain vowel.
+    for (QChar &c : t) {
+        const int p = tablePosition(c.unicode());
+        if (p >= 0 && p % rowLength != 0)
+            c = QChar(table[(p / rowLength) * rowLength]);
+    }
+    return modPub::normalizeItems(t);
+}
+
+QString expandToneMarks(const QString &text)
+{
+    const QString normal = modPub::normalizeItems(text);
+    if (normal.isEmpty())
+        return normal;
+    const QStringList items = normal.split(QLatin1Char(' '));
+    QString out;
+    out.reserve(normal.size() * 2);
+    // The items are distinct and unmarked, so each one is replaced where it
+    // stands; a variant carries a mark and can never be taken for a later item.
+    for (const QString &item : items) {
+        if (!out.isEmpty())
+            out += QLatin1Char(' ');
+        int row = -1;
+        for (int r = 0; r < rowCount && row < 0; ++r)
+            if (item.contains(QChar(table[r * rowLength])))
+                row = r;
+        if (row < 0) {
+            out += item;
+            continue;
+        }
+        const QChar plain(table[row * rowLength]);
+        for (int t = 1; t <= 4; ++t) {
+            if (t > 1)
+                out += QLatin1Char(' ');
+            QString variant = item;
+            variant.replace(plain, QChar(table[row * rowLength + t]));
+            out += variant;
+        }
+    }
+    return modPub::normalizeItems(out);
+}
+
+QString addToneMarks(const QString &text)
+{
+    return expandToneMarks(removeToneMarks(text));
+}
+
+} // namespace tones
