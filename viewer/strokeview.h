@@ -2,7 +2,14 @@
 // a 田字格 grid from the bundled stroke data.
 #pragma once
 
+#include <QElapsedTimer>
+#include <QImage>
+#include <QList>
+#include <QTimer>
+#include <QTransform>
 #include <QWidget>
+
+#include "viewer/strokedata.h"
 
 class StrokeView : public QWidget
 {
@@ -17,4 +24,42 @@ public:
     void clear();
     // Strokes of the character shown (0 when empty).
     int strokeCount() const;
+
+    // The animation's timeline in milliseconds from the start of a round:
+    // when each stroke begins to be drawn, how long it takes, and the length
+    // of a whole round including the closing pause.
+    qreal strokeStartMs(int stroke) const;
+    qreal strokeDurationMs(int stroke) const;
+    qreal roundMs() const;
+    // Whether the frame timer is running.
+    bool isAnimating() const { return m_timer.isActive(); }
+
+    // The frame at a time into the round, drawn into an image of the given
+    // size exactly as the widget would paint it.
+    QImage renderFrame(qreal ms, const QSize &size) const;
+    // The practice square inside a widget area, and the mapping from the
+    // data's coordinates into it.
+    static QRectF gridSquare(const QRectF &area);
+    static QTransform glyphTransform(const QRectF &area);
+
+    QSize sizeHint() const override { return QSize(300, 300); }
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
+
+private:
+    void paintFrame(QPainter &p, const QRectF &area, qreal ms) const;
+    void startAnimation();
+    void tick();
+
+    std::optional<StrokeGlyph> m_glyph;
+    QList<qreal> m_medianLengths;
+    QList<qreal> m_starts;
+    QList<qreal> m_durations;
+    qreal m_round = 0;
+    qreal m_now = 0;
+    QTimer m_timer;
+    QElapsedTimer m_clock;
 };
