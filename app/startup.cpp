@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QFont>
+#include <QScreen>
 
 void prepareApplication(QApplication &app)
 {
@@ -22,6 +23,12 @@ frmMain *startProgram()
 {
     auto *main = new frmMain;
     main->setAttribute(Qt::WA_DeleteOnClose);
+    // Centred on the screen when first shown.
+    if (const QScreen *screen = main->screen()) {
+        QRect frame = main->frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        main->move(frame.topLeft());
+    }
     main->show();
     return main;
 }

@@ -26,11 +26,11 @@ QString withSlash(QString dir)
     return dir;
 }
 
-// An installed copy has its data folder beside its bin folder; its bank
+// An installed copy has its desktop entry beside its bin folder; its bank
 // belongs to each user, not to the program's folder.
 bool isInstalledCopy(const QString &exeDir)
 {
-    return QFileInfo(exeDir + QStringLiteral("../share/lorvanta")).isDir();
+    return QFileInfo::exists(exeDir + QStringLiteral("../share/applications/lorvanta.desktop"));
 }
 
 bool folderIsWritable(const QString &dir)

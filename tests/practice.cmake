@@ -1,0 +1,3 @@
+lorvanta_add_test(practice_rules SOURCES practice_rules.cpp LIBS lorvanta_practice)
+lorvanta_add_test(practice_window SOURCES practice_window.cpp LIBS lorvanta_practice)
+lorvanta_add_test(practice_autoplay SOURCES practice_autoplay.cpp LIBS lorvanta_practice)

@@ -1,0 +1,212 @@
+// Autoplay, the interval box, the clock and the three stored settings.
+#include "tests/practicefixture.h"
+
+#include <QSettings>
+
+using namespace modPub;
+
+namespace {
+void store(const QString &jiange, const QString &dalu, const QString &langdu)
+{
+    QSettings s(QStringLiteral("LORVANTA"), QStringLiteral("LORVANTA"));
+    s.setValue(QStringLiteral("main/jiange"), jiange);
+    s.setValue(QStringLiteral("main/dalu"), dalu);
+    s.setValue(QStringLiteral("main/langdu"), langdu);
+}
+QString stored(const QString &key)
+{
+    return QSettings(QStringLiteral("LORVANTA"), QStringLiteral("LORVANTA")).value(QStringLiteral("main/") + key).toString();
+}
+} // namespace
+
+class PracticeAutoplay : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init() { clearSettings(); }
+
+    void firstStartAndClose()
+    {
+        PracticeFixture f;
+        frmMain *w = f.open();
+        QCOMPARE(w->Text2->text(), QStringLiteral("5"));
+        QCOMPARE(w->Timer1->interval(), 5000);
+        QVERIFY(!w->Check1->isChecked() && !w->Check2->isChecked());
+        QVERIFY(!w->Timer1->isActive());
+        QVERIFY(w->Timer2->isActive());
+        QCOMPARE(w->Timer2->interval(), 800);
+        QVERIFY(!w->Label4->text().isEmpty());
+        w->close();
+        QCOMPARE(stored(QStringLiteral("jiange")), QStringLiteral("5"));
+        QCOMPARE(stored(QStringLiteral("dalu")), QStringLiteral("0"));
+        QCOMPARE(stored(QStringLiteral("langdu")), QStringLiteral("0"));
+        QVERIFY(QFile::exists(testsupport::settingsFile()));
+    }
+
+    void storedSettingsComeBack()
+    {
+        store(QStringLiteral("12"), QStringLiteral("1"), QStringLiteral("0"));
+        PracticeFixture f;
+        frmMain *w = f.open();
+        QCOMPARE(w->Text2->text(), QStringLiteral("12"));
+        QVERIFY(w->Check1->isChecked());
+        QVERIFY(!w->Check2->isChecked());
+        QCOMPARE(w->Timer1->interval(), 12000);
+        w->Check2->setChecked(true);
+        w->Text2->setText(QStringLiteral("90"));
+        w->close();
+        QCOMPARE(stored(QStringLiteral("jiange")), QStringLiteral("90")); // never clamped in the box
+        QCOMPARE(stored(QStringLiteral("dalu")), QStringLiteral("1"));
+        QCOMPARE(stored(QStringLiteral("langdu")), QStringLiteral("1"));
+    }
+
+    void garbageInTheStore()
+    {
+        {   // No digit at all: treated as a first start, the options are not read.
+            store(QStringLiteral("abc"), QStringLiteral("1"), QStringLiteral("1"));
+            PracticeFixture f;
+            frmMain *w = f.open();
+            QCOMPARE(w->Text2->text(), QStringLiteral("5"));
+            QVERIFY(!w->Check1->isChecked() && !w->Check2->isChecked());
+        }
+        {   // Digits are kept, values outside 0..2 count as unticked.
+            store(QStringLiteral("7x"), QStringLiteral("9"), QStringLiteral("-1"));
+            PracticeFixture f;
+            frmMain *w = f.open();
+            QCOMPARE(w->Text2->text(), QStringLiteral("7"));
+            QCOMPARE(w->Timer1->interval(), 7000);
+            QVERIFY(!w->Check1->isChecked() && !w->Check2->isChecked());
+        }
+        {   // An empty interval was saved: the next start is a first start.
+            store(QString(), QStringLiteral("1"), QStringLiteral("1"));
+            PracticeFixture f;
+            frmMain *w = f.open();
+            QCOMPARE(w->Text2->text(), QStringLiteral("5"));
+            QVERIFY(!w->Check1->isChecked());
+        }
+    }
+
+    void intervalBox()
+    {
+        PracticeFixture f;
+        frmMain *w = f.open();
+        w->Label2_Click();
+        w->Text2->setFocus();
+        w->Text2->clear();
+        QCOMPARE(w->Timer1->interval(), 1000); // empty means one second
+        QTest::keyClicks(w->Text2, QStringLiteral("0"));
+        QCOMPARE(w->Timer1->interval(), 1000);
+        w->Text2->clear();
+        QTest::keyClicks(w->Text2, QStringLiteral("7a5-"));
+        QCOMPARE(w->Text2->text(), QStringLiteral("75"));
+        QCOMPARE(w->Timer1->interval(), 60000);
+        // Pasted or programmatic text is stripped to digits.
+        w->Text2->setText(QStringLiteral("1 2s"));
+        QCOMPARE(w->Text2->text(), QStringLiteral("12"));
+        QCOMPARE(w->Timer1->interval(), 12000);
+        QTest::keyClicks(w->Text2, QStringLiteral("3456789"));
+        QCOMPARE(w->Text2->text().size(), 6);
+    }
+
+    void switchingAutoplay()
+    {
+        PracticeFixture f;
+        f.writeBankText(QStringLiteral("人 口 手"));
+        frmMain *w = f.open();
+        w->cmdAfter_Click();
+        QVERIFY(w->Text2->isHidden() && w->Label3->isHidden() && w->Check1->isHidden());
+        QTest::mouseClick(w->Label2, Qt::LeftButton);
+        QVERIFY(w->Timer1->isActive());
+        QVERIFY(!w->Text2->isHidden() && !w->Label3->isHidden() && !w->Check1->isHidden());
+        QCOMPARE(w->Label2->text(), QStringLiteral("正在自动播放  间隔:"));
+        QCOMPARE(w->imgBofang->pixmap().cacheKey(), w->Image2.cacheKey());
+        // Navigation now gives the focus to the interval box.
+        w->cmdBefore_Click();
+        QCOMPARE(QApplication::focusWidget(), w->Text2);
+        QTest::mouseClick(w->imgBofang, Qt::LeftButton);
+        QVERIFY(!w->Timer1->isActive());
+        QVERIFY(w->Text2->isHidden());
+        QCOMPARE(w->Label2->text(), QStringLiteral("点击这里自动播放"));
+        QCOMPARE(w->imgBofang->pixmap().cacheKey(), w->Image1.cacheKey());
+        QCOMPARE(w->curIndex(), 1);
+        QCOMPARE(w->bankText(), QStringLiteral("人 口 手"));
+    }
+
+    void roundsWrapAndReshuffle()
+    {
+        PracticeFixture f;
+        f.writeBankText(QStringLiteral("人 口 手"));
+        frmMain *w = f.open();
+        w->cmdAfter_Click();
+        w->Label2_Click();
+        QStringList seen;
+        for (int i = 0; i < 5; ++i) {
+            w->Timer1_Timer();
+            seen << w->caption();
+        }
+        QCOMPARE(seen, (QStringList{"手", "人", "口", "手", "人"}));
+        QCOMPARE(w->cmdSet->text(), QStringLiteral("我的生字库 2/3"));
+
+        // Ticked: the bank is reshuffled in memory each time a round ends.
+        w->Check1->setChecked(true);
+        w->Timer1_Timer(); // 3/3
+        QCOMPARE(w->curIndex(), 3);
+        QStringList orders;
+        for (int round = 0; round < 30; ++round) {
+            for (int i = 0; i < 3; ++i)
+                w->Timer1_Timer();
+            QCOMPARE(w->curIndex(), 3);
+            QStringList items = w->bankText().split(QLatin1Char(' '));
+            orders << w->bankText();
+            items.sort();
+            QCOMPARE(items, (QStringList{"口", "人", "手"}));
+        }
+        orders.removeDuplicates();
+        QVERIFY(orders.size() > 1);
+        QCOMPARE(f.bankBytes(), encodeGbk(QStringLiteral("人 口 手")) + "\r\n"); // the file keeps its order
+
+        // The editor closed without changes still reports the shuffled bank and reloads it.
+        QTimer::singleShot(0, qApp, [] {
+            if (QWidget *m = QApplication::activeModalWidget())
+                m->close();
+        });
+        const QString before = w->bankText();
+        w->cmdSet_Click();
+        if (before != QStringLiteral("人 口 手"))
+            QCOMPARE(f.texts().value(0), QStringLiteral("生字库发生变化，系统自动重新载入"));
+        QCOMPARE(w->bankText(), QStringLiteral("人 口 手"));
+    }
+
+    void oneItemAndEmptyBanks()
+    {
+        PracticeFixture f;
+        f.writeBankText(QStringLiteral("天"));
+        frmMain *w = f.open();
+        w->Label2_Click();
+        for (int i = 0; i < 3; ++i) {
+            w->Timer1_Timer();
+            QCOMPARE(w->caption(), QStringLiteral("天"));
+            QCOMPARE(w->cmdSet->text(), QStringLiteral("我的生字库 1/1"));
+        }
+        // Emptied by a deletion: each step tells the pupil, and nothing breaks.
+        w->Command2_Click();
+        f.shown.clear();
+        w->Timer1_Timer();
+        w->Timer1_Timer();
+        QCOMPARE(f.texts(), (QStringList{QStringLiteral("当前生字库内容为空，请点击“我的生字库”输入生字"),
+                                         QStringLiteral("当前生字库内容为空，请点击“我的生字库”输入生字")}));
+    }
+
+    void realTimerAdvances()
+    {
+        PracticeFixture f;
+        f.writeBankText(QStringLiteral("人 口"));
+        frmMain *w = f.open();
+        w->Label2_Click();
+        w->Text2->setText(QStringLiteral("1"));
+        QTRY_COMPARE_WITH_TIMEOUT(w->curIndex(), 2, 2500);
+    }
+};
+
+LORVANTA_TEST_MAIN(PracticeAutoplay, QApplication)
+#include "practice_autoplay.moc"
