@@ -1,0 +1,2 @@
+lorvanta_add_test(help_aboutanimation SOURCES help_aboutanimation.cpp LIBS lorvanta_help)
+lorvanta_add_test(help_windows SOURCES help_windows.cpp LIBS lorvanta_help)
