@@ -3,6 +3,7 @@
 // call cuts the previous audio off at once.
 #pragma once
 
+#include <QByteArray>
 #include <QObject>
 #include <QString>
 #include <memory>
@@ -20,13 +21,32 @@ public:
     void speak(const QString &requestUrl, const QString &caption, const QString &spokenText);
     void stop();
 
+    // How long the online request may take before local speech takes over.
+    void setRequestTimeout(int ms);
+    int requestTimeout() const;
+
+    // The audio handed to the player for the current item (empty when none),
+    // and what the local voice was last asked to say, with its length.
+    QByteArray currentAudio() const;
+    QString lastLocalText() const;
+    qint64 lastLocalSampleCount() const;
+
 signals:
     // Audio began to play; source is "online" or "local".
     void playbackStarted(const QString &source);
+    // The audio of the current item played to its end.
+    void playbackFinished(const QString &source);
     // Nothing could be played for the last request.
     void silent();
 
 private:
+    void fetchFinished();
+    void requestTimedOut();
+    void speakLocally();
+    void play(const QByteArray &audio, const QString &source);
+    void cancelRequest();
+    void clearPlayer();
+
     struct Private;
     std::unique_ptr<Private> d;
 };

@@ -1,0 +1,3 @@
+lorvanta_add_test(speech_local SOURCES speech_local.cpp LIBS lorvanta_practice)
+lorvanta_add_test(speech_speaker SOURCES speech_speaker.cpp localserver.h LIBS lorvanta_practice)
+lorvanta_add_test(speech_nodata SOURCES speech_nodata.cpp LIBS lorvanta_practice)

@@ -1,0 +1,37 @@
+// espeak-ng without its data: silence, and the program goes on.
+#include "practice/localspeech.h"
+#include "practice/speaker.h"
+#include "tests/testsupport.h"
+
+#include <QApplication>
+#include <QSignalSpy>
+
+class SpeechNoData : public QObject
+{
+    Q_OBJECT
+    QTemporaryDir empty;
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(empty.isValid());
+        localspeech::setDataPath(empty.path());
+    }
+    void missingDataGivesSilence()
+    {
+        QVERIFY(!localspeech::available());
+        QVERIFY(localspeech::synthesize(u"天"_qs).isEmpty());
+        Speaker speaker;
+        QSignalSpy silent(&speaker, &Speaker::silent);
+        QSignalSpy started(&speaker, &Speaker::playbackStarted);
+        speaker.speak(QString(), u"天"_qs, u"天"_qs);
+        QCOMPARE(silent.size(), 1);
+        speaker.speak(QString(), u"bā"_qs, u"八"_qs);
+        QCOMPARE(silent.size(), 2);
+        QTest::qWait(50);
+        QCOMPARE(started.size(), 0);
+        QVERIFY(speaker.currentAudio().isEmpty());
+    }
+};
+
+LORVANTA_TEST_MAIN(SpeechNoData, QApplication)
+#include "speech_nodata.moc"
