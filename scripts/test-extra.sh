@@ -1,0 +1,79 @@
+#!/usr/bin/env bash
+# The checks that need builds of their own, run after scripts/test.sh:
+#  1. the whole unit and window suite built with AddressSanitizer and
+#     UndefinedBehaviorSanitizer; any report fails the run;
+#  2. the libFuzzer targets built with clang, each run for a bounded time.
+# Folders and times can be changed with LORVANTA_ASAN_DIR, LORVANTA_FUZZ_DIR,
+# LORVANTA_FUZZ_SECONDS (per target) and LORVANTA_JOBS.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+asan_dir=${LORVANTA_ASAN_DIR:-build-asan}
+fuzz_dir=${LORVANTA_FUZZ_DIR:-build-fuzz}
+fuzz_seconds=${LORVANTA_FUZZ_SECONDS:-8}
+jobs=${LORVANTA_JOBS:-$(nproc)}
+status=0
+
+# ---------------------------------------------------------------- sanitizers
+echo "== AddressSanitizer + UndefinedBehaviorSanitizer build in $asan_dir"
+cmake -S . -B "$asan_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLORVANTA_SANITIZE=ON >/dev/null
+cmake --build "$asan_dir" --parallel "$jobs"
+
+# Leaks are looked for too; only libraries outside the project are suppressed.
+export ASAN_OPTIONS="detect_leaks=1:halt_on_error=1:detect_stack_use_after_return=1:check_initialization_order=1:strict_init_order=1:print_summary=1"
+export LSAN_OPTIONS="suppressions=$root/tests/e2e/lsan.supp:print_suppressions=0"
+export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1:report_error_type=1"
+export QT_QPA_PLATFORM=offscreen
+# Qt WebEngine's Chromium does not run inside an ASan process (its own
+# allocator and sandbox clash with the interceptors); the programs that embed
+# it are left to the ordinary build.
+sanitizer_excluded=$(cat "$root/tests/e2e/sanitizer-excluded.txt" 2>/dev/null | grep -v '^#' | paste -sd'|' || true)
+ctest_args=(--test-dir "$asan_dir" --output-on-failure --timeout 600)
+if [ -n "$sanitizer_excluded" ]; then
+  echo "   not run under the sanitizers: ${sanitizer_excluded//|/, }"
+  ctest_args+=(-E "^($sanitizer_excluded)\$")
+fi
+if ! ctest "${ctest_args[@]}"; then
+  echo "!! the sanitizer run failed" >&2
+  status=1
+fi
+
+# ---------------------------------------------------------------- fuzzers
+echo "== libFuzzer targets in $fuzz_dir (${fuzz_seconds} s each)"
+CC=clang CXX=clang++ cmake -S . -B "$fuzz_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DLORVANTA_BUILD_FUZZERS=ON -DLORVANTA_BUILD_TESTS=OFF >/dev/null
+cmake --build "$fuzz_dir" --parallel "$jobs" --target fuzzers
+
+# Findings go into the work folder, never into the repository's corpora.
+work=$(mktemp -d "${TMPDIR:-/tmp}/lorvanta-fuzz.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+unset ASAN_OPTIONS LSAN_OPTIONS UBSAN_OPTIONS
+for corpus in fuzz/corpus/*/; do
+  target=$(basename "$corpus")
+  exe="$fuzz_dir/fuzz/$target"
+  if [ ! -x "$exe" ]; then
+    echo "!! $target: no fuzzer built" >&2
+    status=1
+    continue
+  fi
+  mkdir -p "$work/$target/corpus" "$work/$target/found"
+  rc=0
+  (cd "$work/$target/found" && "$root/$exe" -max_total_time="$fuzz_seconds" -timeout=10 \
+     -rss_limit_mb=2048 -print_final_stats=1 "$work/$target/corpus" "$root/$corpus") \
+     >"$work/$target/log" 2>&1 || rc=$?
+  runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$work/$target/log")
+  rate=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$work/$target/log")
+  printf '   %-22s %10s runs %8s exec/s  %s\n' "$target" "${runs:-?}" "${rate:-?}" \
+    "$([ "$rc" -eq 0 ] && echo ok || echo "FAILED ($rc)")"
+  if [ "$rc" -ne 0 ]; then
+    status=1
+    grep -E 'property failed|ERROR|SUMMARY|runtime error' "$work/$target/log" | head -20 >&2 || true
+    for f in "$work/$target/found"/*; do
+      [ -f "$f" ] || continue
+      echo "   input that failed ($f):" >&2
+      od -An -c "$f" | head -10 >&2
+    done
+  fi
+done
+
+exit "$status"
