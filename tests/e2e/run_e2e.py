@@ -138,6 +138,124 @@ def send_delete_window(display, window):
         xlib.XCloseDisplay(dpy)
 
 
+class _XSelectionRequestEvent(ctypes.Structure):
+    _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong), ("send_event", ctypes.c_int),
+                ("display", ctypes.c_void_p), ("owner", ctypes.c_ulong), ("requestor", ctypes.c_ulong),
+                ("selection", ctypes.c_ulong), ("target", ctypes.c_ulong), ("property", ctypes.c_ulong),
+                ("time", ctypes.c_ulong)]
+
+
+class _XSelectionEvent(ctypes.Structure):
+    _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong), ("send_event", ctypes.c_int),
+                ("display", ctypes.c_void_p), ("requestor", ctypes.c_ulong), ("selection", ctypes.c_ulong),
+                ("target", ctypes.c_ulong), ("property", ctypes.c_ulong), ("time", ctypes.c_ulong)]
+
+
+class _XAnyEvent(ctypes.Union):
+    _fields_ = [("type", ctypes.c_int), ("xclient", _XClientMessageEvent),
+                ("xselectionrequest", _XSelectionRequestEvent), ("xselection", _XSelectionEvent),
+                ("pad", ctypes.c_long * 24)]
+
+
+def drop_files(display, target, root_x, root_y, paths, timeout=STEP_TIMEOUT):
+    """Drops files on a window the way a file manager does, speaking the
+    XDND protocol (version 5) from a window of our own: enter, position,
+    drop, then hand the file list over as text/uri-list when the target asks
+    for the selection. xdotool cannot do this. Returns whether the target
+    accepted the drop."""
+    from urllib.parse import quote
+    payload = "".join("file://" + quote(os.path.abspath(p)) + "\r\n" for p in paths).encode()
+    xlib = ctypes.CDLL("libX11.so.6")
+    xlib.XOpenDisplay.restype = ctypes.c_void_p
+    xlib.XOpenDisplay.argtypes = [ctypes.c_char_p]
+    xlib.XDefaultRootWindow.restype = ctypes.c_ulong
+    xlib.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
+    xlib.XCreateSimpleWindow.restype = ctypes.c_ulong
+    xlib.XCreateSimpleWindow.argtypes = [ctypes.c_void_p, ctypes.c_ulong] + [ctypes.c_int] * 2 + \
+        [ctypes.c_uint] * 3 + [ctypes.c_ulong] * 2
+    xlib.XInternAtom.restype = ctypes.c_ulong
+    xlib.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+    xlib.XSetSelectionOwner.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_ulong, ctypes.c_ulong]
+    xlib.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long,
+                                ctypes.c_void_p]
+    xlib.XChangeProperty.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_ulong, ctypes.c_ulong,
+                                     ctypes.c_int, ctypes.c_int, ctypes.c_char_p, ctypes.c_int]
+    xlib.XPending.argtypes = [ctypes.c_void_p]
+    xlib.XNextEvent.argtypes = [ctypes.c_void_p, ctypes.c_void_p]
+    xlib.XFlush.argtypes = [ctypes.c_void_p]
+    xlib.XDestroyWindow.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
+    xlib.XCloseDisplay.argtypes = [ctypes.c_void_p]
+
+    dpy = xlib.XOpenDisplay(display.encode())
+    if not dpy:
+        raise RuntimeError("cannot open " + display)
+    atom = lambda name: xlib.XInternAtom(dpy, name.encode(), 0)
+    try:
+        source = xlib.XCreateSimpleWindow(dpy, xlib.XDefaultRootWindow(dpy), 0, 0, 1, 1, 0, 0, 0)
+        uri_list, selection = atom("text/uri-list"), atom("XdndSelection")
+        xlib.XSetSelectionOwner(dpy, selection, source, 0)
+
+        def send(kind, *data):
+            ev = _XAnyEvent()
+            ev.xclient.type = 33
+            ev.xclient.window = target
+            ev.xclient.message_type = atom(kind)
+            ev.xclient.format = 32
+            for i, v in enumerate(data):
+                ev.xclient.data[i] = v
+            xlib.XSendEvent(dpy, target, 0, 0, ctypes.byref(ev))
+            xlib.XFlush(dpy)
+
+        def wait_for(kind):
+            # Serves selection requests meanwhile; returns the client message's data.
+            want = atom(kind)
+            deadline = time.monotonic() + timeout
+            while time.monotonic() < deadline:
+                if not xlib.XPending(dpy):
+                    time.sleep(0.02)
+                    continue
+                ev = _XAnyEvent()
+                xlib.XNextEvent(dpy, ctypes.byref(ev))
+                if ev.type == 33 and ev.xclient.message_type == want:
+                    return list(ev.xclient.data)
+                if ev.type == 30:  # SelectionRequest
+                    req = ev.xselectionrequest
+                    reply = _XAnyEvent()
+                    reply.xselection.type = 31  # SelectionNotify
+                    reply.xselection.requestor = req.requestor
+                    reply.xselection.selection = req.selection
+                    reply.xselection.target = req.target
+                    reply.xselection.time = req.time
+                    reply.xselection.property = 0
+                    if req.target == uri_list:
+                        prop = req.property or req.target
+                        xlib.XChangeProperty(dpy, req.requestor, prop, uri_list, 8, 0, payload,
+                                             len(payload))
+                        reply.xselection.property = prop
+                    elif req.target == atom("TARGETS"):
+                        prop = req.property or req.target
+                        targets = (ctypes.c_ulong * 2)(atom("TARGETS"), uri_list)
+                        xlib.XChangeProperty(dpy, req.requestor, prop, atom("ATOM"), 32, 0,
+                                             ctypes.cast(targets, ctypes.c_char_p), 2)
+                        reply.xselection.property = prop
+                    xlib.XSendEvent(dpy, req.requestor, 0, 0, ctypes.byref(reply))
+                    xlib.XFlush(dpy)
+            raise CaseFailure(f"no {kind} from the drop target within {timeout:.0f} s")
+
+        send("XdndEnter", source, 5 << 24, uri_list, 0, 0)
+        send("XdndPosition", source, 0, (root_x << 16) | root_y, 0, atom("XdndActionCopy"))
+        status = wait_for("XdndStatus")
+        if not status[1] & 1:
+            send("XdndLeave", source, 0, 0, 0, 0)
+            return False
+        send("XdndDrop", source, 0, 0, 0, 0)
+        finished = wait_for("XdndFinished")
+        xlib.XDestroyWindow(dpy, source)
+        return bool(finished[1] & 1)
+    finally:
+        xlib.XCloseDisplay(dpy)
+
+
 # ---------------------------------------------------------------- pictures
 
 class Picture:
@@ -517,12 +635,37 @@ def case_editor(suite):
                     "the editor session")
 
 
+def case_drop(suite):
+    """Two files dropped on the editor's box through the window system's
+    drag and drop: the last one's text replaces the box, and saving writes it."""
+    with Program(suite, "drop", bank=gbk("人 口 手")) as prog:
+        first = os.path.join(prog.root, "first.txt")
+        second = os.path.join(prog.root, "second list.txt")
+        with open(first, "wb") as f:
+            f.write(gbk("一 二"))
+        with open(second, "wb") as f:
+            f.write(gbk("天 地 人 和"))
+        win = prog.wait_window("^" + re.escape(MAIN_TITLE) + "$", START_TIMEOUT, "practice window")
+        prog.click(win, 122 + 60, 460 + 16)
+        ed = prog.wait_window("^" + re.escape(EDITOR_TITLE), what="editor window")
+        x, y, w, h = prog.geometry(ed)
+        # Into the text box: (120, 1440) twips = (8, 96) px in the editor.
+        accepted = drop_files(prog.display, ed, x + 8 + 100, y + 96 + 40, [first, second])
+        check(accepted, "the editor refused the dropped files")
+        prog.wait_title(ed, lambda t: t == "管理我的生字库(当前有4个生字)", "the count of 4")
+        prog.click(ed, 8 + 40, 56 + 16)        # 保存并关闭
+        prog.wait_gone(ed)
+        prog.answer_message("Return")
+        expect_bank(prog, "天 地 人 和", "saving the dropped file")
+
+
 CASES = [
     ("first_start", case_first_start),
     ("settings", case_settings),
     ("delete", case_delete),
     ("layout", case_layout),
     ("editor", case_editor),
+    ("drop", case_drop),
 ]
 
 
