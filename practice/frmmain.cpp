@@ -237,6 +237,8 @@ void frmMain::Form_Load()
     m_syllableTable = resources::syllableTable();
     Timer2->start();
     Timer2_Timer();
+    // Keys go to the hidden focus box from the start, as after any step.
+    restoreFocus();
 }
 
 void frmMain::loadSettings()
@@ -535,7 +537,14 @@ void frmMain::closeEvent(QCloseEvent *event)
 
 void frmMain::Form_Unload()
 {
-    const auto state = [](const QCheckBox *box) { return QString::number(static_cast<int>(box->checkState())); };
+    // 0 unticked, 1 ticked, 2 greyed, as the store has always held them.
+    const auto state = [](const QCheckBox *box) {
+        switch (box->checkState()) {
+        case Qt::Checked: return QStringLiteral("1");
+        case Qt::PartiallyChecked: return QStringLiteral("2");
+        default: return QStringLiteral("0");
+        }
+    };
     saveSetting(QStringLiteral("main"), QStringLiteral("jiange"), Text2->text());
     saveSetting(QStringLiteral("main"), QStringLiteral("dalu"), state(Check1));
     saveSetting(QStringLiteral("main"), QStringLiteral("langdu"), state(Check2));

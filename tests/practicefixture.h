@@ -23,6 +23,7 @@ public:
     PracticeFixture()
     {
         modPub::setBankDirOverride(dir.path());
+        ui::installFontSubstitutes();
         setMessageAnswerer([this](const QString &text, MessageIcon icon, MessageButtons buttons) {
             shown.append({text, icon, buttons});
             return buttons == MessageButtons::YesNo ? answer : MessageAnswer::Ok;
@@ -45,8 +46,9 @@ public:
         window = std::make_unique<frmMain>();
         if (show) {
             window->show();
-            if (!QTest::qWaitForWindowExposed(window.get()))
-                qWarning("practice window not exposed");
+            window->activateWindow();
+            if (!QTest::qWaitForWindowActive(window.get()))
+                qWarning("practice window not active");
         }
         return window.get();
     }
