@@ -3,8 +3,10 @@
 #include "practice/localspeech.h"
 #include "resources/texts.h"
 
+#include <QAudioDevice>
 #include <QAudioOutput>
 #include <QBuffer>
+#include <QMediaDevices>
 #include <QMediaPlayer>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -212,6 +214,10 @@ void Speaker::play(const QByteArray &audio, const QString &source)
         // with no sound card it still plays, into nothing.
         d->output = new QAudioOutput(d->player);
         d->player->setAudioOutput(d->output);
+        // Follow the desktop's default output, e.g. a headset plugged in later.
+        auto *devices = new QMediaDevices(d->player);
+        connect(devices, &QMediaDevices::audioOutputsChanged, d->output,
+                [output = d->output] { output->setDevice(QMediaDevices::defaultAudioOutput()); });
         connect(d->player, &QMediaPlayer::mediaStatusChanged, this, [this](QMediaPlayer::MediaStatus status) {
             if (d->source.isEmpty())
                 return;
