@@ -93,13 +93,23 @@ class ViewerWindow : public QObject
     {
         modPub::saveSetting(QStringLiteral("services"), QStringLiteral("dictionary"), address);
     }
+    // The dictionary page requests among those the server saw (the web view
+    // may still be fetching pictures and icons of an earlier page).
+    QList<QByteArray> dictionaryRequests() const
+    {
+        QList<QByteArray> targets;
+        for (const LocalServer::Request &r : m_server.requests())
+            if (r.target.startsWith("/zici/s"))
+                targets << r.target;
+        return targets;
+    }
     // Looks up ch against a dictionary page and returns the request it made.
     QByteArray lookUp(const QString &ch)
     {
         m_server.clear();
         m_viewer->setCharacter(ch);
         m_viewer->Command2_Click();
-        return m_server.requests().isEmpty() ? QByteArray() : m_server.requests().first().target;
+        return dictionaryRequests().value(0);
     }
 
 private slots:
@@ -147,6 +157,14 @@ private slots:
         QCOMPARE(m_viewer->webView(), nullptr);
         QCOMPARE(m_viewer->Text1->selectedText(), QStringLiteral("天"));
         QCOMPARE(m_viewer->Text1->selectionStart(), 0);
+        QCOMPARE(m_viewer->strokeView()->strokeCount(), 4);
+
+        // A letter has no strokes: an empty view, nothing else.
+        m_viewer->setCharacter(QStringLiteral("b"));
+        m_viewer->Command2_Click();
+        QVERIFY(m_viewer->strokeViewShown());
+        QCOMPARE(m_viewer->strokeView()->strokeCount(), 0);
+        QCOMPARE(m_viewer->Text1->selectedText(), QStringLiteral("b"));
 
         // No dictionary, no details page: the button is off and does nothing.
         QVERIFY(!m_viewer->Command1->isEnabled());
@@ -228,7 +246,6 @@ private slots:
         m_server.setAnswer("*", image(animatedGif()));
 
         QCOMPARE(lookUp(QStringLiteral("天")), tian());
-        QCOMPARE(m_server.requests().first().headers.value("if-modified-since"), QByteArray("0"));
         QCOMPARE(m_viewer->currentAddress(), expected);
         QCOMPARE(m_viewer->webViewShown(), !expected.isEmpty());
         QCOMPARE(m_viewer->strokeViewShown(), expected.isEmpty());
@@ -244,15 +261,14 @@ private slots:
         m_viewer->setCharacter(QStringLiteral("我"));
         m_viewer->Text1->setFocus();
         QTest::keyClick(m_viewer->Text1, Qt::Key_Return);
-        QCOMPARE(m_server.requests().size(), 1);
-        QCOMPARE(m_server.requests().first().target, QByteArray("/zici/s?wd=%E6%88%91"));
+        QCOMPARE(dictionaryRequests(), QList<QByteArray>{"/zici/s?wd=%E6%88%91"});
         QCOMPARE(m_viewer->Text1->selectedText(), QStringLiteral("我"));
         QVERIFY(m_viewer->strokeViewShown());
 
         // Other keys are the box's own.
         m_server.clear();
         QTest::keyClick(m_viewer->Text1, Qt::Key_A);
-        QCOMPARE(m_server.requests().size(), 0);
+        QCOMPARE(dictionaryRequests(), QList<QByteArray>());
     }
 
     void emptyBoxDoesNothing()
@@ -276,16 +292,16 @@ private slots:
         QCOMPARE(m_viewer->currentAddress(), base() + QString::fromLatin1(tian()));
         QVERIFY(m_viewer->isMaximized());
         QVERIFY(m_viewer->webViewShown());
-        QVERIFY(m_server.waitForRequests(1));
-        QCOMPARE(m_server.requests().first().target, tian());
+        QTRY_VERIFY(!dictionaryRequests().isEmpty());
+        QCOMPARE(dictionaryRequests(), QList<QByteArray>{tian()});
 
         // No test for an empty box here: the endpoint with nothing after it.
         m_viewer->setCharacter(QString());
         m_server.clear();
         m_viewer->Command1_Click();
         QCOMPARE(m_viewer->currentAddress(), base() + QStringLiteral("/zici/s?wd="));
-        QVERIFY(m_server.waitForRequests(1));
-        QCOMPARE(m_server.requests().first().target, QByteArray("/zici/s?wd="));
+        QTRY_VERIFY(!dictionaryRequests().isEmpty());
+        QCOMPARE(dictionaryRequests(), QList<QByteArray>{"/zici/s?wd="});
         m_viewer->showNormal();
     }
 
