@@ -1,0 +1,116 @@
+// Read-aloud through the practice window: the exact requests that reach a
+// local speech service, and when the window speaks at all.
+#include "practice/speaker.h"
+#include "tests/localserver.h"
+#include "tests/practicefixture.h"
+
+using namespace modPub;
+
+namespace {
+const QByteArray fixedPairs = "&cuid=dict&lan=ZH&ctp=1&pdt=30&vol=8&spd=5";
+
+QByteArray wav()
+{
+    // 0.05 s of silence, 8 kHz mono 16-bit.
+    const QByteArray pcm(800, '\0');
+    QByteArray h("RIFF");
+    auto le32 = [&h](quint32 v) { for (int i = 0; i < 4; ++i) h.append(char((v >> (8 * i)) & 0xFF)); };
+    auto le16 = [&h](quint16 v) { h.append(char(v & 0xFF)); h.append(char(v >> 8)); };
+    le32(36 + pcm.size());
+    h += "WAVEfmt ";
+    le32(16); le16(1); le16(1); le32(8000); le32(16000); le16(2); le16(16);
+    h += "data";
+    le32(pcm.size());
+    return h + pcm;
+}
+} // namespace
+
+class PracticeReadAloud : public QObject
+{
+    Q_OBJECT
+    LocalServer server;
+
+private slots:
+    void initTestCase()
+    {
+        server.setAnswer("/tts/text2audio", {200, "audio/wav", wav()});
+    }
+    void init()
+    {
+        clearSettings();
+        saveSetting(QStringLiteral("services"), QStringLiteral("tts"), server.base() + QStringLiteral("/tts/"));
+        server.clear();
+    }
+
+    void requestsForChineseAndPinyin()
+    {
+        PracticeFixture f;
+        f.writeBankText(QStringLiteral("天地 bā-hā b-p-m-f 7"));
+        frmMain *w = f.open();
+        w->Check2->setChecked(true);
+        // The first item at start-up is not read: the window was not yet shown.
+        QCOMPARE(server.requests().size(), 0);
+
+        QTest::keyClick(w->Text1, Qt::Key_Space);
+        QVERIFY(server.waitForRequests(1));
+        QCOMPARE(server.requests().last().target, "/tts/text2audio?tex=%E5%A4%A9%E5%9C%B0" + fixedPairs);
+
+        const QList<QByteArray> expected = {
+            "/tts/text2audio?tex=%E5%85%AB%E5%93%88" + fixedPairs,                              // 八哈
+            "/tts/text2audio?tex=%E6%92%AD%E6%B3%BC%E6%91%B8%E4%BD%9B" + fixedPairs,            // 播泼摸佛
+            "/tts/text2audio?tex=" + fixedPairs,                                                 // nothing found
+        };
+        for (const QByteArray &target : expected) {
+            server.clear();
+            w->cmdAfter_Click(); // every shown item is read while 朗读 is ticked
+            QVERIFY(server.waitForRequests(1));
+            QCOMPARE(server.requests().last().target, target);
+        }
+
+        // The card and the loudspeaker speak too; the same item again.
+        server.clear();
+        QTest::mouseClick(w->Image3, Qt::LeftButton);
+        QVERIFY(server.waitForRequests(1));
+        QTest::mouseClick(w->lblBack, Qt::LeftButton, {}, QPoint(5, 5));
+        QVERIFY(server.waitForRequests(2));
+        QCOMPARE(server.requests()[0].target, server.requests()[1].target);
+    }
+
+    void untickedOrUnlookableItemsStaySilent()
+    {
+        PracticeFixture f;
+        f.writeBankText(QStringLiteral("人 mɑ( 口"));
+        frmMain *w = f.open();
+        w->cmdAfter_Click();
+        w->cmdAfter_Click();
+        QTest::qWait(200);
+        QCOMPARE(server.requests().size(), 0); // 朗读 not ticked
+        w->Check2->setChecked(true);
+        w->cmdBefore_Click();                  // mɑ( breaks the lookup pattern: nothing is sent
+        QTest::qWait(200);
+        QCOMPARE(server.requests().size(), 0);
+        QCOMPARE(w->caption(), QStringLiteral("mɑ("));
+        w->cmdBefore_Click();
+        QVERIFY(server.waitForRequests(1));
+        QCOMPARE(server.requests().last().target, "/tts/text2audio?tex=%E4%BA%BA" + fixedPairs);
+    }
+
+    void autoplayStepsSpeak()
+    {
+        PracticeFixture f;
+        f.writeBankText(QStringLiteral("人"));
+        frmMain *w = f.open();
+        w->Check2->setChecked(true);
+        w->Label2_Click();
+        QSignalSpy started(w->speaker(), &Speaker::playbackStarted);
+        w->Timer1_Timer();
+        QVERIFY(server.waitForRequests(1));
+        w->Timer1_Timer();
+        QVERIFY(server.waitForRequests(2));
+        QCOMPARE(server.requests()[0].target, server.requests()[1].target);
+        QTRY_VERIFY_WITH_TIMEOUT(started.size() > 0, 5000);
+    }
+};
+
+LORVANTA_TEST_MAIN(PracticeReadAloud, QApplication)
+#include "practice_readaloud.moc"
