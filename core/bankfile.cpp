@@ -10,6 +10,8 @@
 #include <QStringDecoder>
 #include <QStringEncoder>
 
+#include <algorithm>
+
 namespace modPub {
 
 namespace {
@@ -123,12 +125,52 @@ QString dropOneCrLf(QString text)
 }
 } // namespace
 
+namespace {
+// Characters a bank holds: CJK and its punctuation, full-width forms, and the
+// pinyin letters.
+bool isBankCharacter(char32_t u)
+{
+    return (u >= 0x3000 && u <= 0x9FFF) || (u >= 0xF900 && u <= 0xFAFF) || (u >= 0xFF00 && u <= 0xFFEF)
+        || (u >= 0x2000 && u <= 0x206F) || (u >= 0x00C0 && u <= 0x01DC) || u == 0x0251 || u == 0x0261
+        || (u >= 0x20000 && u <= 0x3134F);
+}
+
+// Text files made on Linux are UTF-8. A file is read as UTF-8 when it carries
+// the UTF-8 mark, or when it is valid UTF-8 holding Chinese characters and
+// nothing a bank would not hold: GBK text practically never passes that test,
+// so a GBK bank is never misread. Everything else is GBK; the next save
+// writes GBK either way.
+QString decodeTextFile(const QByteArray &bytes)
+{
+    if (bytes.startsWith("\xEF\xBB\xBF"))
+        return QString::fromUtf8(bytes.mid(3));
+    const bool ascii = std::all_of(bytes.begin(), bytes.end(), [](char c) { return uchar(c) < 0x80; });
+    if (!ascii) {
+        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        const QString text = utf8.decode(bytes);
+        if (!utf8.hasError()) {
+            bool chinese = false;
+            bool plausible = true;
+            for (const char32_t u : text.toUcs4()) {
+                if (u < 0x80)
+                    continue;
+                chinese = chinese || (u >= 0x4E00 && u <= 0x9FFF);
+                plausible = plausible && isBankCharacter(u);
+            }
+            if (chinese && plausible)
+                return text;
+        }
+    }
+    return decodeGbk(bytes);
+}
+} // namespace
+
 QString readTextFile(const QString &path)
 {
     QByteArray bytes;
     if (!readBytes(path, bytes))
         return QString();
-    return dropOneCrLf(decodeGbk(bytes));
+    return dropOneCrLf(decodeTextFile(bytes));
 }
 
 bool writeTextFile(const QString &path, const QString &text, bool overwrite)
@@ -160,7 +202,7 @@ bool bankFileNeedsDefault(const QString &path)
     QByteArray bytes;
     if (!readBytes(path, bytes))
         return false;
-    return dropOneCrLf(decodeGbk(bytes)).isEmpty();
+    return dropOneCrLf(decodeTextFile(bytes)).isEmpty();
 }
 
 } // namespace modPub
