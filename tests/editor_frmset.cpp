@@ -1,0 +1,542 @@
+// The bank editor through its real window: count, presets, save, drop,
+// resize, typing with tone digits and the tone commands.
+#include "core/modpub.h"
+#include "editor/frmset.h"
+#include "practice/messagebox.h"
+#include "practice/ui.h"
+#include "tests/testsupport.h"
+
+#include <QApplication>
+#include <QDropEvent>
+#include <QInputMethodEvent>
+#include <QMimeData>
+#include <QTextBlock>
+#include <QTextLayout>
+#include <QUrl>
+
+using namespace modPub;
+using testsupport::fileBytes;
+using testsupport::writeBytes;
+
+namespace {
+QString title(int n)
+{
+    return QStringLiteral("管理我的生字库(当前有%1个生字)").arg(n);
+}
+} // namespace
+
+class EditorFrmSet : public QObject
+{
+    Q_OBJECT
+    QTemporaryDir dir;
+
+    void setBank(const QString &text) { QVERIFY(writeTextFile(bankPath(), text, true)); }
+    QString bankFile() const { return readTextFile(bankPath()); }
+    QString path(const QString &name) const { return dir.filePath(name); }
+
+    // Drops data on the box the way the window system delivers it.
+    static void drop(frmSet &f, QMimeData *data)
+    {
+        QWidget *target = f.Text1->viewport();
+        const QPointF at(10, 10);
+        QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(target, &enter);
+        QDropEvent dropped(at, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(target, &dropped);
+    }
+
+    static QMimeData *filesDrop(const QStringList &files, const QString &text = QString())
+    {
+        auto *m = new QMimeData;
+        QList<QUrl> urls;
+        for (const QString &f : files)
+            urls.append(QUrl::fromLocalFile(f));
+        m->setUrls(urls);
+        if (!text.isEmpty())
+            m->setText(text);
+        return m;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        setBankDirOverride(dir.path());
+        ui::installFontSubstitutes();
+    }
+    void init() { QFile::remove(bankPath()); }
+
+    void windowAtDesign()
+    {
+        setBank(QStringLiteral("天 地"));
+        frmSet f;
+        QVERIFY(!f.parentWidget());
+        QVERIFY(f.isModal());
+        QVERIFY(f.windowFlags() & Qt::WindowMinimizeButtonHint);
+        QVERIFY(f.windowFlags() & Qt::WindowMaximizeButtonHint);
+        QVERIFY(!f.windowIcon().isNull());
+        QCOMPARE(f.size(), QSize(ui::px(13275), ui::px(5625)));
+        QCOMPARE(f.text(), QStringLiteral("天 地"));
+        QCOMPARE(f.windowTitle(), title(2));
+        QVERIFY(f.Text1->textCursor().atEnd());
+
+        const struct { QPushButton *b; const char *caption; int left, width; } buttons[] = {
+            {f.Command1, "保存并关闭", 120, 1215}, {f.Command2, "打乱一下", 1320, 1215},
+            {f.Command7, "清空", 2520, 1215}, {f.Command3, "单韵母", 4080, 975},
+            {f.Command4, "声母", 5040, 975}, {f.Command5, "复韵母", 6000, 975},
+            {f.Command6, "整体认读音节", 6960, 1455}, {f.Command8, "拼音加声调", 8520, 1335},
+            {f.Command9, "拼音去声调", 9840, 1335}, {f.Command10, "一年级生字表1", 11400, 1575},
+        };
+        for (const auto &b : buttons) {
+            QCOMPARE(b.b->text(), QString::fromUtf8(b.caption));
+            QCOMPARE(b.b->geometry(), QRect(ui::px(b.left), ui::px(840), ui::px(b.width), ui::px(495)));
+        }
+        // Tab order: the box, then the buttons in design order.
+        QWidget *order[] = {f.Text1, f.Command1, f.Command2, f.Command3, f.Command4, f.Command5,
+                            f.Command6, f.Command7, f.Command8, f.Command9, f.Command10};
+        const auto nextTabStop = [](QWidget *w) {
+            do
+                w = w->nextInFocusChain();
+            while (!(w->focusPolicy() & Qt::TabFocus));
+            return w;
+        };
+        for (size_t i = 1; i < std::size(order); ++i)
+            QCOMPARE(nextTabStop(order[i - 1]), order[i]);
+        QVERIFY(f.Text1->tabChangesFocus());
+
+        QCOMPARE(f.Text1->font().family(), QStringLiteral("宋体"));
+        QCOMPARE(f.Text1->font().pointSizeF(), 18.0);
+        QCOMPARE(f.Text1->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+        QCOMPARE(f.lblTip->font().family(), QStringLiteral("微软雅黑"));
+        QCOMPARE(f.lblTip->font().pointSizeF(), 10.5);
+        QCOMPARE(f.lblTip->palette().color(QPalette::WindowText), QColor(255, 128, 0));
+        QCOMPARE(f.lblTip->palette().color(QPalette::Window), QColor(255, 255, 192));
+        QCOMPARE(f.lblTip->text(),
+                 QStringLiteral("【字库格式说明】可手动在下面框框添加汉字或拼音，注意每个字或拼音之间用空格隔开。\r\n"
+                                "【拼音声调输法】我们用数字键1234表示四个声调，采用组合键输入的办法，如要输ě同时按住e键和3即可"));
+        QCOMPARE(f.lblTip->pos(), QPoint(ui::px(120), ui::px(120)));
+
+        // Shown at design size, the box and the hint fill the width, the box the height.
+        f.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f));
+        QCOMPARE(f.Text1->geometry(), QRect(ui::px(120), ui::px(1440), ui::px(13065), ui::px(4095)));
+        QCOMPARE(f.lblTip->width(), ui::px(13065));
+    }
+
+    void counting_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("count");
+        QTest::newRow("double space") << "一 二  三" << 4;
+        QTest::newRow("line break") << "一\n二" << 1;
+        QTest::newRow("crlf") << "一\r\n二" << 1;
+        QTest::newRow("padded") << " 一 " << 1;
+        QTest::newRow("spaces only") << "   " << 0;
+        QTest::newRow("tab stays") << "\t一" << 1;
+        QTest::newRow("nbsp is no separator") << "一\u00A0二" << 1;
+        QTest::newRow("empty") << "" << 0;
+    }
+    void counting()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, count);
+        setBank(text);
+        frmSet f;
+        QCOMPARE(f.windowTitle(), title(count));
+        // The title follows every change, also the program's own.
+        f.setText(QStringLiteral("甲 乙"));
+        QCOMPARE(f.windowTitle(), title(2));
+    }
+
+    void missingBankOpensEmpty()
+    {
+        frmSet f;
+        QCOMPARE(f.text(), QString());
+        QCOMPARE(f.windowTitle(), title(0));
+    }
+
+    void presets()
+    {
+        frmSet f;
+        f.Command3_Click();
+        QCOMPARE(f.text(), QStringLiteral("ɑ o e i u ü"));
+        f.Command3_Click();
+        QCOMPARE(f.text(), QStringLiteral("ɑ o e i u ü"));
+        QVERIFY(f.Text1->textCursor().atEnd());
+
+        f.setText(QStringLiteral("o x"));
+        f.Command3_Click();
+        QCOMPARE(f.text(), QStringLiteral("o x ɑ e i u ü"));
+
+        f.setText(QStringLiteral("ma ga"));
+        f.Command3_Click();
+        QCOMPARE(f.text(), QStringLiteral("mɑ ɡɑ ɑ o e i u ü"));
+
+        // Each list on an empty box: its items, all distinct, in its own order.
+        const struct { void (frmSet::*click)(); int n; const char *first; const char *last; } lists[] = {
+            {&frmSet::Command4_Click, 23, "b", "w"},     {&frmSet::Command5_Click, 18, "ɑi", "onɡ"},
+            {&frmSet::Command6_Click, 16, "zhi", "yinɡ"}, {&frmSet::Command10_Click, 100, "一", "厂"},
+        };
+        for (const auto &l : lists) {
+            f.Command7_Click();
+            (f.*l.click)();
+            const QStringList items = f.text().split(QLatin1Char(' '));
+            QCOMPARE(items.size(), l.n);
+            QCOMPARE(QSet<QString>(items.begin(), items.end()).size(), l.n);
+            QCOMPARE(items.first(), QString::fromUtf8(l.first));
+            QCOMPARE(items.last(), QString::fromUtf8(l.last));
+            QCOMPARE(f.windowTitle(), title(l.n));
+        }
+        QCOMPARE(f.text(), editor::firstGradeCharacters());
+        QVERIFY(f.text().contains(QStringLiteral("三 上 口 目")));
+        QCOMPARE(editor::initials(), QStringLiteral("b p m f d t n l ɡ k h j q x z c s zh ch sh r y w"));
+        QCOMPARE(editor::compoundFinals(),
+                 QStringLiteral("ɑi ei ui ɑo ou iu ie üe er ɑn en in un ün ɑnɡ enɡ inɡ onɡ"));
+        QCOMPARE(editor::wholeReadSyllables(),
+                 QStringLiteral("zhi chi shi ri zi ci si yi wu yu ye yue yuɑn yin yun yinɡ"));
+        // Nothing reaches the file until save.
+        QVERIFY(!QFile::exists(bankPath()));
+    }
+
+    void shuffleKeepsItemsAsTheyAre()
+    {
+        setBank(QStringLiteral("天 天，ma\n地"));
+        frmSet f;
+        f.Command2_Click();
+        QStringList items = f.text().split(QLatin1Char(' '));
+        items.sort();
+        QCOMPARE(items, (QStringList{QStringLiteral("ma"), QStringLiteral("地"), QStringLiteral("天"),
+                                     QStringLiteral("天")}));
+        QCOMPARE(f.windowTitle(), title(4));
+    }
+
+    void saveWritesCanonicalBank_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("file");
+        QTest::newRow("separators") << "一，二。三\n四" << "一 二 三 四";
+        QTest::newRow("repeat") << "mɑ mɑ" << "mɑ";
+        QTest::newRow("ascii a g") << "ma  ga" << "mɑ ɡɑ";
+        QTest::newRow("ideographic space, tab, crlf") << "天　地\t人\r\n口." << "天 地 人 口";
+        QTest::newRow("separator at the ends") << "，一 二。" << "一 二";
+        QTest::newRow("repeat across a comma") << "一，一 二" << "一 二";
+        QTest::newRow("empty") << "" << "";
+    }
+    void saveWritesCanonicalBank()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, file);
+        setBank(QStringLiteral("旧"));
+        frmSet f;
+        f.show();
+        f.setText(text);
+        f.Command1_Click();
+        QVERIFY(!f.isVisible());
+        QCOMPARE(f.result(), int(QDialog::Accepted));
+        QCOMPARE(fileBytes(bankPath()), encodeGbk(file) + "\r\n");
+    }
+
+    void closeBoxDiscards()
+    {
+        setBank(QStringLiteral("天 地"));
+        {
+            frmSet f;
+            f.show();
+            f.Command7_Click();
+            QCOMPARE(f.windowTitle(), title(0));
+            // Ctrl+Z brings the cleared bank back.
+            f.Text1->undo();
+            QCOMPARE(f.text(), QStringLiteral("天 地"));
+            f.Command7_Click();
+            f.close();
+            // Escape is not a way out.
+        }
+        QCOMPARE(bankFile(), QStringLiteral("天 地"));
+        frmSet g;
+        g.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&g));
+        QTest::keyClick(g.Text1, Qt::Key_Escape);
+        QVERIFY(g.isVisible());
+        g.Command7_Click();
+        g.Command1_Click();
+        QCOMPARE(fileBytes(bankPath()), QByteArray("\r\n"));
+    }
+
+    void saveIntoUnwritableFolder()
+    {
+        QStringList messages;
+        setMessageAnswerer([&](const QString &text, MessageIcon, MessageButtons) {
+            messages.append(text);
+            return MessageAnswer::Ok;
+        });
+        const auto saveFails = [&] {
+            frmSet f;
+            f.show();
+            f.setText(QStringLiteral("新 字"));
+            f.Command1_Click(); // no message, the window closes all the same
+            QVERIFY(!f.isVisible());
+        };
+
+        // A folder that cannot be created: nothing appears anywhere.
+        setBankDirOverride(dir.filePath(QStringLiteral("no/such/folder")));
+        saveFails();
+        QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("no"))));
+
+        // A folder without write access keeps the old bank whole, and no temporary file.
+        QTemporaryDir ro;
+        setBankDirOverride(ro.path());
+        setBank(QStringLiteral("天 地"));
+        QFile::setPermissions(ro.path(), QFile::ReadOwner | QFile::ExeOwner);
+        if (!QFileInfo(ro.path()).isWritable()) {
+            saveFails();
+            QCOMPARE(bankFile(), QStringLiteral("天 地"));
+            QCOMPARE(QDir(ro.path()).entryList(QDir::Files | QDir::Hidden), QStringList{bankFileName()});
+        }
+        QFile::setPermissions(ro.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        setBankDirOverride(dir.path());
+        QCOMPARE(messages, QStringList());
+        setMessageAnswerer({});
+    }
+
+    void dropLoadsTheLastFile()
+    {
+        QVERIFY(writeTextFile(path(QStringLiteral("a.txt")), QStringLiteral("一 二"), true));
+        QVERIFY(writeTextFile(path(QStringLiteral("b.txt")), QStringLiteral("ma\r\n天"), true));
+        setBank(QStringLiteral("旧 字"));
+        frmSet f;
+        f.show();
+
+        std::unique_ptr<QMimeData> one(filesDrop({path(QStringLiteral("a.txt"))}));
+        drop(f, one.get());
+        QCOMPARE(f.text(), QStringLiteral("一 二"));
+        QCOMPARE(f.windowTitle(), title(2));
+
+        // Two files, with the paths as text as file managers add them: the last file, as read.
+        std::unique_ptr<QMimeData> two(filesDrop({path(QStringLiteral("a.txt")), path(QStringLiteral("b.txt"))},
+                                                 path(QStringLiteral("a.txt"))));
+        drop(f, two.get());
+        QCOMPARE(f.text(), QStringLiteral("ma\n天"));
+
+        // Text alone, or a web address, changes nothing.
+        QMimeData text;
+        text.setText(QStringLiteral("拖来的字"));
+        drop(f, &text);
+        QMimeData web;
+        web.setUrls({QUrl(QStringLiteral("http://127.0.0.1/x.txt"))});
+        drop(f, &web);
+        QCOMPARE(f.text(), QStringLiteral("ma\n天"));
+
+        // A folder, or a file that is gone, empties the box.
+        std::unique_ptr<QMimeData> folder(filesDrop({dir.path()}));
+        drop(f, folder.get());
+        QCOMPARE(f.text(), QString());
+        f.setText(QStringLiteral("x"));
+        std::unique_ptr<QMimeData> gone(filesDrop({path(QStringLiteral("missing.txt"))}));
+        drop(f, gone.get());
+        QCOMPARE(f.text(), QString());
+        QCOMPARE(f.windowTitle(), title(0));
+
+        QCOMPARE(bankFile(), QStringLiteral("旧 字"));
+    }
+
+    void dropBinaryAndLargeFiles()
+    {
+        QByteArray binary;
+        for (int i = 0; i < 65536; ++i)
+            binary.append(char((i * 7919 + (i >> 8)) & 0xFF));
+        QVERIFY(writeBytes(path(QStringLiteral("bin.dat")), binary));
+        setBank(QStringLiteral("旧"));
+        frmSet f;
+        f.show();
+        std::unique_ptr<QMimeData> bin(filesDrop({path(QStringLiteral("bin.dat"))}));
+        drop(f, bin.get());
+        QVERIFY(!f.text().isEmpty());
+        // The box stays usable: typing and the commands work on what was loaded.
+        f.Text1->moveCursor(QTextCursor::End);
+        QTest::keyClicks(f.Text1, QStringLiteral(" ma3"));
+        QVERIFY(f.text().endsWith(QStringLiteral(" mǎ")));
+
+        // 20 MB, one line of items as a bank is.
+        QString big;
+        big.reserve(12'600'000);
+        for (int i = 0; big.size() < 12'600'000; ++i) {
+            big += QChar(0x4E00 + (i * 31) % 20000);
+            big += QChar(0x4E00 + (i * 17) % 20000);
+            big += QLatin1Char(' ');
+        }
+        QVERIFY(writeTextFile(path(QStringLiteral("big.txt")), big, true));
+        QVERIFY(QFileInfo(path(QStringLiteral("big.txt"))).size() > 20'000'000);
+        std::unique_ptr<QMimeData> large(filesDrop({path(QStringLiteral("big.txt"))}));
+        drop(f, large.get());
+        QCOMPARE(f.text().size(), big.size());
+        QCOMPARE(f.windowTitle(), title(int(big.size() / 3)));
+        QTest::keyClicks(f.Text1, QStringLiteral("a1"));
+        QVERIFY(f.text().endsWith(QStringLiteral(" ā")));
+        QApplication::processEvents();
+        QCOMPARE(bankFile(), QStringLiteral("旧"));
+    }
+
+    void typing_data()
+    {
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<QString>("keys");
+        QTest::addColumn<QString>("result");
+        QTest::newRow("ma3") << "" << "ma3" << "mǎ";
+        QTest::newRow("hao3") << "" << "hao3" << "hɑǒ";
+        QTest::newRow("ha3o") << "" << "ha3o" << "hǎo";
+        QTest::newRow("ni13") << "" << "ni13" << "nǐ";
+        QTest::newRow("ni130") << "" << "ni130" << "ni";
+        QTest::newRow("ni33") << "" << "ni33" << "nǐ";
+        QTest::newRow("lv4") << "" << "lv4" << "lǜ";
+        QTest::newRow("ga2") << "" << "ga2" << "ɡá";
+        QTest::newRow("upper case") << "" << "AGV1" << "AGV1";
+        QTest::newRow("digit first") << "" << "1" << "1";
+        QTest::newRow("after consonant") << "" << "m2" << "m2";
+        QTest::newRow("after space") << "" << "o 3" << "o 3";
+        QTest::newRow("after character") << "天" << "4" << "天4";
+        QTest::newRow("after ascii a") << "a" << "1" << "a1";
+        QTest::newRow("toned vowel") << "nǎ" << "2" << "ná";
+        QTest::newRow("five after vowel") << "" << "ma5" << "mɑ5";
+        QTest::newRow("caret after tone") << "" << "ma3x" << "mǎx";
+    }
+    void typing()
+    {
+        QFETCH(QString, before);
+        QFETCH(QString, keys);
+        QFETCH(QString, result);
+        setBank(before);
+        frmSet f;
+        f.show();
+        QTest::keyClicks(f.Text1, keys);
+        QCOMPARE(f.text(), result);
+        QVERIFY(f.Text1->textCursor().atEnd());
+        QCOMPARE(f.windowTitle(), title(int(result.split(QLatin1Char(' ')).size())));
+    }
+
+    void typingInTheMiddle()
+    {
+        setBank(QStringLiteral("mɑ ni"));
+        frmSet f;
+        f.show();
+        QTextCursor c = f.Text1->textCursor();
+        c.setPosition(2);
+        f.Text1->setTextCursor(c);
+        QTest::keyClick(f.Text1, Qt::Key_4, Qt::NoModifier);
+        QCOMPARE(f.text(), QStringLiteral("mà ni"));
+        QCOMPARE(f.Text1->textCursor().position(), 2);
+        // A toned vowel at the start of a line takes a digit too; a line break before the caret does not.
+        f.setText(QStringLiteral("x\ne"));
+        QTest::keyClicks(f.Text1, QStringLiteral("2"));
+        QCOMPARE(f.text(), QStringLiteral("x\né"));
+        c = f.Text1->textCursor();
+        c.setPosition(2);
+        f.Text1->setTextCursor(c);
+        QTest::keyClicks(f.Text1, QStringLiteral("1"));
+        QCOMPARE(f.text(), QStringLiteral("x\n1é"));
+    }
+
+    void digitOverSelectionIsTyped()
+    {
+        setBank(QStringLiteral("mɑo"));
+        frmSet f;
+        f.show();
+        QTextCursor c = f.Text1->textCursor();
+        c.setPosition(1);
+        c.setPosition(2, QTextCursor::KeepAnchor); // ɑ selected
+        f.Text1->setTextCursor(c);
+        QTest::keyClicks(f.Text1, QStringLiteral("3"));
+        QCOMPARE(f.text(), QStringLiteral("m3o"));
+        // A substituted letter replaces a selection like any typed letter.
+        c.setPosition(1);
+        c.setPosition(2, QTextCursor::KeepAnchor);
+        f.Text1->setTextCursor(c);
+        QTest::keyClicks(f.Text1, QStringLiteral("v"));
+        QCOMPARE(f.text(), QStringLiteral("müo"));
+        QCOMPARE(f.Text1->textCursor().position(), 2);
+    }
+
+    void shortcutsAndInputMethod()
+    {
+        setBank(QStringLiteral("mɑ"));
+        frmSet f;
+        f.show();
+        // Ctrl+A selects all, it types nothing.
+        QTest::keyClick(f.Text1, Qt::Key_A, Qt::ControlModifier);
+        QVERIFY(f.Text1->textCursor().hasSelection());
+        QCOMPARE(f.text(), QStringLiteral("mɑ"));
+        f.Text1->moveCursor(QTextCursor::End);
+
+        // A pinyin input method: preedit, keys while composing, then the commit.
+        QInputMethodEvent preedit(QStringLiteral("hao"), {});
+        QCoreApplication::sendEvent(f.Text1, &preedit);
+        QVERIFY(f.Text1->isComposing());
+        QTest::keyClick(f.Text1, Qt::Key_3, Qt::NoModifier);
+        QVERIFY(!f.text().contains(QStringLiteral("ǎ")));
+        QInputMethodEvent commit;
+        commit.setCommitString(QStringLiteral("好ag"));
+        QCoreApplication::sendEvent(f.Text1, &commit);
+        QVERIFY(!f.Text1->isComposing());
+        QVERIFY(f.text().endsWith(QStringLiteral("好ag")));
+        QTest::keyClicks(f.Text1, QStringLiteral(" a"));
+        QVERIFY(f.text().endsWith(QStringLiteral("好ag ɑ")));
+    }
+
+    void toneCommands_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("added");
+        QTest::addColumn<QString>("removed");
+        QTest::newRow("priority") << "ɑ b ui iu 一" << "ā á ǎ à b uī uí uǐ uì īu íu ǐu ìu 一"
+                                  << "ɑ b ui iu 一";
+        QTest::newRow("hao") << "hǎo" << "hāo háo hǎo hào" << "hɑo";
+        QTest::newRow("joined") << "mɑ-mɑ" << "mā-mā má-má mǎ-mǎ mà-mà" << "mɑ-mɑ";
+        QTest::newRow("yuan") << "yuɑn" << "yuān yuán yuǎn yuàn" << "yuɑn";
+        QTest::newRow("ascii repeat") << "ma ma" << "mā má mǎ mà" << "mɑ";
+        QTest::newRow("two lines") << "mɑ\nni" << "mā\nni má\nni mǎ\nni mà\nni" << "mɑ\nni";
+        QTest::newRow("marked") << "nǐ hǎo lǜ" << "nī ní nǐ nì hāo háo hǎo hào lǖ lǘ lǚ lǜ" << "ni hɑo lü";
+    }
+    void toneCommands()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, added);
+        QFETCH(QString, removed);
+        frmSet f;
+        f.setText(text);
+        f.Command8_Click();
+        QCOMPARE(f.text(), added);
+        QCOMPARE(f.windowTitle(), title(int(added.split(QLatin1Char(' ')).size())));
+        f.Command9_Click();
+        QCOMPARE(f.text(), removed);
+    }
+
+    void resizeStopsAtFirstFailure()
+    {
+        frmSet f; // hidden: the handler runs when called, as on a resize
+        f.resize(ui::px(9000), ui::px(6000));
+        f.Form_Resize();
+        QCOMPARE(f.Text1->size(), QSize(ui::px(9000 - 210), ui::px(6000 - 1530)));
+        QCOMPARE(f.lblTip->width(), ui::px(9000 - 210));
+        const QSize box = f.Text1->size();
+        const int tip = f.lblTip->width();
+
+        // Narrower than the box's left offset plus 90: nothing changes.
+        f.resize(ui::px(195), ui::px(6000));
+        f.Form_Resize();
+        QCOMPARE(f.Text1->size(), box);
+        QCOMPARE(f.lblTip->width(), tip);
+
+        // Only too low: the box's width follows, its height and the hint's width do not.
+        f.resize(ui::px(6000), ui::px(1200));
+        f.Form_Resize();
+        QCOMPARE(f.Text1->size(), QSize(ui::px(6000 - 210), box.height()));
+        QCOMPARE(f.lblTip->width(), tip);
+
+        // Exactly at the limit is still a size (zero).
+        f.resize(ui::px(6000), ui::px(1530));
+        f.Form_Resize();
+        QCOMPARE(f.Text1->height(), 0);
+        QCOMPARE(f.lblTip->width(), ui::px(6000 - 210));
+    }
+};
+
+LORVANTA_TEST_MAIN(EditorFrmSet, QApplication)
+#include "editor_frmset.moc"
