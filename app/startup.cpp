@@ -24,11 +24,8 @@ frmMain *startProgram()
     auto *main = new frmMain;
     main->setAttribute(Qt::WA_DeleteOnClose);
     // Centred on the screen when first shown.
-    if (const QScreen *screen = main->screen()) {
-        QRect frame = main->frameGeometry();
-        frame.moveCenter(screen->availableGeometry().center());
-        main->move(frame.topLeft());
-    }
+    if (const QScreen *screen = main->screen())
+        ui::centreWindow(main, screen->availableGeometry());
     main->show();
     return main;
 }

@@ -195,10 +195,8 @@ void frmAbout::showEvent(QShowEvent *event)
     // Centred on the owner the first time it is shown.
     if (!m_placed) {
         m_placed = true;
-        if (QWidget *owner = parentWidget()) {
-            const QRect o = owner->window()->frameGeometry();
-            move(o.center() - QPoint(width() / 2, height() / 2));
-        }
+        if (QWidget *owner = parentWidget())
+            ui::centreWindow(this, owner->window()->frameGeometry());
     }
     QWidget::showEvent(event);
 }

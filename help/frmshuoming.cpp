@@ -85,7 +85,7 @@ void frmShuoming::showEvent(QShowEvent *event)
         m_placed = true;
         QScreen *s = parentWidget() ? parentWidget()->screen() : screen();
         if (s)
-            move(s->availableGeometry().center() - QPoint(width() / 2, height() / 2));
+            ui::centreWindow(this, s->availableGeometry());
     }
     QWidget::showEvent(event);
 }

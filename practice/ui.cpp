@@ -2,6 +2,7 @@
 
 #include <QFont>
 #include <QMouseEvent>
+#include <QScreen>
 
 namespace ui {
 
@@ -27,6 +28,26 @@ void ClickLabel::mouseReleaseEvent(QMouseEvent *event)
     QLabel::mouseReleaseEvent(event);
     if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
         emit clicked();
+}
+
+void centreWindow(QWidget *window, const QRect &area)
+{
+    QRect frame = window->frameGeometry();
+    frame.moveCenter(area.center());
+    if (const QScreen *screen = window->screen()) {
+        const QRect avail = screen->availableGeometry();
+        // Right and bottom first, so that a window larger than the screen
+        // keeps its top-left corner visible.
+        if (frame.right() > avail.right())
+            frame.moveRight(avail.right());
+        if (frame.bottom() > avail.bottom())
+            frame.moveBottom(avail.bottom());
+        if (frame.left() < avail.left())
+            frame.moveLeft(avail.left());
+        if (frame.top() < avail.top())
+            frame.moveTop(avail.top());
+    }
+    window->move(frame.topLeft());
 }
 
 QFont designFont(const QString &family, double points, bool underline)

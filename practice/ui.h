@@ -38,6 +38,10 @@ protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
 };
 
+// Moves a window so that it is centred on `area` (global coordinates), but
+// never past the screen's edges: its title bar and controls stay reachable.
+void centreWindow(QWidget *window, const QRect &area);
+
 // A font by its design name and size in points.
 QFont designFont(const QString &family, double points, bool underline = false);
 // Maps the design's font names to families installed here; called once at start.
