@@ -38,10 +38,12 @@ public:
     // the document; 0 and -1 at the very start.
     QChar logicalCharBefore(const QTextCursor &cursor, int *documentPosition) const;
 
-protected:
-    void keyPressEvent(QKeyEvent *event) override;
+    // Clipboard and drag of text carry the real text.
     QMimeData *createMimeDataFromSelection() const override;
     void insertFromMimeData(const QMimeData *source) override;
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dragMoveEvent(QDragMoveEvent *event) override;
     void dragLeaveEvent(QDragLeaveEvent *event) override;
