@@ -174,15 +174,7 @@ void frmAbout::Label8_Click()
 
 frmAbout *frmAbout::showInstance(QWidget *owner)
 {
-    QPointer<frmAbout> &window = theInstance();
-    if (!window) {
-        window = new frmAbout(owner);
-        window->setAttribute(Qt::WA_DeleteOnClose);
-    }
-    window->show();
-    window->raise();
-    window->activateWindow();
-    return window;
+    return ui::showSingleInstance(theInstance(), owner);
 }
 
 frmAbout *frmAbout::instance()

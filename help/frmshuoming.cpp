@@ -56,15 +56,7 @@ void frmShuoming::Form_Resize()
 
 frmShuoming *frmShuoming::showInstance(QWidget *owner)
 {
-    QPointer<frmShuoming> &window = theInstance();
-    if (!window) {
-        window = new frmShuoming(owner);
-        window->setAttribute(Qt::WA_DeleteOnClose);
-    }
-    window->show();
-    window->raise();
-    window->activateWindow();
-    return window;
+    return ui::showSingleInstance(theInstance(), owner);
 }
 
 frmShuoming *frmShuoming::instance()

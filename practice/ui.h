@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QLabel>
+#include <QPointer>
 #include <QWidget>
 #include <cmath>
 
@@ -41,6 +42,22 @@ protected:
 // Moves a window so that it is centred on `area` (global coordinates), but
 // never past the screen's edges: its title bar and controls stay reachable.
 void centreWindow(QWidget *window, const QRect &area);
+
+// Shows the one instance of a secondary window: an open one is reused and
+// brought to the front, otherwise a new one is made, owned by `owner` and
+// deleted again when it is closed.
+template <typename Window>
+Window *showSingleInstance(QPointer<Window> &instance, QWidget *owner)
+{
+    if (!instance) {
+        instance = new Window(owner);
+        instance->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    instance->show();
+    instance->raise();
+    instance->activateWindow();
+    return instance;
+}
 
 // A font by its design name and size in points.
 QFont designFont(const QString &family, double points, bool underline = false);
