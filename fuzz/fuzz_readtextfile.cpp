@@ -23,19 +23,40 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         FUZZ_CHECK(f.write(bytes) == bytes.size(), "temporary file written");
     }
     const QString text = modPub::readTextFile(path);
-    QString expected = modPub::decodeGbk(bytes);
-    if (expected.endsWith(QStringLiteral("\r\n")))
-        expected.chop(2);
-    FUZZ_CHECK(text == expected, "readTextFile is the decoded file minus one CR LF");
+    // Read as GBK, or as UTF-8 when the file is a UTF-8 text file.
+    const auto minusCrLf = [](QString t) {
+        if (t.endsWith(QStringLiteral("\r\n")))
+            t.chop(2);
+        return t;
+    };
+    const QString asGbk = minusCrLf(modPub::decodeGbk(bytes));
+    const QString asUtf8 = minusCrLf(QString::fromUtf8(bytes.startsWith("\xEF\xBB\xBF") ? bytes.mid(3) : bytes));
+    FUZZ_CHECK(text == asGbk || text == asUtf8, "readTextFile is the decoded file minus one CR LF");
     FUZZ_CHECK(modPub::bankFileNeedsDefault(path) == text.isEmpty(),
                "the default bank is written exactly when the file reads as empty");
 
+    // Whatever was read, the program's own write must read back unchanged.
     FUZZ_CHECK(modPub::writeTextFile(path, text, true), "writeTextFile");
     FUZZ_CHECK(modPub::readTextFile(path) == text, "written text reads back unchanged");
-    const QByteArray written = [&] {
-        QFile f(path);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }();
-    FUZZ_CHECK(written.endsWith("\r\n"), "every write ends in CR LF");
+
+    // The same for a bank as the program writes it: characters from the
+    // common CJK block, pinyin letters and spaces, picked by the input.
+    static const QString pinyin = QStringLiteral("ɑɡüāáǎàōóǒòēéěèīíǐìūúǔùǖǘǚǜbmnzhi");
+    QString bank;
+    for (size_t i = 0; i + 1 < size; i += 2) {
+        const unsigned v = data[i] | (data[i + 1] << 8);
+        if (v % 7 == 0)
+            bank += QLatin1Char(' ');
+        else if (v % 7 == 1)
+            bank += pinyin.at(static_cast<qsizetype>((v / 7) % pinyin.size()));
+        else
+            bank += QChar(static_cast<char16_t>(0x4E00 + (v / 7) % (0x9FA5 - 0x4E00 + 1)));
+    }
+    FUZZ_CHECK(modPub::writeTextFile(path, bank, true), "writeTextFile of a bank");
+    const QString back = modPub::readTextFile(path);
+    if (back != bank)
+        std::fprintf(stderr, "bank written: %s\nread back:    %s\n", qPrintable(bank.left(80)),
+                     qPrintable(back.left(80)));
+    FUZZ_CHECK(back == bank, "a bank the program wrote reads back unchanged");
     return 0;
 }
