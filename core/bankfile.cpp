@@ -126,21 +126,11 @@ QString dropOneCrLf(QString text)
 } // namespace
 
 namespace {
-// Characters a bank holds: CJK and its punctuation, full-width forms, and the
-// pinyin letters.
-bool isBankCharacter(char32_t u)
-{
-    return (u >= 0x3000 && u <= 0x9FFF) || (u >= 0xF900 && u <= 0xFAFF) || (u >= 0xFF00 && u <= 0xFFEF)
-        || (u >= 0x2000 && u <= 0x206F) || (u >= 0x00C0 && u <= 0x01DC) || u == 0x0251 || u == 0x0261
-        || (u >= 0x20000 && u <= 0x3134F);
-}
-
-// Text files made on Linux are UTF-8. A file is read as UTF-8 when it carries
-// the UTF-8 mark, or when it is valid UTF-8 holding Chinese characters and
-// nothing a bank would not hold: GBK text practically never passes that test,
-// so a GBK bank is never misread. Everything else is GBK; the next save
-// writes GBK either way.
-QString decodeTextFile(const QByteArray &bytes)
+// Text files made on Linux are UTF-8: one that carries the UTF-8 mark, or
+// whose bytes are valid UTF-8 with something beyond ASCII, is read as UTF-8.
+// Only files from elsewhere go through this; the bank itself is always GBK,
+// since some GBK text is valid UTF-8 too and would be misread.
+QString decodeForeignText(const QByteArray &bytes)
 {
     if (bytes.startsWith("\xEF\xBB\xBF"))
         return QString::fromUtf8(bytes.mid(3));
@@ -148,18 +138,8 @@ QString decodeTextFile(const QByteArray &bytes)
     if (!ascii) {
         QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
         const QString text = utf8.decode(bytes);
-        if (!utf8.hasError()) {
-            bool chinese = false;
-            bool plausible = true;
-            for (const char32_t u : text.toUcs4()) {
-                if (u < 0x80)
-                    continue;
-                chinese = chinese || (u >= 0x4E00 && u <= 0x9FFF);
-                plausible = plausible && isBankCharacter(u);
-            }
-            if (chinese && plausible)
-                return text;
-        }
+        if (!utf8.hasError())
+            return text;
     }
     return decodeGbk(bytes);
 }
@@ -170,7 +150,15 @@ QString readTextFile(const QString &path)
     QByteArray bytes;
     if (!readBytes(path, bytes))
         return QString();
-    return dropOneCrLf(decodeTextFile(bytes));
+    return dropOneCrLf(decodeGbk(bytes));
+}
+
+QString readForeignTextFile(const QString &path)
+{
+    QByteArray bytes;
+    if (!readBytes(path, bytes))
+        return QString();
+    return dropOneCrLf(decodeForeignText(bytes));
 }
 
 bool writeTextFile(const QString &path, const QString &text, bool overwrite)
@@ -202,7 +190,7 @@ bool bankFileNeedsDefault(const QString &path)
     QByteArray bytes;
     if (!readBytes(path, bytes))
         return false;
-    return dropOneCrLf(decodeTextFile(bytes)).isEmpty();
+    return dropOneCrLf(decodeGbk(bytes)).isEmpty();
 }
 
 } // namespace modPub

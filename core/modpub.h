@@ -31,6 +31,9 @@ void setBankDirOverride(const QString &dir);
 // The whole text of a GBK file, one trailing CR LF dropped; the empty text on
 // any failure (missing, a folder, unreadable, too large).
 QString readTextFile(const QString &path);
+// Like readTextFile for a text file from elsewhere (dropped on the editor):
+// UTF-8 when the file is UTF-8, GBK otherwise.
+QString readForeignTextFile(const QString &path);
 // Writes text + CR LF in GBK. Overwriting replaces the file atomically, so a
 // crash mid-write leaves the old bank. Returns false on any failure.
 bool writeTextFile(const QString &path, const QString &text, bool overwrite);

@@ -443,7 +443,7 @@ void frmSet::Text1_OLEDragDrop(const QMimeData *data)
     const QStringList files = editor::droppedFiles(data);
     if (files.isEmpty())
         return;
-    setText(readTextFile(files.last()));
+    setText(readForeignTextFile(files.last()));
 }
 
 void frmSet::appendItems(const QString &list)

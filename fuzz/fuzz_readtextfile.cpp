@@ -23,15 +23,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         FUZZ_CHECK(f.write(bytes) == bytes.size(), "temporary file written");
     }
     const QString text = modPub::readTextFile(path);
-    // Read as GBK, or as UTF-8 when the file is a UTF-8 text file.
+    // The bank is always GBK.
     const auto minusCrLf = [](QString t) {
         if (t.endsWith(QStringLiteral("\r\n")))
             t.chop(2);
         return t;
     };
     const QString asGbk = minusCrLf(modPub::decodeGbk(bytes));
-    const QString asUtf8 = minusCrLf(QString::fromUtf8(bytes.startsWith("\xEF\xBB\xBF") ? bytes.mid(3) : bytes));
-    FUZZ_CHECK(text == asGbk || text == asUtf8, "readTextFile is the decoded file minus one CR LF");
+    FUZZ_CHECK(text == asGbk, "readTextFile is the GBK-decoded file minus one CR LF");
     FUZZ_CHECK(modPub::bankFileNeedsDefault(path) == text.isEmpty(),
                "the default bank is written exactly when the file reads as empty");
 
