@@ -679,9 +679,9 @@ class Suite:
 
 
 def display_candidates():
-    spec = os.environ.get("LORVANTA_E2E_DISPLAYS", "75-79")
+    wanted = os.environ.get("LORVANTA_E2E_DISPLAYS", "75-79")
     out = []
-    for part in spec.split(","):
+    for part in wanted.split(","):
         a, _, b = part.partition("-")
         out.extend(range(int(a), int(b or a) + 1))
     return out
