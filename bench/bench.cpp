@@ -7,7 +7,9 @@
 #include "app/startup.h"
 #include "core/modpub.h"
 #include "practice/frmmain.h"
+#include "practice/localspeech.h"
 #include "practice/messagebox.h"
+#include "practice/speaker.h"
 #include "practice/readaloud.h"
 #include "resources/texts.h"
 #include "tests/localserver.h"
@@ -126,6 +128,62 @@ void stepBench(const QTemporaryDir &dir, int items, bool readAloud, LocalServer 
     Q_UNUSED(dir);
 }
 
+// One autoplay tick with read-aloud on, until the local server has the request.
+void autoplayBench(LocalServer &server)
+{
+    modPub::writeTextFile(modPub::bankPath(), bankOf(24), true);
+    modPub::saveSetting(QStringLiteral("services"), QStringLiteral("tts"), server.base() + QStringLiteral("/"));
+    frmMain w;
+    w.show();
+    QCoreApplication::processEvents();
+    w.Check2->setChecked(true);
+    w.Label2_Click();
+    w.Timer1->stop(); // the ticks are driven here
+    server.clear();
+    int started = 0;
+    QObject::connect(w.speaker(), &Speaker::playbackStarted, [&started] { ++started; });
+    const int steps = 50;
+    QElapsedTimer t;
+    t.start();
+    qint64 inTick = 0;
+    for (int i = 0; i < steps; ++i) {
+        QElapsedTimer tick;
+        tick.start();
+        w.Timer1_Timer();
+        inTick += tick.nsecsElapsed();
+        if (qEnvironmentVariableIsSet("LORVANTA_BENCH_TICKS"))
+            std::fprintf(stderr, "tick %d %.1f ms\n", i, tick.nsecsElapsed() / 1e6);
+        server.waitForRequests(i + 1, 5000);
+        // Let the audio start, so that the next tick has something to cut off.
+        QElapsedTimer wait;
+        wait.start();
+        while (started < i + 1 && wait.elapsed() < 3000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    std::printf("  autoplay tick with read-aloud (cutting off the audio playing): %.2f ms in the tick, "
+                "%.1f ms until the new audio plays (%d ticks, %d played)\n",
+                inTick / 1e6 / steps, t.nsecsElapsed() / 1e6 / steps, steps, started);
+    modPub::saveSetting(QStringLiteral("services"), QStringLiteral("tts"), QString());
+}
+
+void localSpeechBench()
+{
+    const QString table = resources::syllableTable();
+    QElapsedTimer t;
+    t.start();
+    const bool ok = localspeech::available();
+    std::printf("Local speech (espeak-ng):\n  start-up %.1f ms%s\n", t.nsecsElapsed() / 1e6, ok ? "" : " (not available)");
+    if (!ok)
+        return;
+    for (const QString &caption : {QStringLiteral("天地"), QStringLiteral("zhōnɡ huá rén mín ɡònɡ hé ɡuó wàn suì yuè")}) {
+        const QString text = localspeech::localText(caption, table);
+        t.restart();
+        const localspeech::Pcm pcm = localspeech::synthesize(text);
+        std::printf("  %s: %.1f ms to synthesise %lld ms of audio\n", qPrintable(caption), t.nsecsElapsed() / 1e6,
+                    static_cast<long long>(pcm.durationMs()));
+    }
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -161,9 +219,13 @@ int main(int argc, char **argv)
         LocalServer server;
         LocalServer::Answer wav;
         wav.contentType = "audio/wav";
-        wav.body = QByteArray(44, '\0');
+        localspeech::Pcm silence;
+        silence.samples = QByteArray(1600, '\0'); // 0.1 s
+        silence.sampleRate = 8000;
+        wav.body = localspeech::wavFile(silence);
         server.setAnswer("/text2audio", wav);
         stepBench(bankDir, 24, true, &server);
+        autoplayBench(server);
     }
 
     std::printf("Syllable lookup:\n");
@@ -177,6 +239,8 @@ int main(int argc, char **argv)
             (void)readaloud::textToSpeak(caption, table);
         std::printf("  10-syllable pinyin item: %.1f us per lookup\n", t.nsecsElapsed() / 1e3 / runs);
     }
+
+    localSpeechBench();
 
     std::printf("Peak resident memory of this process: %ld kB\n", peakRssKb());
     return 0;

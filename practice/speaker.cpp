@@ -3,10 +3,8 @@
 #include "practice/localspeech.h"
 #include "resources/texts.h"
 
-#include <QAudioDevice>
 #include <QAudioOutput>
 #include <QBuffer>
-#include <QMediaDevices>
 #include <QMediaPlayer>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -69,10 +67,7 @@ Speaker::Speaker(QObject *parent) : QObject(parent), d(std::make_unique<Private>
 
 Speaker::~Speaker()
 {
-    stop();
-    // The player goes before the buffer it may still hold.
-    delete d->player;
-    d->player = nullptr;
+    stop(); // deletes the player before the buffer it reads from
 }
 
 void Speaker::setRequestTimeout(int ms)
@@ -150,10 +145,12 @@ void Speaker::cancelRequest()
 
 void Speaker::clearPlayer()
 {
-    if (d->player) {
-        d->player->stop();
-        d->player->setSource(QUrl());
-    }
+    // Each item gets a player of its own, and the old one is simply deleted:
+    // stopping a GStreamer pipeline that is still starting up can hold the
+    // window for a full second, tearing it down never does.
+    delete d->player;
+    d->player = nullptr;
+    d->output = nullptr;
     d->device.reset();
     d->audio.clear();
     d->source.clear();
@@ -208,46 +205,41 @@ void Speaker::speakLocally()
 
 void Speaker::play(const QByteArray &audio, const QString &source)
 {
-    if (!d->player) {
-        d->player = new QMediaPlayer(this);
-        // Without an audio output the GStreamer pipeline has no sink and fails;
-        // with no sound card it still plays, into nothing.
-        d->output = new QAudioOutput(d->player);
-        d->player->setAudioOutput(d->output);
-        // Follow the desktop's default output, e.g. a headset plugged in later.
-        auto *devices = new QMediaDevices(d->player);
-        connect(devices, &QMediaDevices::audioOutputsChanged, d->output,
-                [output = d->output] { output->setDevice(QMediaDevices::defaultAudioOutput()); });
-        connect(d->player, &QMediaPlayer::mediaStatusChanged, this, [this](QMediaPlayer::MediaStatus status) {
-            if (d->source.isEmpty())
-                return;
-            if ((status == QMediaPlayer::BufferedMedia || status == QMediaPlayer::LoadedMedia) && !d->started
-                && d->player->playbackState() == QMediaPlayer::PlayingState) {
-                d->started = true;
-                emit playbackStarted(d->source);
-            } else if (status == QMediaPlayer::EndOfMedia) {
-                emit playbackFinished(d->source);
-            }
-        });
-        connect(d->player, &QMediaPlayer::errorOccurred, this, [this](QMediaPlayer::Error error, const QString &) {
-            if (error == QMediaPlayer::NoError || d->source.isEmpty())
-                return;
-            const bool wasOnline = d->source == online;
-            const quint64 generation = d->generation;
-            d->source.clear();
-            // Queued: the player is not reset from inside its own signal.
-            QTimer::singleShot(0, this, [this, wasOnline, generation] {
-                if (generation != d->generation)
-                    return;
-                clearPlayer();
-                if (wasOnline)
-                    speakLocally(); // the service sent something the player cannot play
-                else
-                    emit silent();
-            });
-        });
-    }
     clearPlayer();
+    d->player = new QMediaPlayer(this);
+    // Without an audio output the GStreamer pipeline has no sink and fails;
+    // with no sound card it still plays, into nothing. A new player per item
+    // also follows the desktop's current default output.
+    d->output = new QAudioOutput(d->player);
+    d->player->setAudioOutput(d->output);
+    connect(d->player, &QMediaPlayer::mediaStatusChanged, this, [this](QMediaPlayer::MediaStatus status) {
+        if (d->source.isEmpty())
+            return;
+        if ((status == QMediaPlayer::BufferedMedia || status == QMediaPlayer::LoadedMedia) && !d->started
+            && d->player->playbackState() == QMediaPlayer::PlayingState) {
+            d->started = true;
+            emit playbackStarted(d->source);
+        } else if (status == QMediaPlayer::EndOfMedia) {
+            emit playbackFinished(d->source);
+        }
+    });
+    connect(d->player, &QMediaPlayer::errorOccurred, this, [this](QMediaPlayer::Error error, const QString &) {
+        if (error == QMediaPlayer::NoError || d->source.isEmpty())
+            return;
+        const bool wasOnline = d->source == online;
+        const quint64 generation = d->generation;
+        d->source.clear();
+        // Queued: the player is not deleted from inside its own signal.
+        QTimer::singleShot(0, this, [this, wasOnline, generation] {
+            if (generation != d->generation)
+                return;
+            clearPlayer();
+            if (wasOnline)
+                speakLocally(); // the service sent something the player cannot play
+            else
+                emit silent();
+        });
+    });
     d->audio = audio;
     d->device = std::make_unique<QBuffer>();
     d->device->setData(d->audio);
