@@ -10,7 +10,10 @@ packages=(
   qt6-base-dev qt6-multimedia-dev qt6-webengine-dev libgl-dev
   libespeak-ng-dev
   # run: audio decoding, offline speech voices, fonts
-  gstreamer1.0-plugins-base gstreamer1.0-plugins-good espeak-ng-data
+  # (the audio sinks are only recommended by the players: without them a
+  # desktop's sound server is never reached and read-aloud stays silent)
+  gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-pulseaudio gstreamer1.0-alsa
+  espeak-ng-data
   fonts-arphic-ukai fonts-noto-cjk fonts-liberation fonts-dejavu-core
   # stroke-order data comes from npm
   nodejs npm
