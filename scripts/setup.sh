@@ -15,8 +15,8 @@ packages=(
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-pulseaudio gstreamer1.0-alsa
   espeak-ng-data
   fonts-arphic-ukai fonts-noto-cjk fonts-liberation fonts-dejavu-core
-  # stroke-order data comes from npm
-  nodejs npm
+  # stroke-order data comes from npm (over https)
+  nodejs npm ca-certificates
   # tests: a real X server, input events, screenshots, sanitizers and fuzzing
   xvfb xauth xdotool imagemagick x11-utils clang libclang-rt-14-dev
 )
