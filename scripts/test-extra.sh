@@ -54,12 +54,15 @@ cmake --build "$fuzz_dir" --parallel "$jobs" --target fuzzers
 work=$(mktemp -d "${TMPDIR:-/tmp}/lorvanta-fuzz.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 unset ASAN_OPTIONS LSAN_OPTIONS UBSAN_OPTIONS
+fuzz_passed=0
+fuzz_failed=0
 for corpus in fuzz/corpus/*/; do
   target=$(basename "$corpus")
   exe="$fuzz_dir/fuzz/$target"
   if [ ! -x "$exe" ]; then
     echo "!! $target: no fuzzer built" >&2
     status=1
+    fuzz_failed=$((fuzz_failed + 1))
     continue
   fi
   mkdir -p "$work/$target/corpus" "$work/$target/found"
@@ -69,6 +72,7 @@ for corpus in fuzz/corpus/*/; do
      >"$work/$target/log" 2>&1 || rc=$?
   runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$work/$target/log")
   rate=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$work/$target/log")
+  if [ "$rc" -eq 0 ]; then fuzz_passed=$((fuzz_passed + 1)); else fuzz_failed=$((fuzz_failed + 1)); fi
   printf '   %-22s %10s runs %8s exec/s  %s\n' "$target" "${runs:-?}" "${rate:-?}" \
     "$([ "$rc" -eq 0 ] && echo ok || echo "FAILED ($rc)")"
   if [ "$rc" -ne 0 ]; then
@@ -81,5 +85,6 @@ for corpus in fuzz/corpus/*/; do
     done
   fi
 done
+echo "fuzzers: $fuzz_passed passed, $fuzz_failed failed"
 
 exit "$status"
