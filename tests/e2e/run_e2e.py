@@ -39,6 +39,16 @@ START_TIMEOUT = 30.0
 STEP_TIMEOUT = 15.0
 
 
+def stop_process(proc):
+    """Ends a process we started, politely first, and waits for it."""
+    if proc.poll() is None:
+        proc.terminate()
+        try:
+            proc.wait(5)
+        except subprocess.TimeoutExpired:
+            proc.kill()
+            proc.wait()
+
 class CaseFailure(Exception):
     pass
 
@@ -86,13 +96,8 @@ class XServer:
         return r.returncode == 0
 
     def stop(self):
-        if self.proc and self.proc.poll() is None:
-            self.proc.terminate()
-            try:
-                self.proc.wait(5)
-            except subprocess.TimeoutExpired:
-                self.proc.kill()
-                self.proc.wait()
+        if self.proc:
+            stop_process(self.proc)
 
 
 # ---------------------------------------------------------------- Xlib bits
@@ -375,13 +380,7 @@ class Program:
         return self
 
     def __exit__(self, *exc):
-        if self.proc.poll() is None:
-            self.proc.terminate()
-            try:
-                self.proc.wait(5)
-            except subprocess.TimeoutExpired:
-                self.proc.kill()
-                self.proc.wait()
+        stop_process(self.proc)
         self.log.close()
         if exc[0] is not None or self.suite.keep:
             with open(self.log_path, "rb") as f:
