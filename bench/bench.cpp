@@ -146,6 +146,7 @@ void autoplayBench(LocalServer &server)
     QElapsedTimer t;
     t.start();
     qint64 inTick = 0;
+    qint64 blocked = 0; // the longest the event loop was held while waiting
     for (int i = 0; i < steps; ++i) {
         QElapsedTimer tick;
         tick.start();
@@ -157,12 +158,21 @@ void autoplayBench(LocalServer &server)
         // Let the audio start, so that the next tick has something to cut off.
         QElapsedTimer wait;
         wait.start();
-        while (started < i + 1 && wait.elapsed() < 3000)
+        qint64 longest = 0;
+        while (started < i + 1 && wait.elapsed() < 3000) {
+            QElapsedTimer one;
+            one.start();
             QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+            longest = std::max(longest, one.elapsed());
+        }
+        blocked = std::max(blocked, longest);
+        if (qEnvironmentVariableIsSet("LORVANTA_BENCH_TICKS"))
+            std::fprintf(stderr, "start %d %lld ms\n", i, static_cast<long long>(wait.elapsed()));
     }
     std::printf("  autoplay tick with read-aloud (cutting off the audio playing): %.2f ms in the tick, "
-                "%.1f ms until the new audio plays (%d ticks, %d played)\n",
-                inTick / 1e6 / steps, t.nsecsElapsed() / 1e6 / steps, steps, started);
+                "%.1f ms until the new audio plays (%d ticks, %d played); event loop held at most %lld ms\n",
+                inTick / 1e6 / steps, t.nsecsElapsed() / 1e6 / steps, steps, started,
+                static_cast<long long>(blocked));
     modPub::saveSetting(QStringLiteral("services"), QStringLiteral("tts"), QString());
 }
 

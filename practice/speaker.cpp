@@ -3,8 +3,10 @@
 #include "practice/localspeech.h"
 #include "resources/texts.h"
 
+#include <QAudioDevice>
 #include <QAudioOutput>
 #include <QBuffer>
+#include <QMediaDevices>
 #include <QMediaPlayer>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -44,11 +46,15 @@ struct Speaker::Private {
     // Created at the first speak: start-up pays for none of them.
     QNetworkAccessManager *network = nullptr;
     QTimer *deadline = nullptr;
+    // The players made so far and the one speaking for the current item. A
+    // player whose item was cut off is muted and left to run to its end; it
+    // is used again once it has finished. Stopping a GStreamer pipeline that
+    // is still starting up can hold the window for a second, and deleting a
+    // running one can crash inside the backend; letting it drain does neither.
+    QList<QMediaPlayer *> players;
     QMediaPlayer *player = nullptr;
-    QAudioOutput *output = nullptr;
 
     QPointer<QNetworkReply> reply;
-    std::unique_ptr<QBuffer> device; // what the player reads from
     QByteArray audio;
     QString source;                  // "online" or "local" while the player holds audio
     bool started = false;
@@ -67,7 +73,14 @@ Speaker::Speaker(QObject *parent) : QObject(parent), d(std::make_unique<Private>
 
 Speaker::~Speaker()
 {
-    stop(); // deletes the player before the buffer it reads from
+    stop();
+    // A running pipeline is stopped before it goes; each player goes before
+    // the buffer it reads from (the buffer is its child).
+    for (QMediaPlayer *p : std::as_const(d->players)) {
+        p->stop();
+        p->setSource(QUrl());
+    }
+    qDeleteAll(d->players);
 }
 
 void Speaker::setRequestTimeout(int ms)
@@ -145,13 +158,10 @@ void Speaker::cancelRequest()
 
 void Speaker::clearPlayer()
 {
-    // Each item gets a player of its own, and the old one is simply deleted:
-    // stopping a GStreamer pipeline that is still starting up can hold the
-    // window for a full second, tearing it down never does.
-    delete d->player;
+    // Silent at once; the pipeline runs out on its own.
+    if (d->player && d->player->audioOutput())
+        d->player->audioOutput()->setMuted(true);
     d->player = nullptr;
-    d->output = nullptr;
-    d->device.reset();
     d->audio.clear();
     d->source.clear();
     d->started = false;
@@ -203,50 +213,96 @@ void Speaker::speakLocally()
     play(localspeech::wavFile(pcm), local);
 }
 
+namespace {
+// A player is free again when it has nothing left to play.
+bool isFree(const QMediaPlayer *player)
+{
+    const QMediaPlayer::MediaStatus status = player->mediaStatus();
+    return status == QMediaPlayer::NoMedia || status == QMediaPlayer::EndOfMedia
+        || status == QMediaPlayer::InvalidMedia || player->playbackState() == QMediaPlayer::StoppedState;
+}
+
+// More items cut off in quick succession than this, and the oldest player is
+// stopped after all.
+constexpr qsizetype maxPlayers = 4;
+} // namespace
+
+QMediaPlayer *Speaker::freePlayer()
+{
+    for (QMediaPlayer *p : std::as_const(d->players))
+        if (isFree(p))
+            return p;
+    if (d->players.size() < maxPlayers) {
+        auto *p = new QMediaPlayer;
+        // Without an audio output the GStreamer pipeline has no sink and fails;
+        // with no sound card it still plays, into nothing.
+        auto *output = new QAudioOutput(p);
+        p->setAudioOutput(output);
+        // Follow the desktop's default output, e.g. a headset plugged in later.
+        auto *devices = new QMediaDevices(p);
+        connect(devices, &QMediaDevices::audioOutputsChanged, output,
+                [output] { output->setDevice(QMediaDevices::defaultAudioOutput()); });
+        connect(p, &QMediaPlayer::mediaStatusChanged, this, [this, p](QMediaPlayer::MediaStatus status) {
+            if (p != d->player || d->source.isEmpty())
+                return;
+            if ((status == QMediaPlayer::BufferedMedia || status == QMediaPlayer::LoadedMedia) && !d->started
+                && p->playbackState() == QMediaPlayer::PlayingState) {
+                d->started = true;
+                emit playbackStarted(d->source);
+            } else if (status == QMediaPlayer::EndOfMedia) {
+                emit playbackFinished(d->source);
+            }
+        });
+        connect(p, &QMediaPlayer::errorOccurred, this, [this, p](QMediaPlayer::Error error, const QString &) {
+            if (p != d->player || error == QMediaPlayer::NoError || d->source.isEmpty())
+                return;
+            const bool wasOnline = d->source == online;
+            const quint64 generation = d->generation;
+            d->source.clear();
+            // A failed pipeline is not used again: it goes, and a fresh player
+            // takes its place. Queued: the player is not touched from inside
+            // its own signal.
+            d->players.removeOne(p);
+            QTimer::singleShot(0, this, [this, p, wasOnline, generation] {
+                if (d->player == p)
+                    d->player = nullptr;
+                p->stop();
+                p->deleteLater();
+                if (generation != d->generation)
+                    return;
+                clearPlayer();
+                if (wasOnline)
+                    speakLocally(); // the service sent something the player cannot play
+                else
+                    emit silent();
+            });
+        });
+        d->players.append(p);
+        return p;
+    }
+    QMediaPlayer *oldest = d->players.takeFirst();
+    d->players.append(oldest);
+    oldest->stop();
+    return oldest;
+}
+
 void Speaker::play(const QByteArray &audio, const QString &source)
 {
     clearPlayer();
-    d->player = new QMediaPlayer(this);
-    // Without an audio output the GStreamer pipeline has no sink and fails;
-    // with no sound card it still plays, into nothing. A new player per item
-    // also follows the desktop's current default output.
-    d->output = new QAudioOutput(d->player);
-    d->player->setAudioOutput(d->output);
-    connect(d->player, &QMediaPlayer::mediaStatusChanged, this, [this](QMediaPlayer::MediaStatus status) {
-        if (d->source.isEmpty())
-            return;
-        if ((status == QMediaPlayer::BufferedMedia || status == QMediaPlayer::LoadedMedia) && !d->started
-            && d->player->playbackState() == QMediaPlayer::PlayingState) {
-            d->started = true;
-            emit playbackStarted(d->source);
-        } else if (status == QMediaPlayer::EndOfMedia) {
-            emit playbackFinished(d->source);
-        }
-    });
-    connect(d->player, &QMediaPlayer::errorOccurred, this, [this](QMediaPlayer::Error error, const QString &) {
-        if (error == QMediaPlayer::NoError || d->source.isEmpty())
-            return;
-        const bool wasOnline = d->source == online;
-        const quint64 generation = d->generation;
-        d->source.clear();
-        // Queued: the player is not deleted from inside its own signal.
-        QTimer::singleShot(0, this, [this, wasOnline, generation] {
-            if (generation != d->generation)
-                return;
-            clearPlayer();
-            if (wasOnline)
-                speakLocally(); // the service sent something the player cannot play
-            else
-                emit silent();
-        });
-    });
+    QMediaPlayer *p = freePlayer();
+    d->player = p;
     d->audio = audio;
-    d->device = std::make_unique<QBuffer>();
-    d->device->setData(d->audio);
-    d->device->open(QIODevice::ReadOnly);
     d->source = source;
+    // The buffer belongs to the player and is replaced only when the player
+    // has moved on to the new one.
+    QBuffer *previous = p->findChild<QBuffer *>(QString(), Qt::FindDirectChildrenOnly);
+    auto *device = new QBuffer(p);
+    device->setData(d->audio);
+    device->open(QIODevice::ReadOnly);
     // The player finds the format from the bytes; the name is only a hint.
-    d->player->setSourceDevice(d->device.get(), QUrl(source == local ? QStringLiteral("speech.wav")
-                                                                     : QStringLiteral("speech.mp3")));
-    d->player->play();
+    p->setSourceDevice(device, QUrl(source == local ? QStringLiteral("speech.wav")
+                                                    : QStringLiteral("speech.mp3")));
+    delete previous;
+    p->audioOutput()->setMuted(false);
+    p->play();
 }

@@ -8,6 +8,8 @@
 #include <QString>
 #include <memory>
 
+class QMediaPlayer;
+
 class Speaker : public QObject
 {
     Q_OBJECT
@@ -46,6 +48,7 @@ private:
     void play(const QByteArray &audio, const QString &source);
     void cancelRequest();
     void clearPlayer();
+    QMediaPlayer *freePlayer();
 
     struct Private;
     std::unique_ptr<Private> d;
