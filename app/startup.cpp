@@ -2,7 +2,7 @@
 
 #include "core/modpub.h"
 #include "practice/frmmain.h"
-#include "practice/ui.h"
+#include "widgets/ui.h"
 
 #include <QApplication>
 #include <QFont>
@@ -11,7 +11,7 @@
 void prepareApplication(QApplication &app)
 {
     app.setApplicationName(QStringLiteral("Lorvanta"));
-    app.setApplicationVersion(QStringLiteral("%1.%2").arg(modPub::versionMajor).arg(modPub::versionMinor));
+    app.setApplicationVersion(QStringLiteral(LORVANTA_VERSION_STRING));
     app.setDesktopFileName(QStringLiteral("lorvanta"));
     ui::installFontSubstitutes();
     // A Simplified Chinese face by default, so that fallback never picks

@@ -7,12 +7,12 @@
 #include "app/startup.h"
 #include "core/modpub.h"
 #include "practice/frmmain.h"
-#include "practice/localspeech.h"
-#include "practice/messagebox.h"
-#include "practice/speaker.h"
-#include "practice/readaloud.h"
+#include "speech/localspeech.h"
+#include "widgets/messagebox.h"
+#include "speech/speaker.h"
+#include "rules/readaloud.h"
 #include "resources/texts.h"
-#include "tests/localserver.h"
+#include "tests/support/localserver.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

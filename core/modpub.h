@@ -2,6 +2,8 @@
 // builds and is tested without a display.
 #pragma once
 
+#include "core/version.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -10,7 +12,7 @@ namespace modPub {
 // ---- Version -------------------------------------------------------------
 constexpr int versionMajor = LORVANTA_VERSION_MAJOR;
 constexpr int versionMinor = LORVANTA_VERSION_MINOR;
-// "Lorvanta V1.2": the practice window's caption and the About window's title line.
+// "Lorvanta V" + major + "." + minor: the practice window's caption and the About window's title line.
 QString programTitle();
 // Title of every message box.
 inline QString appTitle() { return QStringLiteral("Lorvanta"); }

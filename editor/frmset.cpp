@@ -1,8 +1,8 @@
 #include "editor/frmset.h"
 
 #include "core/modpub.h"
-#include "editor/tones.h"
-#include "practice/ui.h"
+#include "rules/tones.h"
+#include "widgets/ui.h"
 #include "resources/artwork.h"
 
 #include <QDragEnterEvent>

@@ -4,7 +4,7 @@
 // syllable.
 #include "core/modpub.h"
 #include "fuzz/fuzzcheck.h"
-#include "practice/readaloud.h"
+#include "rules/readaloud.h"
 
 #include <QFile>
 

@@ -1,6 +1,6 @@
 // The tone commands and the typing aids on arbitrary text.
 #include "core/modpub.h"
-#include "editor/tones.h"
+#include "rules/tones.h"
 #include "fuzz/fuzzcheck.h"
 
 namespace {

@@ -1,7 +1,7 @@
 #include "help/frmabout.h"
 
 #include "core/modpub.h"
-#include "help/aboutanimation.h"
+#include "rules/aboutanimation.h"
 #include "help/frmshuoming.h"
 #include "resources/artwork.h"
 
@@ -70,7 +70,7 @@ void frmAbout::createControls()
     m_image1Top = 120;
     connect(Image1, &ui::ClickLabel::clicked, this, [this] { Image1_Click(); });
 
-    Label1 = makeLabel<QLabel>(this, QStringLiteral("Lorvanta V1.2"), 1080, 120);
+    Label1 = makeLabel<QLabel>(this, modPub::programTitle(), 1080, 120);
     Label11 = makeLabel<ui::ClickLabel>(this, QStringLiteral("【使用说明】"), 3600, 120);
     setTextColour(Label11, QColor(255, 128, 0));
     connect(Label11, &ui::ClickLabel::clicked, this, [this] { Label11_Click(); });

@@ -7,7 +7,7 @@
 #include <QTimer>
 #include <QWidget>
 
-#include "practice/ui.h"
+#include "widgets/ui.h"
 
 class frmAbout : public QWidget
 {

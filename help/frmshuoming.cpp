@@ -1,6 +1,6 @@
 #include "help/frmshuoming.h"
 
-#include "practice/ui.h"
+#include "widgets/ui.h"
 #include "resources/artwork.h"
 #include "resources/texts.h"
 

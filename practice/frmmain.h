@@ -10,7 +10,7 @@
 #include <QTimer>
 #include <QWidget>
 
-#include "practice/ui.h"
+#include "widgets/ui.h"
 
 class Speaker;
 #include "viewer/frmplay.h"

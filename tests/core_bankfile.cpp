@@ -1,6 +1,6 @@
 // The bank file: GBK text with CR LF, atomic overwrite, start-up rules.
 #include "core/modpub.h"
-#include "tests/testsupport.h"
+#include "tests/support/testsupport.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -158,7 +158,7 @@ private slots:
         setBankDirOverride(QStringLiteral("/"));
         QCOMPARE(bankPath(), QStringLiteral("/配置文件.txt"));
         setBankDirOverride(QString());
-        QCOMPARE(programTitle(), QStringLiteral("Lorvanta V1.2"));
+        QCOMPARE(programTitle(), QStringLiteral("Lorvanta V" LORVANTA_VERSION_STRING));
     }
 };
 

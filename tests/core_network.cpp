@@ -1,7 +1,7 @@
 // URL encoding, HTTP text and the stroke-order lookup against a local server.
 #include "core/modpub.h"
-#include "tests/localserver.h"
-#include "tests/testsupport.h"
+#include "tests/support/localserver.h"
+#include "tests/support/testsupport.h"
 
 #include <QCoreApplication>
 

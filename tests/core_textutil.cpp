@@ -1,6 +1,6 @@
 // Text and list utilities: the regular-expression wrappers, shuffle, normalisation.
 #include "core/modpub.h"
-#include "tests/testsupport.h"
+#include "tests/support/testsupport.h"
 
 #include <QCoreApplication>
 #include <QSet>

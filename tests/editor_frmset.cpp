@@ -2,9 +2,9 @@
 // resize, typing with tone digits and the tone commands.
 #include "core/modpub.h"
 #include "editor/frmset.h"
-#include "practice/messagebox.h"
-#include "practice/ui.h"
-#include "tests/testsupport.h"
+#include "widgets/messagebox.h"
+#include "widgets/ui.h"
+#include "tests/support/testsupport.h"
 
 #include <QApplication>
 #include <QDropEvent>

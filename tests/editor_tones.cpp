@@ -1,6 +1,6 @@
 // The tone table and the rules behind the editor's tone entry and tone commands.
-#include "editor/tones.h"
-#include "tests/testsupport.h"
+#include "rules/tones.h"
+#include "tests/support/testsupport.h"
 
 #include <QCoreApplication>
 

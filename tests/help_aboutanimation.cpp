@@ -1,6 +1,6 @@
 // The About picture's drop, tick by tick, at the window's design sizes.
-#include "help/aboutanimation.h"
-#include "tests/testsupport.h"
+#include "rules/aboutanimation.h"
+#include "tests/support/testsupport.h"
 
 #include <QCoreApplication>
 

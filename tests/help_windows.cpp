@@ -3,9 +3,9 @@
 #include "core/modpub.h"
 #include "help/frmabout.h"
 #include "help/frmshuoming.h"
-#include "practice/ui.h"
+#include "widgets/ui.h"
 #include "resources/artwork.h"
-#include "tests/testsupport.h"
+#include "tests/support/testsupport.h"
 
 #include <QApplication>
 #include <QClipboard>

@@ -1,5 +1,5 @@
 // Autoplay, the interval box, the clock and the three stored settings.
-#include "tests/practicefixture.h"
+#include "tests/support/practicefixture.h"
 
 #include <QSettings>
 

@@ -1,8 +1,8 @@
 // Read-aloud through the practice window: the exact requests that reach a
 // local speech service, and when the window speaks at all.
-#include "practice/speaker.h"
-#include "tests/localserver.h"
-#include "tests/practicefixture.h"
+#include "speech/speaker.h"
+#include "tests/support/localserver.h"
+#include "tests/support/practicefixture.h"
 
 using namespace modPub;
 

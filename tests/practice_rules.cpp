@@ -1,14 +1,13 @@
 // The practice window's rules that need no window: deck, layout arithmetic,
 // the syllable table and the read-aloud lookup.
 #include "core/modpub.h"
-#include "practice/deck.h"
-#include "practice/layout.h"
-#include "practice/readaloud.h"
-#include "practice/ui.h"
+#include "rules/deck.h"
+#include "rules/layout.h"
+#include "rules/readaloud.h"
 #include "resources/texts.h"
-#include "tests/testsupport.h"
+#include "tests/support/testsupport.h"
 
-#include <QGuiApplication>
+#include <QCoreApplication>
 
 class PracticeRules : public QObject
 {
@@ -65,12 +64,12 @@ private slots:
 
     void halving()
     {
-        QCOMPARE(ui::halfOf(3675), 1837);
-        QCOMPARE(ui::halfOf(-101), -50);
-        QCOMPARE(ui::halfOf(2.5), 1);   // 2.5 rounds to 2
-        QCOMPARE(ui::halfOf(3.5), 2);   // 3.5 rounds to 4
-        QCOMPARE(ui::halfOf(-3), -1);
-        QCOMPARE(ui::halfOf(0), 0);
+        QCOMPARE(layout::halfOf(3675), 1837);
+        QCOMPARE(layout::halfOf(-101), -50);
+        QCOMPARE(layout::halfOf(2.5), 1);   // 2.5 rounds to 2
+        QCOMPARE(layout::halfOf(3.5), 2);   // 3.5 rounds to 4
+        QCOMPARE(layout::halfOf(-3), -1);
+        QCOMPARE(layout::halfOf(0), 0);
     }
 
     void fitRatio()
@@ -193,5 +192,5 @@ private slots:
     }
 };
 
-LORVANTA_TEST_MAIN(PracticeRules, QGuiApplication)
+LORVANTA_TEST_MAIN(PracticeRules, QCoreApplication)
 #include "practice_rules.moc"

@@ -1,7 +1,7 @@
 // The practice window driven as a pupil would: start-up, stepping, keys,
 // layout at several sizes, deleting items and reloading after the editor.
-#include "practice/layout.h"
-#include "tests/practicefixture.h"
+#include "rules/layout.h"
+#include "tests/support/practicefixture.h"
 
 #include <QApplication>
 #include <QFontInfo>
@@ -44,7 +44,7 @@ private slots:
         PracticeFixture f;
         frmMain *w = f.open();
         QCOMPARE(f.bankBytes(), encodeGbk(defaultBank()) + "\r\n");
-        QCOMPARE(w->windowTitle(), QStringLiteral("Lorvanta V1.2"));
+        QCOMPARE(w->windowTitle(), QStringLiteral("Lorvanta V" LORVANTA_VERSION_STRING));
         QCOMPARE(w->caption(), QStringLiteral("ā"));
         QCOMPARE(w->lblChar->text(), QStringLiteral("ā"));
         QCOMPARE(w->cmdSet->text(), QStringLiteral("我的生字库 1/24"));

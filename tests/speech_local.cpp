@@ -1,9 +1,9 @@
 // Local synthesis: what the voice is asked to say, and that it says it.
-#include "practice/localspeech.h"
+#include "speech/localspeech.h"
 #include "resources/texts.h"
-#include "tests/testsupport.h"
+#include "tests/support/testsupport.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QtEndian>
 
 using namespace localspeech;
@@ -138,5 +138,5 @@ private slots:
     }
 };
 
-LORVANTA_TEST_MAIN(SpeechLocal, QApplication)
+LORVANTA_TEST_MAIN(SpeechLocal, QCoreApplication)
 #include "speech_local.moc"

@@ -1,9 +1,9 @@
 // espeak-ng without its data: silence, and the program goes on.
-#include "practice/localspeech.h"
-#include "practice/speaker.h"
-#include "tests/testsupport.h"
+#include "speech/localspeech.h"
+#include "speech/speaker.h"
+#include "tests/support/testsupport.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QSignalSpy>
 
 class SpeechNoData : public QObject
@@ -33,5 +33,5 @@ private slots:
     }
 };
 
-LORVANTA_TEST_MAIN(SpeechNoData, QApplication)
+LORVANTA_TEST_MAIN(SpeechNoData, QCoreApplication)
 #include "speech_nodata.moc"

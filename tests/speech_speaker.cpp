@@ -1,12 +1,12 @@
 // The player behind read-aloud: the online request as given, cut-off of older
 // requests, local speech when the service fails, playback without a sound card.
 #include "core/modpub.h"
-#include "practice/readaloud.h"
-#include "practice/speaker.h"
-#include "tests/localserver.h"
-#include "tests/testsupport.h"
+#include "rules/readaloud.h"
+#include "speech/speaker.h"
+#include "tests/support/localserver.h"
+#include "tests/support/testsupport.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QSignalSpy>
 #include <QtEndian>
 #include <cmath>
@@ -231,5 +231,5 @@ private slots:
     }
 };
 
-LORVANTA_TEST_MAIN(SpeechSpeaker, QApplication)
+LORVANTA_TEST_MAIN(SpeechSpeaker, QCoreApplication)
 #include "speech_speaker.moc"

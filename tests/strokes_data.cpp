@@ -1,7 +1,7 @@
 // The bundled stroke data: what the build converted, how lookups behave, and
 // how the reader copes with damaged files.
-#include "tests/testsupport.h"
-#include "viewer/strokedata.h"
+#include "tests/support/testsupport.h"
+#include "core/strokedata.h"
 
 #include <QDir>
 #include <QGuiApplication>

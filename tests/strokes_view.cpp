@@ -1,7 +1,7 @@
 // The stroke-order animation: lazy opening of the data, what it accepts, the
 // frames it draws at the start, in the middle of stroke 2 and at the end, and
 // its timer.
-#include "tests/testsupport.h"
+#include "tests/support/testsupport.h"
 #include "viewer/strokeview.h"
 
 #include <QApplication>

@@ -1,11 +1,12 @@
 // The stroke-order viewer against a local dictionary: the lookup, the details
 // page, the centring of mobile pages, the offline view, and bad answers.
 #include "core/modpub.h"
-#include "practice/ui.h"
-#include "tests/localserver.h"
-#include "tests/testsupport.h"
+#include "widgets/ui.h"
+#include "tests/support/localserver.h"
+#include "tests/support/testsupport.h"
 #include "viewer/frmplay.h"
 #include "viewer/strokeview.h"
+#include "viewer/webviewfactory.h"
 
 #include <QApplication>
 #include <QSignalSpy>
@@ -67,8 +68,11 @@ LocalServer::Answer image(const QByteArray &bytes)
 QByteArray tian() { return QByteArray("/zici/s?wd=%E5%A4%A9"); }
 
 // Runs a script in the view's page and waits for its result.
-QVariant evaluate(QWebEngineView *view, const QString &script)
+QVariant evaluate(QWidget *widget, const QString &script)
 {
+    auto *view = qobject_cast<QWebEngineView *>(widget);
+    if (!view)
+        return QVariant();
     QVariant result;
     bool done = false;
     view->page()->runJavaScript(script, [&](const QVariant &v) {
@@ -115,6 +119,8 @@ class ViewerWindow : public QObject
 private slots:
     void initTestCase()
     {
+        // The web view module is built beside the program, not beside the tests.
+        webview::setSearchFolder(QStringLiteral(LORVANTA_WEBVIEW_DIR));
         ui::installFontSubstitutes();
         m_owner = new QWidget;
         m_owner->resize(900, 700);

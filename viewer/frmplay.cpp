@@ -1,14 +1,15 @@
 #include "viewer/frmplay.h"
 
 #include "core/modpub.h"
-#include "practice/ui.h"
+#include "widgets/ui.h"
 #include "resources/artwork.h"
 #include "viewer/strokeview.h"
+#include "viewer/webviewfactory.h"
 
+#include <QDesktopServices>
 #include <QKeyEvent>
 #include <QPointer>
 #include <QUrl>
-#include <QWebEngineView>
 
 namespace {
 // The first character of text, a surrogate pair kept whole.
@@ -132,10 +133,8 @@ void frmPlay::Command2_Click()
     if (!self)
         return;
     const QString address = animationAddress(found, modPub::dictionaryPageEndpoint() + modPub::urlEncode(text));
-    if (address.isEmpty())
+    if (address.isEmpty() || !navigate(address))
         showOffline(text);
-    else
-        navigate(address);
 
     Text1->setFocus();
     Text1->setSelection(0, int(Text1->text().size()));
@@ -146,7 +145,12 @@ void frmPlay::Command1_Click()
     // Without a dictionary there is no page to show.
     if (modPub::dictionaryBase().isEmpty())
         return;
-    navigate(modPub::dictionaryPageEndpoint() + modPub::urlEncode(Text1->text()));
+    const QString address = modPub::dictionaryPageEndpoint() + modPub::urlEncode(Text1->text());
+    // Without a web view the desktop's browser shows the page.
+    if (!navigate(address)) {
+        QDesktopServices::openUrl(QUrl(address));
+        return;
+    }
     setWindowState(windowState() | Qt::WindowMaximized);
 }
 
@@ -159,24 +163,34 @@ void frmPlay::Text1_KeyPress(int keyAscii)
 void frmPlay::WebBrowser1_DocumentComplete(const QString &address)
 {
     if (address.contains(modPub::dictionaryMobileHost()) && m_webView)
-        m_webView->page()->runJavaScript(
-            QStringLiteral("if (document.body) document.body.style.textAlign = 'center';"));
+        webview::factory()->runJavaScript(
+            m_webView, QStringLiteral("if (document.body) document.body.style.textAlign = 'center';"));
     emit documentComplete(address);
 }
 
-void frmPlay::navigate(const QString &address)
+bool frmPlay::navigate(const QString &address)
 {
     if (!m_webView) {
-        m_webView = new QWebEngineView(WebBrowser1);
+        WebViewFactory *factory = webview::factory();
+        if (!factory)
+            return false;
+        m_webView = factory->createView(WebBrowser1);
+        if (!m_webView)
+            return false;
         WebBrowser1->addWidget(m_webView);
-        connect(m_webView, &QWebEngineView::loadFinished, this, [this] {
-            WebBrowser1_DocumentComplete(m_webView->url().toString());
-        });
+        // Connected by name: the program does not link the browser engine.
+        connect(m_webView, SIGNAL(loadFinished(bool)), this, SLOT(webViewLoadFinished()));
     }
     m_address = address;
     m_strokeView->clear();
     WebBrowser1->setCurrentWidget(m_webView);
-    m_webView->setUrl(QUrl(address));
+    m_webView->setProperty("url", QUrl(address));
+    return true;
+}
+
+void frmPlay::webViewLoadFinished()
+{
+    WebBrowser1_DocumentComplete(m_webView->property("url").toUrl().toString());
 }
 
 void frmPlay::showOffline(const QString &text)
@@ -184,7 +198,7 @@ void frmPlay::showOffline(const QString &text)
     m_address.clear();
     // Stop whatever the web view was loading or playing.
     if (m_webView)
-        m_webView->setUrl(QUrl(QStringLiteral("about:blank")));
+        m_webView->setProperty("url", QUrl(QStringLiteral("about:blank")));
     WebBrowser1->setCurrentWidget(m_strokeView);
     m_strokeView->showCharacter(firstCodePoint(text));
 }

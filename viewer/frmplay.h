@@ -7,7 +7,6 @@
 #include <QString>
 #include <QWidget>
 
-class QWebEngineView;
 class StrokeView;
 
 class frmPlay : public QWidget
@@ -32,8 +31,9 @@ public:
     const QString &currentAddress() const { return m_address; }
     bool webViewShown() const;
     bool strokeViewShown() const;
-    // nullptr until an online address has been shown.
-    QWebEngineView *webView() const { return m_webView; }
+    // nullptr until an online address has been shown, and for good when the
+    // web view module cannot be loaded.
+    QWidget *webView() const { return m_webView; }
     StrokeView *strokeView() const { return m_strokeView; }
 
     // ---- Controls ----
@@ -52,20 +52,24 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
     void showEvent(QShowEvent *event) override;
 
+private slots:
+    void webViewLoadFinished();
+
 private:
     void createControls();
     void Form_Load();
     void Form_Resize();
     void WebBrowser1_DocumentComplete(const QString &address);
-    // Points the view at an online address, creating the web view on first use.
-    void navigate(const QString &address);
+    // Points the view at an online address, creating the web view on first
+    // use; false when no web view can be had.
+    bool navigate(const QString &address);
     // Shows the offline animation of text (empty view when there is no data).
     void showOffline(const QString &text);
     void Text1_Change();
     void refreshDetailsButton();
 
     QString m_address;
-    QWebEngineView *m_webView = nullptr;
+    QWidget *m_webView = nullptr;
     StrokeView *m_strokeView = nullptr;
     bool m_placed = false;
 };

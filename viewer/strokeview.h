@@ -9,7 +9,7 @@
 #include <QTransform>
 #include <QWidget>
 
-#include "viewer/strokedata.h"
+#include "core/strokedata.h"
 
 class StrokeView : public QWidget
 {

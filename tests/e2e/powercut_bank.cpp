@@ -1,7 +1,7 @@
 // A writer process killed with SIGKILL at random moments while it rewrites
 // the bank: afterwards the file must hold one whole bank, old or new.
 #include "core/modpub.h"
-#include "tests/testsupport.h"
+#include "tests/support/testsupport.h"
 
 #include "tests/e2e/powercut_banks.h"
 

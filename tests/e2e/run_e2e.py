@@ -25,7 +25,8 @@ import time
 import traceback
 
 BANK_NAME = "配置文件.txt"
-MAIN_TITLE = "Lorvanta V1.2"
+# The practice window's caption; the build passes it (--title) from the project version.
+MAIN_TITLE = None
 EDITOR_TITLE = "管理我的生字库"
 MESSAGE_TITLE = "Lorvanta"
 DEFAULT_BANK = "ā á ǎ à ō ó ǒ ò ē é ě è ī í ǐ ì ū ú ǔ ù ǖ ǘ ǚ ǜ"
@@ -689,9 +690,12 @@ def display_candidates():
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--exe", required=True)
+    ap.add_argument("--title", required=True, help="the practice window's caption")
     ap.add_argument("--case", action="append", help="run only these cases")
     ap.add_argument("--keep", action="store_true", help="keep the case folders")
     args = ap.parse_args()
+    global MAIN_TITLE
+    MAIN_TITLE = args.title
     for tool in ("Xvfb", "xdotool", "import", "xdpyinfo"):
         if shutil.which(tool) is None:
             print(f"missing tool: {tool} (scripts/setup.sh installs it); skipped")

@@ -1,4 +1,4 @@
-#include "practice/readaloud.h"
+#include "rules/readaloud.h"
 
 #include "core/modpub.h"
 

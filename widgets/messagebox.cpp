@@ -1,4 +1,4 @@
-#include "practice/messagebox.h"
+#include "widgets/messagebox.h"
 
 #include "core/modpub.h"
 

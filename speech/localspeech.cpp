@@ -1,6 +1,6 @@
-#include "practice/localspeech.h"
+#include "speech/localspeech.h"
 
-#include "practice/readaloud.h"
+#include "rules/readaloud.h"
 
 #include <QStringList>
 #include <QtEndian>

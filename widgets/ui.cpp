@@ -1,4 +1,4 @@
-#include "practice/ui.h"
+#include "widgets/ui.h"
 
 #include <QFont>
 #include <QMouseEvent>
@@ -14,13 +14,6 @@ void place(QWidget *w, double left, double top, double width, double height)
 void move(QWidget *w, double left, double top)
 {
     w->move(px(left), px(top));
-}
-
-int halfOf(double x)
-{
-    // nearbyint uses the default round-to-nearest-even mode.
-    const long long n = std::llrint(x);
-    return static_cast<int>(n / 2);
 }
 
 void ClickLabel::mouseReleaseEvent(QMouseEvent *event)

@@ -1,4 +1,4 @@
-#include "editor/tones.h"
+#include "rules/tones.h"
 
 #include "core/modpub.h"
 

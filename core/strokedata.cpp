@@ -1,4 +1,4 @@
-#include "viewer/strokedata.h"
+#include "core/strokedata.h"
 
 #include <QResource>
 

@@ -1,6 +1,6 @@
-#include "practice/speaker.h"
+#include "speech/speaker.h"
 
-#include "practice/localspeech.h"
+#include "speech/localspeech.h"
 #include "resources/texts.h"
 
 #include <QAudioDevice>

@@ -1,4 +1,4 @@
-#include "practice/deck.h"
+#include "rules/deck.h"
 
 #include "core/modpub.h"
 

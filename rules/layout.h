@@ -3,6 +3,9 @@
 
 namespace layout {
 
+// Integer halving for centring: round half to even, then halve toward zero.
+int halfOf(double x);
+
 // Design sizes that the layout keeps.
 constexpr float picture1Width = 8775;
 constexpr float picture1Height = 495;

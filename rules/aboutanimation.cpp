@@ -1,4 +1,4 @@
-#include "help/aboutanimation.h"
+#include "rules/aboutanimation.h"
 
 #include <cmath>
 

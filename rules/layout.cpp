@@ -1,8 +1,15 @@
-#include "practice/layout.h"
+#include "rules/layout.h"
 
-#include "practice/ui.h"
+#include <cmath>
 
 namespace layout {
+
+int halfOf(double x)
+{
+    // llrint uses the default round-to-nearest-even mode.
+    const long long n = std::llrint(x);
+    return static_cast<int>(n / 2);
+}
 
 double fitRatio(double outerHeight, double scaleWidth, int refHeight, int refWidth)
 {
@@ -21,9 +28,9 @@ ResizeResult resize(const ResizeInput &in)
     if (out.lblBackHeight < 0)
         return out;
     out.complete = true;
-    out.picture1Left = ui::halfOf(in.scaleWidth - picture1Width);
+    out.picture1Left = halfOf(in.scaleWidth - picture1Width);
     out.picture1Top = in.scaleHeight - picture1Height - 300;
-    out.image3Left = ui::halfOf(in.scaleWidth - image3Width);
+    out.image3Left = halfOf(in.scaleWidth - image3Width);
     out.image3Top = out.picture1Top - 250;
     out.lblShuomingLeft = in.scaleWidth - in.lblShuomingWidth - in.lblAboutWidth - 300;
     out.label4Left = in.scaleWidth - in.label4Width - in.lblAboutWidth - in.lblShuomingWidth - 600;

@@ -1,6 +1,8 @@
 // Small pieces every window shares: twip placement, clickable labels.
 #pragma once
 
+#include "rules/layout.h"
+
 #include <QLabel>
 #include <QPointer>
 #include <QWidget>
@@ -24,8 +26,8 @@ inline float heightOf(const QWidget *w) { return twips(w->height()); }
 inline float scaleWidth(const QWidget *w) { return twips(w->width()); }
 inline float scaleHeight(const QWidget *w) { return twips(w->height()); }
 
-// Integer halving for centring: round half to even, then halve toward zero.
-int halfOf(double x);
+// Integer halving for centring (the layout rule, shared by every window).
+using layout::halfOf;
 
 // A label that reports clicks.
 class ClickLabel : public QLabel

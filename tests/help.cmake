@@ -1,2 +1,0 @@
-lorvanta_add_test(help_aboutanimation SOURCES help_aboutanimation.cpp LIBS lorvanta_help)
-lorvanta_add_test(help_windows SOURCES help_windows.cpp LIBS lorvanta_help)

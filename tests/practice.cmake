@@ -1,4 +1,0 @@
-lorvanta_add_test(practice_rules SOURCES practice_rules.cpp LIBS lorvanta_practice)
-lorvanta_add_test(practice_window SOURCES practice_window.cpp LIBS lorvanta_practice)
-lorvanta_add_test(practice_autoplay SOURCES practice_autoplay.cpp LIBS lorvanta_practice)
-lorvanta_add_test(practice_readaloud SOURCES practice_readaloud.cpp localserver.h LIBS lorvanta_practice)

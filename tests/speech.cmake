@@ -1,3 +1,0 @@
-lorvanta_add_test(speech_local SOURCES speech_local.cpp LIBS lorvanta_practice)
-lorvanta_add_test(speech_speaker SOURCES speech_speaker.cpp localserver.h LIBS lorvanta_practice)
-lorvanta_add_test(speech_nodata SOURCES speech_nodata.cpp LIBS lorvanta_practice)
