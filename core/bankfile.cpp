@@ -10,7 +10,14 @@
 #include <QStringDecoder>
 #include <QStringEncoder>
 
+#include <QScopeGuard>
+
 #include <algorithm>
+
+#include <errno.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace modPub {
 
@@ -90,7 +97,20 @@ QString decodeGbk(const QByteArray &bytes)
     QStringDecoder decoder("GB18030");
     if (!decoder.isValid())
         return QString::fromLatin1(bytes);
-    return decoder.decode(bytes);
+    // The decoder keeps a lead byte at the very end waiting for its partner
+    // and never gives it back. A line feed after the text settles it: it is
+    // never part of a character, so a half character before it becomes a
+    // replacement character like any other bad byte, and the line feed is
+    // then taken off again. One call, so the output buffer the decoder sizes
+    // from its input is large enough.
+    QByteArray terminated;
+    terminated.reserve(bytes.size() + 1);
+    terminated.append(bytes);
+    terminated.append('\n');
+    QString text = decoder.decode(terminated);
+    if (text.endsWith(QLatin1Char('\n')))
+        text.chop(1);
+    return text;
 }
 
 QByteArray encodeGbk(const QString &text)
@@ -102,18 +122,55 @@ QByteArray encodeGbk(const QString &text)
 }
 
 namespace {
-// Reads the whole file; false when it is missing, a folder, too large or unreadable.
+// True when path names a regular file, following symbolic links.
+bool isRegularFile(const QByteArray &name)
+{
+    struct stat st;
+    return ::stat(name.constData(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+// Reads a regular file whole; false when it is missing, unreadable, larger
+// than maxTextFileSize, or anything but a regular file (a folder, a FIFO, a
+// socket or a device, also behind a symbolic link): opening a FIFO waits for
+// a writer, and a device may never end.
 bool readBytes(const QString &path, QByteArray &bytes)
 {
-    const QFileInfo info(path);
-    if (!info.exists() || info.isDir() || info.size() > maxTextFileSize)
+    const QByteArray name = QFile::encodeName(path);
+    // Looked at before opening, since opening a device may already do something.
+    if (name.isEmpty() || !isRegularFile(name))
         return false;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    // Non-blocking, and looked at again once open: a FIFO put in its place
+    // after the check must not hold the window either.
+    const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
         return false;
-    bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
+    const auto closeFile = qScopeGuard([fd] { ::close(fd); });
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > maxTextFileSize)
         return false;
+
+    // The size the file claims is only where to start: it may grow while it
+    // is read, and the limit holds for what is read (one byte more tells).
+    QByteArray out(qsizetype(st.st_size) + 1, Qt::Uninitialized);
+    qint64 got = 0;
+    for (;;) {
+        if (got == out.size()) {
+            if (got > maxTextFileSize)
+                return false;
+            out.resize(qsizetype(std::min<qint64>(got * 2, maxTextFileSize + 1)));
+        }
+        const ssize_t n = ::read(fd, out.data() + got, size_t(out.size() - got));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        if (n == 0)
+            break;
+        got += n;
+    }
+    out.truncate(qsizetype(got));
+    bytes = std::move(out);
     return true;
 }
 
@@ -161,14 +218,41 @@ QString readForeignTextFile(const QString &path)
     return dropOneCrLf(decodeForeignText(bytes));
 }
 
+namespace {
+// Whether what is written so far has reached the disk. A file system that
+// cannot sync at all is no failure; one that reports a lost write is.
+bool syncedToDisk(int fd)
+{
+    if (fd < 0)
+        return true;
+    while (::fsync(fd) != 0) {
+        if (errno == EINTR)
+            continue;
+        return errno == EINVAL || errno == ENOTSUP || errno == EROFS;
+    }
+    return true;
+}
+} // namespace
+
 bool writeTextFile(const QString &path, const QString &text, bool overwrite)
 {
+    // Only a regular file, or a new one, is written: a FIFO would block, and
+    // replacing a device (through a link named like the bank) is never wanted.
+    const QByteArray name = QFile::encodeName(path);
+    struct stat st;
+    if (name.isEmpty() || (::stat(name.constData(), &st) == 0 && !S_ISREG(st.st_mode)))
+        return false;
+
     const QByteArray bytes = encodeGbk(text) + QByteArrayLiteral("\r\n");
     if (overwrite) {
         QSaveFile file(path);
         if (!file.open(QIODevice::WriteOnly))
             return false;
-        if (file.write(bytes) != bytes.size()) {
+        // A small write only fills the buffer, and commit() renames the new
+        // file over the old one even when flushing that buffer fails (a full
+        // disk): the bank would be left empty. So the flush is checked here,
+        // and the old bank stays unless every byte is on disk.
+        if (file.write(bytes) != bytes.size() || !file.flush() || !syncedToDisk(file.handle())) {
             file.cancelWriting();
             return false;
         }
@@ -177,16 +261,20 @@ bool writeTextFile(const QString &path, const QString &text, bool overwrite)
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
         return false;
-    const bool ok = file.write(bytes) == bytes.size();
+    const bool ok = file.write(bytes) == bytes.size() && file.flush();
     file.close();
     return ok && file.error() == QFileDevice::NoError;
 }
 
 bool bankFileNeedsDefault(const QString &path)
 {
-    const QFileInfo info(path);
-    if (!info.exists() && !info.isSymLink())
-        return true;
+    // Missing means nothing at all at the path: a dangling link, or a folder
+    // that cannot be looked into, is not a missing bank.
+    const QByteArray name = QFile::encodeName(path);
+    struct stat st;
+    if (::lstat(name.constData(), &st) != 0)
+        return errno == ENOENT;
+    // Anything that is not a regular file with readable content is left alone.
     QByteArray bytes;
     if (!readBytes(path, bytes))
         return false;

@@ -31,24 +31,29 @@ inline QString bankFileName() { return QStringLiteral("配置文件.txt"); }
 void setBankDirOverride(const QString &dir);
 
 // The whole text of a GBK file, one trailing CR LF dropped; the empty text on
-// any failure (missing, a folder, unreadable, too large).
+// any failure (missing, unreadable, too large, or not a regular file: a
+// folder, FIFO, socket or device, also behind a symbolic link).
 QString readTextFile(const QString &path);
 // Like readTextFile for a text file from elsewhere (dropped on the editor):
 // UTF-8 when the file is UTF-8, GBK otherwise.
 QString readForeignTextFile(const QString &path);
 // Writes text + CR LF in GBK. Overwriting replaces the file atomically, so a
-// crash mid-write leaves the old bank. Returns false on any failure.
+// crash mid-write or a full disk leaves the old bank. Only a regular file (or
+// a new one) is written. Returns false on any failure.
 bool writeTextFile(const QString &path, const QString &text, bool overwrite);
 // True when the start-up may write the default bank: the file is missing or
-// holds nothing (zero bytes or only CR LF). An unreadable file is left alone.
+// holds nothing (zero bytes or only CR LF). An unreadable file, or anything
+// that is not a regular file, is left alone.
 bool bankFileNeedsDefault(const QString &path);
 // The 24 toned vowels.
 QString defaultBank();
-// Files larger than this are treated as unreadable rather than loaded.
+// Files larger than this are treated as unreadable rather than loaded; the
+// limit holds for the bytes read, whatever size the file claims.
 constexpr qint64 maxTextFileSize = 128LL * 1024 * 1024;
 
 // GBK text conversion (GB18030 underneath: byte-identical for GBK text and
-// able to carry every character, so nothing turns into "?").
+// able to carry every character, so nothing turns into "?"). A half character
+// at the end decodes to U+FFFD like any other bad byte.
 QString decodeGbk(const QByteArray &bytes);
 QByteArray encodeGbk(const QString &text);
 

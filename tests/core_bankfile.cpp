@@ -3,13 +3,58 @@
 #include "tests/support/testsupport.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFile>
 
+#include <fcntl.h>
+#include <future>
+#include <sys/mount.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 using namespace modPub;
 using testsupport::fileBytes;
 using testsupport::writeBytes;
+
+namespace {
+// A tiny file system of its own, filled to the last byte by fill().
+class FullDisk
+{
+public:
+    FullDisk() : m_mounted(::mount("tmpfs", QFile::encodeName(m_dir.path()).constData(), "tmpfs", 0,
+                                   "size=64k") == 0) {}
+    ~FullDisk()
+    {
+        if (m_mounted)
+            ::umount2(QFile::encodeName(m_dir.path()).constData(), MNT_DETACH);
+    }
+    bool mounted() const { return m_mounted; }
+    QString filePath(const QString &name) const { return m_dir.filePath(name); }
+    // Writes a filler file until the file system refuses; true when it is full.
+    bool fill() const
+    {
+        const int fd = ::open(QFile::encodeName(filePath(QStringLiteral("filler"))).constData(),
+                              O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (fd < 0)
+            return false;
+        const QByteArray block(512, 'x');
+        bool full = false;
+        for (int i = 0; i < 100000 && !full; ++i) {
+            if (::write(fd, block.constData(), size_t(block.size())) < 0)
+                full = errno == ENOSPC;
+        }
+        ::close(fd);
+        return full;
+    }
+
+private:
+    QTemporaryDir m_dir;
+    bool m_mounted;
+};
+} // namespace
 
 class CoreBankFile : public QObject
 {
@@ -136,6 +181,152 @@ private slots:
             QVERIFY(!bankFileNeedsDefault(path()));     // unreadable: left alone
             QFile::setPermissions(path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
         }
+    }
+
+    void fullDiskKeepsTheOldBank()
+    {
+        FullDisk disk;
+        if (!disk.mounted())
+            QSKIP("mounting a small tmpfs is not allowed here (needs root); the full-disk case is not tested");
+        const QString bank = disk.filePath(bankFileName());
+        QVERIFY(writeTextFile(bank, QStringLiteral("天 地 人"), true));
+        const QByteArray old = fileBytes(bank);
+        QVERIFY(disk.fill());
+
+        // Small enough to sit in the write buffer until the end.
+        QVERIFY(!writeTextFile(bank, QStringLiteral("一"), true));
+        QCOMPARE(fileBytes(bank), old);
+        QVERIFY(!writeTextFile(bank, QString(), true)); // the deletion of the last item
+        QCOMPARE(fileBytes(bank), old);
+        // Larger than the buffer.
+        QVERIFY(!writeTextFile(bank, QString(20000, QChar(0x5929)), true));
+        QCOMPARE(fileBytes(bank), old);
+        // No temporary file is left taking space.
+        QDir folder(disk.filePath(QString()));
+        QCOMPARE(folder.entryList(QDir::Files | QDir::Hidden, QDir::Name),
+                 (QStringList{QStringLiteral("filler"), bankFileName()}));
+        // The next start finds the pupil's bank, not an empty one.
+        QVERIFY(!bankFileNeedsDefault(bank));
+        QCOMPARE(readTextFile(bank), QStringLiteral("天 地 人"));
+
+        // Room again: writing works as before.
+        QVERIFY(QFile::remove(disk.filePath(QStringLiteral("filler"))));
+        QVERIFY(writeTextFile(bank, QStringLiteral("一"), true));
+        QCOMPARE(readTextFile(bank), QStringLiteral("一"));
+    }
+
+    void onlyRegularFilesAreRead()
+    {
+        // A FIFO, alone and behind a link; a socket. Reading them returns the
+        // empty text at once, the start-up never counts them as an empty bank,
+        // and nothing is written over them.
+        const QString fifo = path(QStringLiteral("fifo"));
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0644), 0);
+        const QString fifoLink = path(QStringLiteral("fifo-link"));
+        QVERIFY(QFile::link(fifo, fifoLink));
+        const QString socketPath = path(QStringLiteral("socket"));
+        const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        QVERIFY(sock >= 0);
+        const auto closeSocket = qScopeGuard([sock] { ::close(sock); });
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        const QByteArray socketName = QFile::encodeName(socketPath);
+        QVERIFY(size_t(socketName.size()) < sizeof(address.sun_path));
+        qstrcpy(address.sun_path, socketName.constData());
+        QCOMPARE(::bind(sock, reinterpret_cast<sockaddr *>(&address), sizeof(address)), 0);
+
+        for (const QString &p : {fifo, fifoLink, socketPath}) {
+            // Read on a thread: should the read block, a writer releases it and the test fails.
+            auto reading = std::async(std::launch::async, [p] {
+                return readTextFile(p) + readForeignTextFile(p)
+                    + (bankFileNeedsDefault(p) ? QStringLiteral("default") : QString());
+            });
+            if (reading.wait_for(std::chrono::seconds(3)) != std::future_status::ready) {
+                while (reading.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready) {
+                    const int w = ::open(QFile::encodeName(fifo).constData(), O_WRONLY | O_NONBLOCK);
+                    if (w >= 0)
+                        ::close(w);
+                }
+                QFAIL(qPrintable(QStringLiteral("reading %1 blocked").arg(p)));
+            }
+            QCOMPARE(reading.get(), QString());
+            QVERIFY(!writeTextFile(p, QStringLiteral("天"), true));
+            QVERIFY(!writeTextFile(p, QStringLiteral("天"), false));
+        }
+        struct stat st;
+        QVERIFY(::lstat(QFile::encodeName(fifo).constData(), &st) == 0 && S_ISFIFO(st.st_mode));
+        QVERIFY(::lstat(QFile::encodeName(socketPath).constData(), &st) == 0 && S_ISSOCK(st.st_mode));
+        QCOMPARE(QFile::symLinkTarget(fifoLink), fifo);
+
+        // A dangling link is neither read nor taken for a missing bank.
+        const QString dangling = path(QStringLiteral("dangling"));
+        QVERIFY(QFile::link(path(QStringLiteral("nowhere")), dangling));
+        QVERIFY(!bankFileNeedsDefault(dangling));
+    }
+
+    void devicesAreNeverRead()
+    {
+        // Devices made here, so that nothing outside the test folder is at risk:
+        // one that reads as empty, one that never ends.
+        const QString null = path(QStringLiteral("null"));
+        const QString zero = path(QStringLiteral("zero"));
+        if (::mknod(QFile::encodeName(null).constData(), S_IFCHR | 0666, makedev(1, 3)) != 0
+            || ::mknod(QFile::encodeName(zero).constData(), S_IFCHR | 0666, makedev(1, 5)) != 0)
+            QSKIP("cannot make device files here (needs root); devices in place of the bank are not tested");
+        QFile probe(zero);
+        if (!probe.open(QIODevice::ReadOnly))
+            QSKIP("device files cannot be opened here; devices in place of the bank are not tested");
+        probe.close();
+        const QString zeroLink = path(QStringLiteral("zero-link"));
+        QVERIFY(QFile::link(zero, zeroLink));
+        for (const QString &p : {null, zero, zeroLink}) {
+            QElapsedTimer t;
+            t.start();
+            QCOMPARE(readTextFile(p), QString());
+            QCOMPARE(readForeignTextFile(p), QString());
+            QVERIFY2(!bankFileNeedsDefault(p), qPrintable(p));
+            QVERIFY(t.elapsed() < 2000);
+            QVERIFY(!writeTextFile(p, QStringLiteral("天"), true));
+            struct stat st;
+            QVERIFY(::stat(QFile::encodeName(p).constData(), &st) == 0 && S_ISCHR(st.st_mode));
+        }
+    }
+
+    void readSizeLimit()
+    {
+        // A regular file that claims no size still reads whole.
+        QVERIFY(QFileInfo(QStringLiteral("/proc/self/status")).size() == 0);
+        QVERIFY(readTextFile(QStringLiteral("/proc/self/status")).contains(QStringLiteral("Name:")));
+        // One byte over the limit is too large (a sparse file: nothing on disk).
+        QFile big(path(QStringLiteral("big.txt")));
+        QVERIFY(big.open(QIODevice::WriteOnly));
+        QVERIFY(big.resize(maxTextFileSize + 1));
+        big.close();
+        QCOMPARE(readTextFile(big.fileName()), QString());
+        QVERIFY(!bankFileNeedsDefault(big.fileName()));
+    }
+
+    void halfCharacterAtTheEnd()
+    {
+        // The single lead byte of 啊 (B0A1), and the first half of a four-byte code.
+        writeBytes(path(), "\xB0");
+        QCOMPARE(readTextFile(path()), QString(QChar(0xFFFD)));
+        QVERIFY(!bankFileNeedsDefault(path()));
+        writeBytes(path(), "\xCC\xEC \xB0");
+        QCOMPARE(readTextFile(path()), QStringLiteral("天 \uFFFD"));
+        QCOMPARE(readForeignTextFile(path()), QStringLiteral("天 \uFFFD"));
+        // At the end as anywhere else: the same as with a space after it.
+        for (const QByteArray &tail : {QByteArray("\xB0"), QByteArray("\x81"), QByteArray("\x81\x30"),
+                                       QByteArray("\x81\x30\x81"), QByteArray("\xB0\xB0\xB0")}) {
+            writeBytes(path(), "a" + tail + " ");
+            const QString spaced = readTextFile(path());
+            writeBytes(path(), "a" + tail);
+            QCOMPARE(readTextFile(path()) + QLatin1Char(' '), spaced);
+            QVERIFY(readTextFile(path()).contains(QChar(0xFFFD)));
+        }
+        // Whole characters are untouched, CR LF still dropped.
+        writeBytes(path(), "\xCC\xEC\r\n");
+        QCOMPARE(readTextFile(path()), QStringLiteral("天"));
     }
 
     void largeFile()
