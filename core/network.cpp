@@ -67,15 +67,30 @@ QString httpGetText(const QString &address)
     deadline.setSingleShot(true);
     QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
     QObject::connect(&deadline, &QTimer::timeout, reply, &QNetworkReply::abort);
+    // The reply keeps the whole body in memory: a page larger than any
+    // dictionary page (or one that never ends) is dropped as soon as it says
+    // or shows so.
+    bool tooLarge = false;
+    const auto checkSize = [reply, &tooLarge] {
+        const QVariant declared = reply->header(QNetworkRequest::ContentLengthHeader);
+        if (reply->bytesAvailable() > httpMaxPageBytes
+            || (declared.isValid() && declared.toLongLong() > httpMaxPageBytes)) {
+            tooLarge = true;
+            reply->abort();
+        }
+    };
+    QObject::connect(reply, &QNetworkReply::metaDataChanged, &loop, checkSize);
+    QObject::connect(reply, &QNetworkReply::readyRead, &loop, checkSize);
     deadline.start(httpTimeoutMs);
     if (!reply->isFinished())
         loop.exec(QEventLoop::ExcludeUserInputEvents);
 
     // No status code is looked at: an error page is decoded like any page.
-    // Only a request that never got an answer gives the empty text.
+    // Only a request that never got an answer, or a page too large, gives the
+    // empty text.
     QString text;
     const bool answered = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid();
-    if (answered)
+    if (answered && !tooLarge && reply->bytesAvailable() <= httpMaxPageBytes)
         text = bytesToText(reply->readAll(), QStringLiteral("UTF-8"));
     reply->deleteLater();
     return text;

@@ -4,8 +4,65 @@
 #include "tests/support/testsupport.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTcpServer>
+#include <QTcpSocket>
 
 using namespace modPub;
+
+namespace {
+// Answers every request with a page that never ends, as fast as the client
+// takes it; after `cap` bytes it gives up, so a client that never stops
+// reading still ends.
+class EndlessServer : public QObject
+{
+public:
+    static constexpr qint64 cap = 64LL * 1024 * 1024;
+    explicit EndlessServer(const QByteArray &start) : m_start(start)
+    {
+        connect(&m_server, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket *s = m_server.nextPendingConnection()) {
+                connect(s, &QTcpSocket::readyRead, this, [this, s] {
+                    if (!m_request.isEmpty())
+                        return;
+                    m_request = s->readAll();
+                    s->write("HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=utf-8\r\n"
+                             "Connection: close\r\n\r\n" + m_start);
+                    feed(s);
+                });
+                connect(s, &QTcpSocket::bytesWritten, this, [this, s] { feed(s); });
+                connect(s, &QTcpSocket::disconnected, this, [this, s] {
+                    m_closed = true;
+                    s->deleteLater();
+                });
+            }
+        });
+        m_server.listen(QHostAddress::LocalHost, 0);
+    }
+    QString base() const { return QStringLiteral("http://127.0.0.1:%1").arg(m_server.serverPort()); }
+    qint64 sent() const { return m_sent; }
+    bool closed() const { return m_closed; }
+
+private:
+    void feed(QTcpSocket *s)
+    {
+        static const QByteArray chunk = QByteArray("<p>天天天天</p>\n").repeated(4096);
+        while (s->state() == QAbstractSocket::ConnectedState && s->bytesToWrite() < 1024 * 1024
+               && m_sent < cap) {
+            s->write(chunk);
+            m_sent += chunk.size();
+        }
+        if (m_sent >= cap && s->bytesToWrite() == 0)
+            s->disconnectFromHost();
+    }
+
+    QTcpServer m_server;
+    QByteArray m_start;
+    QByteArray m_request;
+    qint64 m_sent = 0;
+    bool m_closed = false;
+};
+} // namespace
 
 class CoreNetwork : public QObject
 {
@@ -91,6 +148,37 @@ private slots:
         server.clear();
         QCOMPARE(getStrokeOrderUrl(QStringLiteral("天")), QString());
         QCOMPARE(server.requests().size(), 0);
+    }
+
+    void oversizedPagesAreNotStrokeOrderPages()
+    {
+        const QByteArray element("<img id=\"word_bishun\" data-gif=\"http://x/tian.gif\">");
+        LocalServer server;
+        saveSetting(QStringLiteral("services"), QStringLiteral("dictionary"), server.base());
+        // A large page below the limit is read whole: the element at its very end is found.
+        server.setAnswer("/zici/s", {200, "text/html; charset=utf-8",
+                                     QByteArray(int(httpMaxPageBytes) - element.size(), ' ') + element});
+        QCOMPARE(getStrokeOrderUrl(QStringLiteral("天")), QStringLiteral("http://x/tian.gif"));
+        // One byte more and the page is dropped, element and all.
+        server.setAnswer("/zici/s", {200, "text/html; charset=utf-8",
+                                     element + QByteArray(int(httpMaxPageBytes) - element.size() + 1, ' ')});
+        QCOMPARE(getStrokeOrderUrl(QStringLiteral("天")), QString());
+        QCOMPARE(httpGetText(server.base() + QStringLiteral("/zici/s?wd=x")), QString());
+        saveSetting(QStringLiteral("services"), QStringLiteral("dictionary"), QString());
+    }
+
+    void endlessPageIsCutOff()
+    {
+        EndlessServer server("<img id=\"word_bishun\" data-gif=\"http://x/tian.gif\">");
+        saveSetting(QStringLiteral("services"), QStringLiteral("dictionary"), server.base());
+        QElapsedTimer t;
+        t.start();
+        QCOMPARE(getStrokeOrderUrl(QStringLiteral("天")), QString());
+        // Stopped soon after the limit, long before the time limit, and the connection is dropped.
+        QVERIFY2(t.elapsed() < httpTimeoutMs / 2, qPrintable(QString::number(t.elapsed())));
+        QVERIFY2(server.sent() < 4 * httpMaxPageBytes, qPrintable(QString::number(server.sent())));
+        QTRY_VERIFY(server.closed());
+        saveSetting(QStringLiteral("services"), QStringLiteral("dictionary"), QString());
     }
 };
 
