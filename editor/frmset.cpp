@@ -2,6 +2,7 @@
 
 #include "core/modpub.h"
 #include "rules/tones.h"
+#include "widgets/messagebox.h"
 #include "widgets/ui.h"
 #include "resources/artwork.h"
 
@@ -464,8 +465,14 @@ void frmSet::Command1_Click()
     // empty or a repeated item in the file.
     const QString s = normalizeItems(regexReplace(normalizeItems(text()), itemSeparatorPattern(),
                                                   QStringLiteral(" ")));
+    // Closing after a failed write would lose the edits: the window stays
+    // open with the text as it was typed, so it can be saved again later.
+    if (!writeTextFile(bankPath(), s, true)) {
+        showMessage(this, QStringLiteral("字库没有保存成功，可能磁盘已满或文件夹不能写入。"),
+                    MessageIcon::Information, MessageButtons::Ok);
+        return;
+    }
     setText(s);
-    writeTextFile(bankPath(), s, true);
     accept();
 }
 

@@ -14,6 +14,10 @@
 #include <QTextLayout>
 #include <QUrl>
 
+#include <fcntl.h>
+#include <sys/mount.h>
+#include <unistd.h>
+
 using namespace modPub;
 using testsupport::fileBytes;
 using testsupport::writeBytes;
@@ -23,6 +27,48 @@ QString title(int n)
 {
     return QStringLiteral("管理我的生字库(当前有%1个生字)").arg(n);
 }
+
+const QString saveFailedMessage = QStringLiteral("字库没有保存成功，可能磁盘已满或文件夹不能写入。");
+
+// A tiny file system of its own; fill() writes a filler file until it is full.
+class FullDisk
+{
+public:
+    FullDisk() : m_mounted(::mount("tmpfs", QFile::encodeName(m_dir.path()).constData(), "tmpfs", 0,
+                                   "size=64k") == 0) {}
+    ~FullDisk()
+    {
+        if (m_mounted)
+            ::umount2(QFile::encodeName(m_dir.path()).constData(), MNT_DETACH);
+    }
+    bool mounted() const { return m_mounted; }
+    QString path() const { return m_dir.path(); }
+    QString filler() const { return m_dir.filePath(QStringLiteral("filler")); }
+    bool fill() const
+    {
+        const int fd = ::open(QFile::encodeName(filler()).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (fd < 0)
+            return false;
+        const QByteArray block(512, 'x');
+        bool full = false;
+        for (int i = 0; i < 100000 && !full; ++i)
+            if (::write(fd, block.constData(), size_t(block.size())) < 0)
+                full = errno == ENOSPC;
+        ::close(fd);
+        return full;
+    }
+
+private:
+    QTemporaryDir m_dir;
+    bool m_mounted;
+};
+
+struct Shown {
+    QString text;
+    MessageIcon icon;
+    MessageButtons buttons;
+    bool operator==(const Shown &o) const { return text == o.text && icon == o.icon && buttons == o.buttons; }
+};
 } // namespace
 
 class EditorFrmSet : public QObject
@@ -261,24 +307,35 @@ private slots:
         QCOMPARE(fileBytes(bankPath()), QByteArray("\r\n"));
     }
 
-    void saveIntoUnwritableFolder()
+    void failedSaveKeepsTheEditorOpen()
     {
-        QStringList messages;
-        setMessageAnswerer([&](const QString &text, MessageIcon, MessageButtons) {
-            messages.append(text);
+        QList<Shown> shown;
+        setMessageAnswerer([&](const QString &text, MessageIcon icon, MessageButtons buttons) {
+            shown.append({text, icon, buttons});
             return MessageAnswer::Ok;
         });
-        const auto saveFails = [&] {
-            frmSet f;
-            f.show();
-            f.setText(QStringLiteral("新 字"));
-            f.Command1_Click(); // no message, the window closes all the same
-            QVERIFY(!f.isVisible());
+        const auto restore = qScopeGuard([this] {
+            setBankDirOverride(dir.path());
+            setMessageAnswerer({});
+        });
+        // One message, the window stays open, the text as typed (not normalised).
+        const auto saveFails = [&](frmSet &f) {
+            const QString typed = f.text();
+            shown.clear();
+            f.Command1_Click();
+            QVERIFY(f.isVisible());
+            QCOMPARE(f.text(), typed);
+            QCOMPARE(shown, (QList<Shown>{{saveFailedMessage, MessageIcon::Information, MessageButtons::Ok}}));
         };
 
         // A folder that cannot be created: nothing appears anywhere.
         setBankDirOverride(dir.filePath(QStringLiteral("no/such/folder")));
-        saveFails();
+        {
+            frmSet f;
+            f.show();
+            f.setText(QStringLiteral("新，字  ma"));
+            saveFails(f);
+        }
         QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("no"))));
 
         // A folder without write access keeps the old bank whole, and no temporary file.
@@ -287,14 +344,58 @@ private slots:
         setBank(QStringLiteral("天 地"));
         QFile::setPermissions(ro.path(), QFile::ReadOwner | QFile::ExeOwner);
         if (!QFileInfo(ro.path()).isWritable()) {
-            saveFails();
+            frmSet f;
+            f.show();
+            f.setText(QStringLiteral("新 字"));
+            saveFails(f);
             QCOMPARE(bankFile(), QStringLiteral("天 地"));
             QCOMPARE(QDir(ro.path()).entryList(QDir::Files | QDir::Hidden), QStringList{bankFileName()});
         }
         QFile::setPermissions(ro.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        setBankDirOverride(dir.path());
-        QCOMPARE(messages, QStringList());
-        setMessageAnswerer({});
+    }
+
+    void saveOnFullDisk()
+    {
+        FullDisk disk;
+        if (!disk.mounted())
+            QSKIP("mounting a small tmpfs is not allowed here (needs root); saving on a full disk is not tested");
+        QList<Shown> shown;
+        setMessageAnswerer([&](const QString &text, MessageIcon icon, MessageButtons buttons) {
+            shown.append({text, icon, buttons});
+            return MessageAnswer::Ok;
+        });
+        const auto restore = qScopeGuard([this] {
+            setBankDirOverride(dir.path());
+            setMessageAnswerer({});
+        });
+        setBankDirOverride(disk.path());
+        setBank(QStringLiteral("天 地 人"));
+        const QByteArray old = fileBytes(bankPath());
+        QVERIFY(disk.fill());
+
+        frmSet f;
+        f.show();
+        f.setText(QStringLiteral("一，二 ma"));
+        f.Command1_Click();
+        QVERIFY(f.isVisible());
+        QCOMPARE(f.text(), QStringLiteral("一，二 ma"));
+        QCOMPARE(shown, (QList<Shown>{{saveFailedMessage, MessageIcon::Information, MessageButtons::Ok}}));
+        QCOMPARE(fileBytes(bankPath()), old);
+        // Clearing the bank and saving must not empty the file either.
+        f.Command7_Click();
+        f.Command1_Click();
+        QVERIFY(f.isVisible());
+        QCOMPARE(shown.size(), 2);
+        QCOMPARE(fileBytes(bankPath()), old);
+
+        // With room again the same window saves and closes as usual, without a message.
+        f.setText(QStringLiteral("一，二 ma"));
+        QVERIFY(QFile::remove(disk.filler()));
+        f.Command1_Click();
+        QVERIFY(!f.isVisible());
+        QCOMPARE(f.result(), int(QDialog::Accepted));
+        QCOMPARE(shown.size(), 2);
+        QCOMPARE(bankFile(), QStringLiteral("一 二 mɑ"));
     }
 
     void dropLoadsTheLastFile()
