@@ -1,9 +1,12 @@
 // Lorvanta's benchmark: prints figures, asserts nothing.
 //
-//   lorvanta-bench                 all figures below
-//   lorvanta-bench --startup-child   start exactly as the program does, paint
-//                                    the first item once, print and exit
-//   lorvanta-bench --bare-child      a bare Qt window with one label, for comparison
+//   lorvanta-bench             all figures below
+//   lorvanta-bench --startup   the start-up figure only
+//
+// The start-up figure runs two separate executables, alternately:
+// lorvanta-bench-startup (the program's own start-up path) and
+// lorvanta-bench-bare (Qt Widgets only, one Kai glyph), each painting once and
+// quitting, and compares their CPU time and peak memory.
 #include "app/startup.h"
 #include "core/modpub.h"
 #include "practice/frmmain.h"
@@ -16,8 +19,6 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QLabel>
-#include <QProcess>
 #include <QSettings>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -25,7 +26,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <spawn.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
 
 namespace {
 
@@ -34,43 +37,6 @@ long peakRssKb()
     rusage u{};
     getrusage(RUSAGE_SELF, &u);
     return u.ru_maxrss;
-}
-
-// Quits the application the first time the watched widget has been painted.
-class FirstPaint : public QObject
-{
-public:
-    using QObject::QObject;
-    bool eventFilter(QObject *o, QEvent *e) override
-    {
-        if (e->type() == QEvent::Paint && !done) {
-            done = true;
-            QTimer::singleShot(0, qApp, [] {
-                std::printf("painted rss_kb=%ld\n", peakRssKb());
-                std::fflush(stdout);
-                QCoreApplication::exit(0);
-            });
-        }
-        return QObject::eventFilter(o, e);
-    }
-    bool done = false;
-};
-
-int startupChild(int argc, char **argv, bool bare)
-{
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    QApplication app(argc, argv);
-    FirstPaint watcher;
-    if (bare) {
-        auto *label = new QLabel(QStringLiteral("ā"));
-        label->installEventFilter(&watcher);
-        label->show();
-    } else {
-        prepareApplication(app);
-        frmMain *w = startProgram();
-        w->lblChar->installEventFilter(&watcher);
-    }
-    return app.exec();
 }
 
 QString bankOf(int items)
@@ -83,27 +49,69 @@ QString bankOf(int items)
     return l.join(QLatin1Char(' '));
 }
 
-// Median wall time of `runs` process starts, in ms, with the child's peak RSS.
-void timeStartups(const QString &self, const QString &mode, const QString &bankDir, int runs)
+struct ChildRun {
+    double wallMs = 0;
+    double cpuMs = 0;
+    long peakKb = 0;
+};
+
+// One whole process, from spawn to exit: wall time, CPU time (user + system)
+// and peak resident memory, as the kernel counts them.
+ChildRun runChild(const QByteArray &exe)
 {
-    QList<double> times;
-    QString rss;
+    ChildRun run;
+    char *argv[] = {const_cast<char *>(exe.constData()), nullptr};
+    QElapsedTimer t;
+    t.start();
+    pid_t pid = 0;
+    if (posix_spawn(&pid, exe.constData(), nullptr, nullptr, argv, environ) != 0)
+        return run;
+    int status = 0;
+    rusage usage{};
+    if (wait4(pid, &status, 0, &usage) < 0)
+        return run;
+    run.wallMs = t.nsecsElapsed() / 1e6;
+    run.cpuMs = (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3
+              + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
+    run.peakKb = usage.ru_maxrss;
+    return run;
+}
+
+template <typename T>
+T median(QList<T> values)
+{
+    std::sort(values.begin(), values.end());
+    return values.isEmpty() ? T() : values[values.size() / 2];
+}
+
+// The program's start-up against the bare window, alternating, offscreen.
+void startupBench(int runs)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    static QTemporaryDir runtime; // private (0700), as the session's would be
+    qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
+    const QByteArray program(LORVANTA_BENCH_STARTUP);
+    const QByteArray bare(LORVANTA_BENCH_BARE);
+    // One untimed start each: the program writes its default bank, and the
+    // font caches are warm for both.
+    runChild(program);
+    runChild(bare);
+    QList<double> pWall, pCpu, bWall, bCpu;
+    QList<long> pKb, bKb;
     for (int i = 0; i < runs; ++i) {
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("LORVANTA_BENCH_BANKDIR"), bankDir);
-        p.setProcessEnvironment(env);
-        QElapsedTimer t;
-        t.start();
-        p.start(self, {mode});
-        p.waitForFinished(30000);
-        times << t.nsecsElapsed() / 1e6;
-        const QString out = QString::fromLatin1(p.readAllStandardOutput()).trimmed();
-        rss = out.section(QStringLiteral("rss_kb="), 1, 1);
+        const ChildRun b = runChild(bare);
+        const ChildRun p = runChild(program);
+        bWall << b.wallMs; bCpu << b.cpuMs; bKb << b.peakKb;
+        pWall << p.wallMs; pCpu << p.cpuMs; pKb << p.peakKb;
     }
-    std::sort(times.begin(), times.end());
-    std::printf("  %-28s median %7.1f ms  (min %.1f, max %.1f, %d runs)  peak RSS %s kB\n",
-                qPrintable(mode), times[times.size() / 2], times.first(), times.last(), runs, qPrintable(rss));
+    const double ratioCpu = median(pCpu) / std::max(0.001, median(bCpu));
+    const double ratioKb = double(median(pKb)) / std::max(1L, median(bKb));
+    std::printf("  bare Qt Widgets window : wall %6.1f ms, CPU %6.1f ms, peak %6ld kB\n",
+                median(bWall), median(bCpu), median(bKb));
+    std::printf("  Lorvanta               : wall %6.1f ms, CPU %6.1f ms, peak %6ld kB\n",
+                median(pWall), median(pCpu), median(pKb));
+    std::printf("  ratios (medians of %d) : CPU %.2f, peak memory %.2f\n", runs, ratioCpu, ratioKb);
+    std::fflush(stdout);
 }
 
 void stepBench(const QTemporaryDir &dir, int items, bool readAloud, LocalServer *server)
@@ -198,12 +206,6 @@ void localSpeechBench()
 
 int main(int argc, char **argv)
 {
-    const QString mode = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
-    if (mode == QStringLiteral("--startup-child") || mode == QStringLiteral("--bare-child")) {
-        modPub::setBankDirOverride(qEnvironmentVariable("LORVANTA_BENCH_BANKDIR"));
-        return startupChild(argc, argv, mode == QStringLiteral("--bare-child"));
-    }
-
     QTemporaryDir home;
     qputenv("XDG_CONFIG_HOME", (home.path() + QStringLiteral("/config")).toLocal8Bit());
     qputenv("XDG_DATA_HOME", (home.path() + QStringLiteral("/data")).toLocal8Bit());
@@ -216,11 +218,10 @@ int main(int argc, char **argv)
     modPub::setBankDirOverride(bankDir.path());
     std::printf("Lorvanta benchmark (platform %s)\n", qPrintable(QGuiApplication::platformName()));
 
-    std::printf("Start-up to the first item painted (whole process, default bank):\n");
-    const QString self = QCoreApplication::applicationFilePath();
-    QTemporaryDir startDir;
-    timeStartups(self, QStringLiteral("--bare-child"), startDir.path(), 7);
-    timeStartups(self, QStringLiteral("--startup-child"), startDir.path(), 7);
+    std::printf("Start-up to the first item painted (whole process, offscreen):\n");
+    startupBench(15);
+    if (argc > 1 && qstrcmp(argv[1], "--startup") == 0)
+        return 0;
 
     std::printf("One showCurrentItem step (next button):\n");
     for (int n : {24, 3277, 100000})

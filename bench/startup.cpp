@@ -1,0 +1,37 @@
+// The program's own start-up path, for the start-up figure: the same
+// set-up as main() and startProgram(), the first item painted once, then quit.
+#include "app/startup.h"
+#include "practice/frmmain.h"
+
+#include <QApplication>
+#include <QTimer>
+
+namespace {
+class QuitAfterFirstPaint : public QObject
+{
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint && !m_done) {
+            m_done = true;
+            QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    bool m_done = false;
+};
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication app(argc, argv);
+    prepareApplication(app);
+    QuitAfterFirstPaint watcher;
+    frmMain *w = startProgram();
+    w->lblChar->installEventFilter(&watcher);
+    return app.exec();
+}
