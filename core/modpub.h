@@ -7,6 +7,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <random>
+
 namespace modPub {
 
 // ---- Version -------------------------------------------------------------
@@ -66,6 +68,9 @@ QString regexFirstGroup(const QString &text, const QString &pattern);
 // Whether a pattern (in the program's \uXXXX notation) is usable by the engine.
 bool regexIsValid(const QString &pattern);
 QString shuffleItems(const QString &text);
+// The one random source of shuffleItems; seeding it makes shuffles repeatable (tests).
+std::mt19937 &shuffleGenerator();
+void seedShuffle(quint32 seed);
 QString normalizeItems(const QString &text);
 // g -> ɡ, then a -> ɑ (lower-case ASCII only).
 QString normalizeLetters(const QString &text);

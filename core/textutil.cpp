@@ -104,6 +104,19 @@ QString regexFirstGroup(const QString &text, const QString &pattern)
     return m.captured(1);
 }
 
+std::mt19937 &shuffleGenerator()
+{
+    // Seeded from the clock once, so two shuffles in the same tick still differ.
+    static std::mt19937 rng(static_cast<std::mt19937::result_type>(
+        std::chrono::high_resolution_clock::now().time_since_epoch().count()));
+    return rng;
+}
+
+void seedShuffle(quint32 seed)
+{
+    shuffleGenerator().seed(seed);
+}
+
 QString shuffleItems(const QString &text)
 {
     QString t = regexReplace(text, itemSeparatorPattern(), QStringLiteral(" "));
@@ -116,9 +129,7 @@ QString shuffleItems(const QString &text)
     QStringList a = t.split(QLatin1Char(' '));
     const qint64 n = a.size();
 
-    // Re-seeded from the clock at every call.
-    std::mt19937 rng(static_cast<std::mt19937::result_type>(
-        std::chrono::high_resolution_clock::now().time_since_epoch().count()));
+    std::mt19937 &rng = shuffleGenerator();
     // A 64-bit pass counter: lists of any length are shuffled, not just 3,277 items.
     const qint64 passes = 10 * (n - 1) + 1;
     for (qint64 pass = 0; pass < passes; ++pass) {
