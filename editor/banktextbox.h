@@ -1,0 +1,58 @@
+// The editor's text box, which holds even a huge one-line bank editable.
+#pragma once
+
+#include <QPlainTextEdit>
+#include <QStringList>
+
+class QMimeData;
+class frmSet;
+
+namespace editor {
+// The editor's text box: hands typed keys and drops to the window first.
+class BankTextBox : public QPlainTextEdit
+{
+    Q_OBJECT
+public:
+    explicit BankTextBox(frmSet *form);
+    // True while an input method is composing (preedit shown in the box).
+    bool isComposing() const;
+
+    // A bank is one line, and a line is laid out whole at every keystroke;
+    // a line of megabytes would freeze the box. Lines longer than this are
+    // therefore held as several paragraphs, broken at a space (which the
+    // break stands for) or, with no space near, between two characters (the
+    // break stands for nothing). The text the box gives and takes is always
+    // the real one; the pieces only change where a long line wraps.
+    static constexpr qsizetype pieceLength = 10000;
+
+    // The whole text, line breaks as "\n".
+    QString logicalText() const;
+    // Replaces the whole text as one step that Ctrl+Z can take back.
+    void setLogicalText(const QString &text);
+    // Inserts at the cursor (replacing its selection) as if typed.
+    void insertLogical(QTextCursor &cursor, QStringView text);
+    // The character before the cursor in the real text and its position in
+    // the document; 0 and -1 at the very start.
+    QChar logicalCharBefore(const QTextCursor &cursor, int *documentPosition) const;
+
+    // Clipboard and drag of text carry the real text.
+    QMimeData *createMimeDataFromSelection() const override;
+    void insertFromMimeData(const QMimeData *source) override;
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dragLeaveEvent(QDragLeaveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+
+private:
+    QString logicalRange(int from, int to) const;
+    frmSet *m_form;
+};
+
+// The local files a drop brings, in the order given; URLs that are not local
+// files do not count.
+QStringList droppedFiles(const QMimeData *data);
+
+} // namespace editor
