@@ -1,5 +1,6 @@
 // The bank file: GBK text with CR LF, atomic overwrite, start-up rules.
 #include "core/modpub.h"
+#include "tests/support/fulldisk.h"
 #include "tests/support/testsupport.h"
 
 #include <QCoreApplication>
@@ -18,43 +19,7 @@
 using namespace modPub;
 using testsupport::fileBytes;
 using testsupport::writeBytes;
-
-namespace {
-// A tiny file system of its own, filled to the last byte by fill().
-class FullDisk
-{
-public:
-    FullDisk() : m_mounted(::mount("tmpfs", QFile::encodeName(m_dir.path()).constData(), "tmpfs", 0,
-                                   "size=64k") == 0) {}
-    ~FullDisk()
-    {
-        if (m_mounted)
-            ::umount2(QFile::encodeName(m_dir.path()).constData(), MNT_DETACH);
-    }
-    bool mounted() const { return m_mounted; }
-    QString filePath(const QString &name) const { return m_dir.filePath(name); }
-    // Writes a filler file until the file system refuses; true when it is full.
-    bool fill() const
-    {
-        const int fd = ::open(QFile::encodeName(filePath(QStringLiteral("filler"))).constData(),
-                              O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (fd < 0)
-            return false;
-        const QByteArray block(512, 'x');
-        bool full = false;
-        for (int i = 0; i < 100000 && !full; ++i) {
-            if (::write(fd, block.constData(), size_t(block.size())) < 0)
-                full = errno == ENOSPC;
-        }
-        ::close(fd);
-        return full;
-    }
-
-private:
-    QTemporaryDir m_dir;
-    bool m_mounted;
-};
-} // namespace
+using testsupport::FullDisk;
 
 class CoreBankFile : public QObject
 {

@@ -4,6 +4,7 @@
 #include "editor/frmset.h"
 #include "widgets/messagebox.h"
 #include "widgets/ui.h"
+#include "tests/support/fulldisk.h"
 #include "tests/support/testsupport.h"
 
 #include <QApplication>
@@ -21,6 +22,7 @@
 using namespace modPub;
 using testsupport::fileBytes;
 using testsupport::writeBytes;
+using testsupport::FullDisk;
 
 namespace {
 QString title(int n)
@@ -29,39 +31,6 @@ QString title(int n)
 }
 
 const QString saveFailedMessage = QStringLiteral("字库没有保存成功，可能磁盘已满或文件夹不能写入。");
-
-// A tiny file system of its own; fill() writes a filler file until it is full.
-class FullDisk
-{
-public:
-    FullDisk() : m_mounted(::mount("tmpfs", QFile::encodeName(m_dir.path()).constData(), "tmpfs", 0,
-                                   "size=64k") == 0) {}
-    ~FullDisk()
-    {
-        if (m_mounted)
-            ::umount2(QFile::encodeName(m_dir.path()).constData(), MNT_DETACH);
-    }
-    bool mounted() const { return m_mounted; }
-    QString path() const { return m_dir.path(); }
-    QString filler() const { return m_dir.filePath(QStringLiteral("filler")); }
-    bool fill() const
-    {
-        const int fd = ::open(QFile::encodeName(filler()).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (fd < 0)
-            return false;
-        const QByteArray block(512, 'x');
-        bool full = false;
-        for (int i = 0; i < 100000 && !full; ++i)
-            if (::write(fd, block.constData(), size_t(block.size())) < 0)
-                full = errno == ENOSPC;
-        ::close(fd);
-        return full;
-    }
-
-private:
-    QTemporaryDir m_dir;
-    bool m_mounted;
-};
 
 struct Shown {
     QString text;
