@@ -6,7 +6,6 @@
 #include "tests/support/testsupport.h"
 #include "viewer/frmplay.h"
 #include "viewer/strokeview.h"
-#include "viewer/webviewfactory.h"
 
 #include <QApplication>
 #include <QSignalSpy>
@@ -119,8 +118,6 @@ class ViewerWindow : public QObject
 private slots:
     void initTestCase()
     {
-        // The web view module is built beside the program, not beside the tests.
-        webview::setSearchFolder(QStringLiteral(LORVANTA_WEBVIEW_DIR));
         ui::installFontSubstitutes();
         m_owner = new QWidget;
         m_owner->resize(900, 700);

@@ -30,8 +30,4 @@ QString moduleFileName();
 // not start (as root with its sandbox on, the engine would end the whole
 // program). A failed load is not retried.
 WebViewFactory *factory();
-// Whether factory() has been asked yet in this process.
-bool loadAttempted();
-// An extra folder searched first (the tests' build folder).
-void setSearchFolder(const QString &folder);
 } // namespace webview

@@ -1,5 +1,7 @@
 #include "tests/support/testsupport.h"
 
+#include "core/modules.h"
+
 namespace testsupport {
 
 QTemporaryDir &sandbox()
@@ -16,6 +18,7 @@ void prepareEnvironment()
     qputenv("XDG_CONFIG_HOME", (root + QStringLiteral("/config")).toLocal8Bit());
     qputenv("XDG_DATA_HOME", (root + QStringLiteral("/data")).toLocal8Bit());
     qputenv("XDG_RUNTIME_DIR", root.toLocal8Bit());
+    modules::setSearchFolder(QStringLiteral(LORVANTA_MODULE_DIR));
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
 }
