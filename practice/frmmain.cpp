@@ -8,7 +8,7 @@
 #include "rules/layout.h"
 #include "widgets/messagebox.h"
 #include "rules/readaloud.h"
-#include "speech/speaker.h"
+#include "speech/speechengine.h"
 #include "resources/artwork.h"
 #include "resources/texts.h"
 #include "viewer/frmplay.h"
@@ -548,8 +548,8 @@ void frmMain::Form_Unload()
     saveSetting(QStringLiteral("main"), QStringLiteral("jiange"), Text2->text());
     saveSetting(QStringLiteral("main"), QStringLiteral("dalu"), state(Check1));
     saveSetting(QStringLiteral("main"), QStringLiteral("langdu"), state(Check2));
-    if (m_speaker)
-        m_speaker->stop();
+    if (m_speechEngine)
+        m_speechEngine->stop();
     // Ends the program with every other window.
     for (QWidget *w : QApplication::topLevelWidgets())
         if (w != this && w->isVisible())
@@ -559,11 +559,12 @@ void frmMain::Form_Unload()
 
 // ---------------------------------------------------------------- read-aloud
 
-Speaker *frmMain::speaker()
+SpeechEngine *frmMain::speechEngine()
 {
-    if (!m_speaker)
-        m_speaker = new Speaker(this);
-    return m_speaker;
+    // Loaded with its module when the first item is spoken.
+    if (!m_speechEngine)
+        m_speechEngine = speech::createEngine(this);
+    return m_speechEngine;
 }
 
 void frmMain::lblChar_Click()
@@ -591,7 +592,8 @@ void frmMain::playContent(const QString &content)
 {
     const QString endpoint = ttsEndpoint();
     const QString request = endpoint.isEmpty() ? QString() : readaloud::ttsRequest(endpoint, content);
-    speaker()->speak(request, m_caption, m_spokenText);
+    if (SpeechEngine *engine = speechEngine())
+        engine->speak(request, m_caption, m_spokenText);
 }
 
 // ---------------------------------------------------------------- commands

@@ -12,7 +12,7 @@
 
 #include "widgets/ui.h"
 
-class Speaker;
+class SpeechEngine;
 #include "viewer/frmplay.h"
 
 class frmMain : public QWidget
@@ -64,7 +64,7 @@ public:
     const QString &caption() const { return m_caption; }
     const QString &tag() const { return m_tag; }
     const QString &syllableTable() const { return m_syllableTable; }
-    Speaker *speaker();
+    SpeechEngine *speechEngine();
     frmPlay *viewer() const { return m_viewer; }
 
     // ---- Controls ----
@@ -118,6 +118,6 @@ private:
     QString m_spokenText;          // what the last request carries
     bool m_emptyMessageOpen = false;
     bool m_inText2Change = false;
-    Speaker *m_speaker = nullptr;
+    SpeechEngine *m_speechEngine = nullptr;
     QPointer<frmPlay> m_viewer;
 };

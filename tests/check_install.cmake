@@ -23,11 +23,13 @@ foreach(f
   endif()
 endforeach()
 
-# The web view module, loaded on first use, sits in the program's library folder.
-file(GLOB_RECURSE module "${prefix}/lib*/lorvanta/lorvanta_webview.so")
-if(NOT module)
-  message(FATAL_ERROR "missing after install: the web view module lorvanta_webview.so")
-endif()
+# The modules, loaded on first use, sit in the program's library folder.
+foreach(name lorvanta_speech.so lorvanta_webview.so)
+  file(GLOB_RECURSE module "${prefix}/lib*/lorvanta/${name}")
+  if(NOT module)
+    message(FATAL_ERROR "missing after install: the module ${name}")
+  endif()
+endforeach()
 
 file(READ "${prefix}/share/applications/lorvanta.desktop" desktop)
 foreach(line "Exec=lorvanta" "Icon=lorvanta" "Name=Lorvanta" "Name[zh_CN]=")

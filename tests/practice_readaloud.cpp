@@ -1,6 +1,6 @@
 // Read-aloud through the practice window: the exact requests that reach a
 // local speech service, and when the window speaks at all.
-#include "speech/speaker.h"
+#include "speech/speechengine.h"
 #include "tests/support/localserver.h"
 #include "tests/support/practicefixture.h"
 
@@ -102,7 +102,9 @@ private slots:
         frmMain *w = f.open();
         w->Check2->setChecked(true);
         w->Label2_Click();
-        QSignalSpy started(w->speaker(), &Speaker::playbackStarted);
+        SpeechEngine *engine = w->speechEngine();
+        QVERIFY(engine); // the module was found and loaded
+        QSignalSpy started(engine->signalSource(), SIGNAL(playbackStarted(QString)));
         w->Timer1_Timer();
         QVERIFY(server.waitForRequests(1));
         w->Timer1_Timer();

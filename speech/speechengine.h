@@ -1,0 +1,42 @@
+// What a window asks of the audio engine. The engine itself (Qt Multimedia,
+// espeak-ng and the libraries they pull in) lives in a module that is loaded
+// the first time an item is spoken, so a start-up never pays for it.
+#pragma once
+
+#include <QString>
+#include <QtPlugin>
+
+class QObject;
+
+class SpeechEngine
+{
+public:
+    virtual ~SpeechEngine() = default;
+    // requestUrl: the full TTS request, empty when no endpoint is set.
+    // caption: the item as shown; spokenText: the text the request carries.
+    // A new call cuts the previous audio off at once.
+    virtual void speak(const QString &requestUrl, const QString &caption, const QString &spokenText) = 0;
+    virtual void stop() = 0;
+    // The object carrying the engine's signals: playbackStarted(QString source),
+    // playbackFinished(QString source), silent().
+    virtual QObject *signalSource() = 0;
+};
+
+class SpeechEngineFactory
+{
+public:
+    virtual ~SpeechEngineFactory() = default;
+    // A new engine, deleted with parent.
+    virtual SpeechEngine *createEngine(QObject *parent) = 0;
+};
+
+#define SpeechEngineFactory_iid "org.lorvanta.SpeechEngineFactory/1"
+Q_DECLARE_INTERFACE(SpeechEngineFactory, SpeechEngineFactory_iid)
+
+namespace speech {
+// File name of the module.
+QString moduleFileName();
+// A new engine from the module, loading it on first use; nullptr when the
+// module is missing or cannot be loaded (then nothing is spoken).
+SpeechEngine *createEngine(QObject *parent);
+} // namespace speech
