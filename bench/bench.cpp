@@ -155,7 +155,8 @@ void autoplayBench(LocalServer &server)
         std::printf("  (the audio engine module was not found)\n");
         return;
     }
-    QSignalSpy playing(engine->signalSource(), SIGNAL(playbackStarted(QString)));
+    // Ready: decoded and handed to the sound output, which a headless run lacks.
+    QSignalSpy playing(engine->signalSource(), SIGNAL(audioReady(QString)));
     const auto started = [&playing] { return int(playing.size()); };
     const int steps = 50;
     QElapsedTimer t;

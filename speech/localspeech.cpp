@@ -2,6 +2,7 @@
 
 #include "rules/readaloud.h"
 
+#include <QMutex>
 #include <QStringList>
 #include <QtEndian>
 
@@ -23,16 +24,29 @@ Engine &engine()
     return e;
 }
 
-// Where the callback puts the samples of the synthesis running now. espeak-ng
-// is used on the window thread only, one synthesis at a time.
-QByteArray *collecting = nullptr;
+// The synthesis running now: where its samples go and whether it is still
+// wanted. espeak-ng keeps global state, so one synthesis runs at a time.
+struct Collecting {
+    QByteArray *samples = nullptr;
+    const std::function<bool()> *cancelled = nullptr;
+};
+Collecting collecting;
+
+QMutex &engineLock()
+{
+    static QMutex m;
+    return m;
+}
 
 int collect(short *wav, int count, espeak_EVENT *)
 {
-    if (wav && count > 0 && collecting) {
-        const qsizetype at = collecting->size();
-        collecting->resize(at + qsizetype(count) * 2);
-        qToLittleEndian<qint16>(wav, count, collecting->data() + at);
+    if (collecting.cancelled && *collecting.cancelled && (*collecting.cancelled)())
+        return 1; // abandon the rest
+    if (wav && count > 0 && collecting.samples) {
+        QByteArray *out = collecting.samples;
+        const qsizetype at = out->size();
+        out->resize(at + qsizetype(count) * 2);
+        qToLittleEndian<qint16>(wav, count, out->data() + at);
     }
     return 0; // go on
 }
@@ -57,31 +71,43 @@ bool isToneMark(QChar c)
     return u == 0x0300 || u == 0x0301 || u == 0x0304 || u == 0x030C;
 }
 
+bool isVowel(QChar c)
+{
+    return QStringView(u"aeiou\u00FC").contains(c);
+}
+
 QString spokenSyllable(const QString &syllable, const QString &syllableTable)
 {
-    const QString decomposed = forVoice(syllable).normalized(QString::NormalizationForm_D);
+    const QString voiced = forVoice(syllable);
     bool toned = false;
-    QString letters;
-    for (const QChar c : decomposed) {
-        if (isToneMark(c))
-            toned = true;
-        else if (c.category() != QChar::Mark_NonSpacing)
-            letters += c;
-    }
     bool hasVowel = false;
-    for (const QChar c : letters)
-        hasVowel = hasVowel || QStringLiteral("aeiou").contains(c);
-    if (toned || (hasVowel && letters.size() > 1))
-        return forVoice(syllable);
+    bool lettersOnly = true;
+    qsizetype letters = 0;
+    for (const QChar c : voiced.normalized(QString::NormalizationForm_D)) {
+        if (isToneMark(c)) {
+            toned = true;
+        } else if (c.category() != QChar::Mark_NonSpacing) {
+            ++letters;
+            hasVowel = hasVowel || isVowel(c);
+            lettersOnly = lettersOnly && c.isLetter();
+        }
+    }
+    // Tone marks, and tone digits or numbers, are read as written.
+    if (toned || !lettersOnly)
+        return voiced;
+    // Without a digit the voice gives a toneless syllable the first tone;
+    // 5 is its neutral tone (mɑ as in 吗).
+    if (hasVowel && letters > 1)
+        return voiced + QLatin1Char('5');
 
     // A lone letter or a bare initial: the voice would spell it, the
     // representative character gives the sound pupils learn for it (b as bō).
     const QString character = readaloud::lookupSyllable(syllable, syllableTable);
     if (!character.isEmpty())
         return character;
-    if (letters == u"z" || letters == u"c" || letters == u"s")
-        return letters + QLatin1Char('i');
-    return forVoice(syllable);
+    if (voiced == u"z" || voiced == u"c" || voiced == u"s")
+        return voiced + QChar(0x012B); // zī cī sī, like the other initials
+    return QString();
 }
 
 } // namespace
@@ -91,7 +117,8 @@ void setDataPath(const QString &path)
     engine().dataPath = path;
 }
 
-bool available()
+namespace {
+bool startEngine()
 {
     Engine &e = engine();
     if (e.tried)
@@ -109,25 +136,52 @@ bool available()
     e.ok = espeak_SetVoiceByName("cmn-latn-pinyin") == EE_OK;
     return e.ok;
 }
+} // namespace
 
-Pcm synthesize(const QString &text)
+bool available()
+{
+    QMutexLocker lock(&engineLock());
+    return startEngine();
+}
+
+Pcm synthesize(const QString &text, const std::function<bool()> &cancelled)
 {
     Pcm pcm;
-    if (text.trimmed().isEmpty() || !available())
+    if (text.trimmed().isEmpty())
+        return pcm;
+    QMutexLocker lock(&engineLock());
+    if (!startEngine())
         return pcm;
     const QByteArray utf8 = text.toUtf8();
     QByteArray samples;
-    collecting = &samples;
+    collecting = {&samples, &cancelled};
     const espeak_ERROR result = espeak_Synth(utf8.constData(), size_t(utf8.size()) + 1, 0, POS_CHARACTER, 0,
                                              espeakCHARS_UTF8, nullptr, nullptr);
     if (result == EE_OK)
         espeak_Synchronize();
-    collecting = nullptr;
-    if (result != EE_OK)
+    collecting = {};
+    if (result != EE_OK || (cancelled && cancelled()))
         return pcm;
     pcm.samples = samples;
     pcm.sampleRate = engine().sampleRate;
     return pcm;
+}
+
+QString phonemes(const QString &text)
+{
+    QMutexLocker lock(&engineLock());
+    if (!startEngine())
+        return QString();
+    const QByteArray utf8 = text.toUtf8();
+    const void *at = utf8.constData();
+    QStringList clauses;
+    // One clause per call; the pointer is moved on, and cleared at the end.
+    while (at) {
+        const char *clause = espeak_TextToPhonemes(&at, espeakCHARS_UTF8, 0);
+        if (clause && *clause)
+            clauses += QString::fromUtf8(clause).trimmed();
+    }
+    return clauses.join(QLatin1Char(' '));
 }
 
 QByteArray wavFile(const Pcm &pcm)
@@ -165,11 +219,36 @@ QByteArray wavFile(const Pcm &pcm)
 
 QString localText(const QString &caption, const QString &syllableTable)
 {
-    if (caption.isEmpty() || isChinese(caption.at(0)))
-        return caption;
     QStringList parts;
-    for (const QString &y : caption.split(QLatin1Char(' '), Qt::SkipEmptyParts))
-        parts += spokenSyllable(y, syllableTable);
+    QString chinese;
+    QString syllable;
+    const auto flushChinese = [&] {
+        if (!chinese.isEmpty())
+            parts += chinese;
+        chinese.clear();
+    };
+    const auto flushSyllable = [&] {
+        if (!syllable.isEmpty()) {
+            const QString spoken = spokenSyllable(syllable, syllableTable);
+            if (!spoken.isEmpty())
+                parts += spoken;
+        }
+        syllable.clear();
+    };
+    for (const QChar c : caption) {
+        if (isChinese(c)) {
+            flushSyllable();
+            chinese += c;
+        } else if (c.isSpace() || c.isPunct()) {
+            flushSyllable();
+            flushChinese();
+        } else {
+            flushChinese();
+            syllable += c;
+        }
+    }
+    flushSyllable();
+    flushChinese();
     return parts.join(QLatin1Char(' '));
 }
 

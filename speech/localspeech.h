@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <functional>
 
 namespace localspeech {
 
@@ -25,19 +26,29 @@ void setDataPath(const QString &path);
 // and reports whether it is usable. A failed start is not retried.
 bool available();
 
-// The text spoken in Mandarin; empty when espeak-ng is unusable or fails.
-Pcm synthesize(const QString &text);
+// The text spoken in Mandarin; empty when espeak-ng is unusable, fails or
+// cancelled() turns true on the way (asked between chunks of a few ms of
+// audio). One synthesis at a time; callers on other threads wait their turn.
+Pcm synthesize(const QString &text, const std::function<bool()> &cancelled = {});
+
+// How the voice reads a text, in espeak-ng's phoneme mnemonics with tone
+// digits (妈 is "m'A55", 吗 "m'A11"); empty when espeak-ng is unusable. Tells
+// what will be said without listening to it.
+QString phonemes(const QString &text);
 
 // A complete RIFF/WAVE file around the samples.
 QByteArray wavFile(const Pcm &pcm);
 
-// What the local voice says for a caption. A caption starting with a Chinese
-// character is read as it is. A pinyin caption is read syllable by syllable:
-// syllables with a vowel and more than one letter as pinyin (the voice reads
-// toned and toneless pinyin correctly, and the tone mark is exact where a
-// representative character may have several readings); lone letters and
-// bare initials through the table's representative character (the voice
-// would spell them like English letters), z, c and s as zi, ci, si.
+// What the local voice says for a caption. Chinese characters are read as
+// they are; everything else, in a pinyin caption or between the characters
+// of a Chinese one, is read as pinyin, syllable by syllable:
+// - a syllable with a tone mark or a tone digit as written (the tone mark is
+//   exact where a representative character may have several readings);
+// - a toneless syllable with a vowel in the neutral tone (written with the
+//   digit 5, which the voice understands);
+// - a lone letter or a bare initial through the table's representative
+//   character (b as bō), z, c and s as zī, cī, sī; any other letter says
+//   nothing, since the voice would spell it like an English letter.
 QString localText(const QString &caption, const QString &syllableTable);
 
 } // namespace localspeech

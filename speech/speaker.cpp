@@ -1,17 +1,15 @@
 #include "speech/speaker.h"
 
+#include "speech/audiooutput.h"
 #include "speech/localspeech.h"
 #include "resources/texts.h"
 
-#include <QAudioDevice>
-#include <QAudioOutput>
-#include <QBuffer>
-#include <QMediaDevices>
-#include <QMediaPlayer>
+#include <QCoreApplication>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QPointer>
+#include <QThread>
 #include <QTimer>
 #include <QUrl>
 
@@ -22,9 +20,13 @@ const QString local = QStringLiteral("local");
 // A spoken item is a few seconds of audio; anything far larger is not speech for us.
 constexpr qint64 maxAudioBytes = 16 * 1024 * 1024;
 
+// How long closing waits for a speech thread to end before leaving it to the
+// end of the process.
+constexpr int shutdownWaitMs = 2000;
+
 // The service answers errors with a text or JSON page under status 200, so
 // the body itself decides: known audio containers, or a declared audio type
-// (whose bytes the player then judges).
+// (whose bytes the decoder then judges).
 bool looksLikeAudio(const QByteArray &body, const QByteArray &contentType)
 {
     if (body.size() < 4)
@@ -42,26 +44,52 @@ bool looksLikeAudio(const QByteArray &body, const QByteArray &contentType)
 }
 } // namespace
 
+// The local voice, on a thread of its own: a long item takes espeak-ng a
+// tenth of a second or more, which the window must not wait for.
+class VoiceWorker : public QObject
+{
+    Q_OBJECT
+public:
+    explicit VoiceWorker(std::shared_ptr<const std::atomic<quint64>> current) : m_current(std::move(current)) {}
+
+    void say(quint64 item, const QString &text)
+    {
+        // Items stepped over in a burst are skipped, and one overtaken while
+        // it is being synthesised is abandoned.
+        const auto overtaken = [this, item] { return m_current->load() != item; };
+        if (overtaken())
+            return;
+        const localspeech::Pcm pcm = localspeech::synthesize(text, overtaken);
+        if (!overtaken())
+            emit said(item, pcm.samples, pcm.sampleRate);
+    }
+
+signals:
+    void said(quint64 item, const QByteArray &samples, int sampleRate);
+
+private:
+    std::shared_ptr<const std::atomic<quint64>> m_current;
+};
+
 struct Speaker::Private {
+    // Counts the items spoken and stopped; the workers drop anything that is
+    // not for the latest one.
+    std::shared_ptr<std::atomic<quint64>> current = std::make_shared<std::atomic<quint64>>(0);
+
     // Created at the first speak: start-up pays for none of them.
+    QThread *voiceThread = nullptr;
+    VoiceWorker *voice = nullptr;
+    QThread *soundThread = nullptr;
+    AudioOutput *output = nullptr;
     QNetworkAccessManager *network = nullptr;
     QTimer *deadline = nullptr;
-    // The players made so far and the one speaking for the current item. A
-    // player whose item was cut off is muted and left to run to its end; it
-    // is used again once it has finished. Stopping a GStreamer pipeline that
-    // is still starting up can hold the window for a second, and deleting a
-    // running one can crash inside the backend; letting it drain does neither.
-    QList<QMediaPlayer *> players;
-    QMediaPlayer *player = nullptr;
-
     QPointer<QNetworkReply> reply;
-    QByteArray audio;
-    QString source;                  // "online" or "local" while the player holds audio
-    bool started = false;
-    quint64 generation = 0;          // counts speak and stop calls
 
     QString caption;
     QString spokenText;
+    QByteArray audio;
+    QString source;                  // "online" or "local" once the audio is ready
+
     QString syllableTable;
     bool tableLoaded = false;
     QString lastLocalText;
@@ -74,13 +102,68 @@ Speaker::Speaker(QObject *parent) : QObject(parent), d(std::make_unique<Private>
 Speaker::~Speaker()
 {
     stop();
-    // A running pipeline is stopped before it goes; each player goes before
-    // the buffer it reads from (the buffer is its child).
-    for (QMediaPlayer *p : std::as_const(d->players)) {
-        p->stop();
-        p->setSource(QUrl());
+    shutdown();
+}
+
+void Speaker::shutdown()
+{
+    ++*d->current;
+    for (QThread *thread : {d->voiceThread, d->soundThread}) {
+        if (!thread)
+            continue;
+        thread->quit();
+        // A thread that does not end in time (a sound server that hangs) is
+        // left running rather than destroyed under its feet; the process is
+        // closing anyway.
+        if (thread->wait(shutdownWaitMs))
+            delete thread;
     }
-    qDeleteAll(d->players);
+    d->voiceThread = d->soundThread = nullptr;
+    d->voice = nullptr;
+    d->output = nullptr;
+}
+
+void Speaker::ensureWorkers()
+{
+    if (d->voiceThread)
+        return;
+    // Ended before the application goes, even when the window that owns the
+    // speaker outlives the event loop.
+    if (QCoreApplication *app = QCoreApplication::instance())
+        connect(app, &QCoreApplication::aboutToQuit, this, &Speaker::shutdown, Qt::UniqueConnection);
+
+    d->voiceThread = new QThread;
+    d->voiceThread->setObjectName(QStringLiteral("lorvanta-voice"));
+    d->voice = new VoiceWorker(d->current);
+    d->voice->moveToThread(d->voiceThread);
+    connect(d->voiceThread, &QThread::finished, d->voice, &QObject::deleteLater);
+    connect(d->voice, &VoiceWorker::said, this, &Speaker::synthesised);
+    d->voiceThread->start();
+
+    d->soundThread = new QThread;
+    d->soundThread->setObjectName(QStringLiteral("lorvanta-sound"));
+    d->output = new AudioOutput(d->current);
+    d->output->moveToThread(d->soundThread);
+    connect(d->soundThread, &QThread::finished, d->output, &QObject::deleteLater);
+    connect(d->output, &AudioOutput::decoded, this, &Speaker::decoded);
+    connect(d->output, &AudioOutput::started, this, [this](quint64 item) {
+        if (isCurrent(item))
+            emit playbackStarted(d->source);
+    });
+    connect(d->output, &AudioOutput::finished, this, [this](quint64 item) {
+        if (isCurrent(item))
+            emit playbackFinished(d->source);
+    });
+    connect(d->output, &AudioOutput::unavailable, this, [this](quint64 item) {
+        if (isCurrent(item))
+            emit silent();
+    });
+    d->soundThread->start();
+}
+
+bool Speaker::isCurrent(quint64 item) const
+{
+    return item == d->current->load();
 }
 
 void Speaker::setRequestTimeout(int ms)
@@ -91,6 +174,11 @@ void Speaker::setRequestTimeout(int ms)
 int Speaker::requestTimeout() const
 {
     return d->timeoutMs;
+}
+
+QString Speaker::currentCaption() const
+{
+    return d->caption;
 }
 
 QByteArray Speaker::currentAudio() const
@@ -106,6 +194,19 @@ QString Speaker::lastLocalText() const
 qint64 Speaker::lastLocalSampleCount() const
 {
     return d->lastLocalSamples;
+}
+
+int Speaker::openOutputs()
+{
+    return AudioOutput::openOutputs();
+}
+
+int Speaker::threadCount() const
+{
+    int n = 0;
+    for (const QThread *thread : {d->voiceThread, d->soundThread})
+        n += thread && thread->isRunning() ? 1 : 0;
+    return n;
 }
 
 void Speaker::speak(const QString &requestUrl, const QString &caption, const QString &spokenText)
@@ -138,9 +239,15 @@ void Speaker::speak(const QString &requestUrl, const QString &caption, const QSt
 
 void Speaker::stop()
 {
-    ++d->generation;
+    ++*d->current;
     cancelRequest();
-    clearPlayer();
+    d->caption.clear();
+    d->audio.clear();
+    d->source.clear();
+    // Queued to the sound thread, which has nothing else to do: the audio
+    // stops within a few milliseconds.
+    if (AudioOutput *output = d->output)
+        QMetaObject::invokeMethod(output, &AudioOutput::cut, Qt::QueuedConnection);
 }
 
 void Speaker::cancelRequest()
@@ -156,17 +263,6 @@ void Speaker::cancelRequest()
     }
 }
 
-void Speaker::clearPlayer()
-{
-    // Silent at once; the pipeline runs out on its own.
-    if (d->player && d->player->audioOutput())
-        d->player->audioOutput()->setMuted(true);
-    d->player = nullptr;
-    d->audio.clear();
-    d->source.clear();
-    d->started = false;
-}
-
 void Speaker::fetchFinished()
 {
     QNetworkReply *reply = qobject_cast<QNetworkReply *>(sender());
@@ -180,8 +276,27 @@ void Speaker::fetchFinished()
     const QByteArray body = reply->error() == QNetworkReply::NoError ? reply->readAll() : QByteArray();
     if (status >= 200 && status < 300 && body.size() <= maxAudioBytes
         && looksLikeAudio(body, reply->header(QNetworkRequest::ContentTypeHeader).toByteArray())) {
-        play(body, online);
+        ensureWorkers();
+        d->audio = body;
+        const quint64 item = d->current->load();
+        AudioOutput *output = d->output;
+        QMetaObject::invokeMethod(output, [output, item, body] { output->decode(item, body); },
+                                  Qt::QueuedConnection);
     } else {
+        speakLocally();
+    }
+}
+
+void Speaker::decoded(quint64 item, bool ok)
+{
+    if (!isCurrent(item))
+        return;
+    if (ok) {
+        d->source = online;
+        emit audioReady(online);
+    } else {
+        // The service sent something that cannot be played.
+        d->audio.clear();
         speakLocally();
     }
 }
@@ -204,105 +319,35 @@ void Speaker::speakLocally()
     if (text.trimmed().isEmpty())
         text = d->spokenText;
     d->lastLocalText = text;
-    const localspeech::Pcm pcm = localspeech::synthesize(text);
-    d->lastLocalSamples = pcm.sampleCount();
-    if (pcm.isEmpty()) {
+    d->lastLocalSamples = 0;
+    if (text.trimmed().isEmpty()) {
         emit silent();
         return;
     }
-    play(localspeech::wavFile(pcm), local);
+    ensureWorkers();
+    const quint64 item = d->current->load();
+    VoiceWorker *voice = d->voice;
+    QMetaObject::invokeMethod(voice, [voice, item, text] { voice->say(item, text); }, Qt::QueuedConnection);
 }
 
-namespace {
-// A player is free again when it has nothing left to play.
-bool isFree(const QMediaPlayer *player)
+void Speaker::synthesised(quint64 item, const QByteArray &samples, int sampleRate)
 {
-    const QMediaPlayer::MediaStatus status = player->mediaStatus();
-    return status == QMediaPlayer::NoMedia || status == QMediaPlayer::EndOfMedia
-        || status == QMediaPlayer::InvalidMedia || player->playbackState() == QMediaPlayer::StoppedState;
-}
-
-// More items cut off in quick succession than this, and the oldest player is
-// stopped after all.
-constexpr qsizetype maxPlayers = 4;
-} // namespace
-
-QMediaPlayer *Speaker::freePlayer()
-{
-    for (QMediaPlayer *p : std::as_const(d->players))
-        if (isFree(p))
-            return p;
-    if (d->players.size() < maxPlayers) {
-        auto *p = new QMediaPlayer;
-        // Without an audio output the GStreamer pipeline has no sink and fails;
-        // with no sound card it still plays, into nothing.
-        auto *output = new QAudioOutput(p);
-        p->setAudioOutput(output);
-        // Follow the desktop's default output, e.g. a headset plugged in later.
-        auto *devices = new QMediaDevices(p);
-        connect(devices, &QMediaDevices::audioOutputsChanged, output,
-                [output] { output->setDevice(QMediaDevices::defaultAudioOutput()); });
-        connect(p, &QMediaPlayer::mediaStatusChanged, this, [this, p](QMediaPlayer::MediaStatus status) {
-            if (p != d->player || d->source.isEmpty())
-                return;
-            if ((status == QMediaPlayer::BufferedMedia || status == QMediaPlayer::LoadedMedia) && !d->started
-                && p->playbackState() == QMediaPlayer::PlayingState) {
-                d->started = true;
-                emit playbackStarted(d->source);
-            } else if (status == QMediaPlayer::EndOfMedia) {
-                emit playbackFinished(d->source);
-            }
-        });
-        connect(p, &QMediaPlayer::errorOccurred, this, [this, p](QMediaPlayer::Error error, const QString &) {
-            if (p != d->player || error == QMediaPlayer::NoError || d->source.isEmpty())
-                return;
-            const bool wasOnline = d->source == online;
-            const quint64 generation = d->generation;
-            d->source.clear();
-            // A failed pipeline is not used again: it goes, and a fresh player
-            // takes its place. Queued: the player is not touched from inside
-            // its own signal.
-            d->players.removeOne(p);
-            QTimer::singleShot(0, this, [this, p, wasOnline, generation] {
-                if (d->player == p)
-                    d->player = nullptr;
-                p->stop();
-                p->deleteLater();
-                if (generation != d->generation)
-                    return;
-                clearPlayer();
-                if (wasOnline)
-                    speakLocally(); // the service sent something the player cannot play
-                else
-                    emit silent();
-            });
-        });
-        d->players.append(p);
-        return p;
+    if (!isCurrent(item))
+        return;
+    d->lastLocalSamples = samples.size() / 2;
+    if (samples.isEmpty()) {
+        emit silent(); // the voice is missing or failed
+        return;
     }
-    QMediaPlayer *oldest = d->players.takeFirst();
-    d->players.append(oldest);
-    oldest->stop();
-    return oldest;
+    localspeech::Pcm pcm;
+    pcm.samples = samples;
+    pcm.sampleRate = sampleRate;
+    d->audio = localspeech::wavFile(pcm);
+    d->source = local;
+    emit audioReady(local);
+    AudioOutput *output = d->output;
+    QMetaObject::invokeMethod(output, [output, item, samples, sampleRate] { output->play(item, samples, sampleRate); },
+                              Qt::QueuedConnection);
 }
 
-void Speaker::play(const QByteArray &audio, const QString &source)
-{
-    clearPlayer();
-    QMediaPlayer *p = freePlayer();
-    d->player = p;
-    d->audio = audio;
-    d->source = source;
-    // The buffer belongs to the player and is replaced only when the player
-    // has moved on to the new one.
-    QBuffer *previous = p->findChild<QBuffer *>(QString(), Qt::FindDirectChildrenOnly);
-    auto *device = new QBuffer(p);
-    device->setData(d->audio);
-    device->open(QIODevice::ReadOnly);
-    // The player finds the format from the bytes; the name is only a hint.
-    p->setSourceDevice(device, QUrl(source == local ? QStringLiteral("speech.wav")
-                                                    : QStringLiteral("speech.mp3")));
-    delete previous;
-    p->audioOutput()->setMuted(false);
-    p->play();
-}
+#include "speaker.moc"

@@ -1,6 +1,11 @@
 // Plays the spoken form of an item: the online TTS request when an endpoint
 // is configured, local speech otherwise or when the request fails. A new
 // call cuts the previous audio off at once.
+//
+// Every call returns at once. The request runs in the network layer, the
+// local voice on a thread of its own, decoding and the sound output on
+// another; whatever the sound server does, the window does not wait for it.
+// Nothing is created before the first item is spoken.
 #pragma once
 
 #include <QByteArray>
@@ -8,11 +13,12 @@
 #include <QString>
 #include <memory>
 
-class QMediaPlayer;
-
 class Speaker : public QObject
 {
     Q_OBJECT
+    // For callers that reach the speaker through its module only.
+    Q_PROPERTY(QString currentCaption READ currentCaption)
+    Q_PROPERTY(QString lastLocalText READ lastLocalText)
 public:
     explicit Speaker(QObject *parent = nullptr);
     ~Speaker() override;
@@ -27,28 +33,42 @@ public:
     void setRequestTimeout(int ms);
     int requestTimeout() const;
 
-    // The audio handed to the player for the current item (empty when none),
-    // and what the local voice was last asked to say, with its length.
+    // The caption being spoken (empty after stop), the audio received for it
+    // (the service's answer, or the local speech as a WAV file; empty until
+    // it is ready), and what the local voice was last asked to say, with the
+    // length of what it said.
+    QString currentCaption() const;
     QByteArray currentAudio() const;
     QString lastLocalText() const;
     qint64 lastLocalSampleCount() const;
 
+    // Sound outputs open in this process (at most one is kept), and speech
+    // threads running; for the benchmark's leak checks.
+    static int openOutputs();
+    int threadCount() const;
+
 signals:
-    // Audio began to play; source is "online" or "local".
+    // The current item's audio is decoded or synthesised and goes to the
+    // output; source is "online" or "local".
+    void audioReady(const QString &source);
+    // The sound output began to play it.
     void playbackStarted(const QString &source);
     // The audio of the current item played to its end.
     void playbackFinished(const QString &source);
-    // Nothing could be played for the last request.
+    // Nothing will be heard for the current item: nothing to say, no voice,
+    // no sound device, or the device failed.
     void silent();
 
 private:
+    void ensureWorkers();
+    void shutdown();
     void fetchFinished();
     void requestTimedOut();
     void speakLocally();
-    void play(const QByteArray &audio, const QString &source);
     void cancelRequest();
-    void clearPlayer();
-    QMediaPlayer *freePlayer();
+    void synthesised(quint64 item, const QByteArray &samples, int sampleRate);
+    void decoded(quint64 item, bool ok);
+    bool isCurrent(quint64 item) const;
 
     struct Private;
     std::unique_ptr<Private> d;

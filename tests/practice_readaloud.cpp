@@ -51,7 +51,7 @@ private slots:
         // The first item at start-up is not read: the window was not yet shown.
         QCOMPARE(server.requests().size(), 0);
 
-        QTest::keyClick(w->Text1, Qt::Key_Space);
+        QTest::keyClick(w->windowHandle(), Qt::Key_Space);
         QVERIFY(server.waitForRequests(1));
         QCOMPARE(server.requests().last().target, "/tts/text2audio?tex=%E5%A4%A9%E5%9C%B0" + fixedPairs);
 
@@ -104,13 +104,64 @@ private slots:
         w->Label2_Click();
         SpeechEngine *engine = w->speechEngine();
         QVERIFY(engine); // the module was found and loaded
-        QSignalSpy started(engine->signalSource(), SIGNAL(playbackStarted(QString)));
+        // Decoded and handed to the sound output (the tests have no sound device).
+        QSignalSpy ready(engine->signalSource(), SIGNAL(audioReady(QString)));
         w->Timer1_Timer();
         QVERIFY(server.waitForRequests(1));
         w->Timer1_Timer();
         QVERIFY(server.waitForRequests(2));
         QCOMPARE(server.requests()[0].target, server.requests()[1].target);
-        QTRY_VERIFY_WITH_TIMEOUT(started.size() > 0, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(ready.size() > 0, 5000);
+    }
+
+    void speechIsLoadedByTheFirstItemSpoken()
+    {
+        PracticeFixture f;
+        f.writeBankText(QStringLiteral("人 口"));
+        saveSetting(QStringLiteral("main"), QStringLiteral("jiange"), QStringLiteral("5"));
+        saveSetting(QStringLiteral("main"), QStringLiteral("langdu"), QStringLiteral("1"));
+        const auto speakers = [](const QObject *w) {
+            int n = 0;
+            for (const QObject *o : w->findChildren<QObject *>())
+                n += QByteArray(o->metaObject()->className()) == "Speaker";
+            return n;
+        };
+        frmMain *w = f.open();
+        QVERIFY(w->Check2->isChecked());
+        QCOMPARE(speakers(w), 0); // the first item was shown before the window
+        QTest::keyClick(w->windowHandle(), Qt::Key_Right);
+        QCOMPARE(speakers(w), 1);
+    }
+
+    // Keys as fast as a child can press them, with local speech: the window
+    // keeps up, and only the item it ends on is spoken.
+    void burstOfStepsSpeaksTheLastItem()
+    {
+        saveSetting(QStringLiteral("services"), QStringLiteral("tts"), QString());
+        PracticeFixture f;
+        QStringList bank;
+        for (int i = 0; i < 45; ++i)
+            bank << QStringLiteral("zhōnɡ-huá-rén-mín-ɡònɡ-hé-ɡuó-%1").arg(i);
+        f.writeBankText(bank.join(u' '));
+        frmMain *w = f.open();
+        w->Check2->setChecked(true);
+        std::unique_ptr<QSignalSpy> ready;
+        for (int i = 0; i < 40; ++i) {
+            QTest::keyClick(w->windowHandle(), Qt::Key_Right);
+            if (!ready) {
+                QVERIFY(w->speechEngine());
+                ready = std::make_unique<QSignalSpy>(w->speechEngine()->signalSource(), SIGNAL(audioReady(QString)));
+            }
+            QTest::qWait(5);
+        }
+        QCOMPARE(w->cmdSet->text(), QStringLiteral("我的生字库 41/45"));
+        QTRY_VERIFY_WITH_TIMEOUT(!ready->isEmpty(), 5000);
+        QTest::qWait(300);
+        // Items overtaken while the voice was at them were dropped.
+        QVERIFY2(ready->size() < 40, qPrintable(QString::number(ready->size())));
+        const QObject *speaker = w->speechEngine()->signalSource();
+        QCOMPARE(speaker->property("currentCaption").toString(), QStringLiteral("zhōnɡ huá rén mín ɡònɡ hé ɡuó 40"));
+        QVERIFY(speaker->property("lastLocalText").toString().endsWith(QStringLiteral(" 40")));
     }
 };
 

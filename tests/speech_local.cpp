@@ -26,11 +26,25 @@ private:
     }
 
 private slots:
-    void chineseCaptionIsReadAsItIs()
+    void chineseCaption_data()
     {
-        QCOMPARE(localText(u"天地"_qs, table), u"天地"_qs);
-        QCOMPARE(localText(u"天ɑ"_qs, table), u"天ɑ"_qs);
-        QCOMPARE(localText(QString(), table), QString());
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<QString>("spoken");
+        QTest::newRow("characters") << u"天地"_qs << u"天地"_qs;
+        QTest::newRow("empty") << QString() << QString();
+        // Pinyin letters among the characters are read as pinyin: the voice
+        // would give ɑ the English letter name.
+        QTest::newRow("lone letter after") << u"天ɑ"_qs << u"天 阿"_qs;
+        QTest::newRow("toneless syllable") << u"天mɑ"_qs << u"天 ma5"_qs;
+        QTest::newRow("toned syllable between") << u"天ɡuó地"_qs << u"天 guó 地"_qs;
+        QTest::newRow("digit") << u"天1"_qs << u"天 1"_qs;
+        QTest::newRow("spaces and punctuation") << u"天 地，人"_qs << u"天 地 人"_qs;
+    }
+    void chineseCaption()
+    {
+        QFETCH(QString, caption);
+        QFETCH(QString, spoken);
+        QCOMPARE(localText(caption, table), spoken);
     }
 
     void pinyinCaption_data()
@@ -40,9 +54,14 @@ private slots:
         // Toned syllables and finals as pinyin, with ASCII a and g for the voice.
         QTest::newRow("bā hā") << u"bā hā"_qs << u"bā hā"_qs;
         QTest::newRow("toned ɡ") << u"ɡuó"_qs << u"guó"_qs;
-        QTest::newRow("final ɑnɡ") << u"ɑnɡ"_qs << u"ang"_qs;
-        QTest::newRow("final ɑi") << u"ɑi"_qs << u"ai"_qs;
-        QTest::newRow("final üe") << u"üe"_qs << u"üe"_qs;
+        // Toneless syllables in the neutral tone.
+        QTest::newRow("toneless mɑ") << u"mɑ"_qs << u"ma5"_qs;
+        QTest::newRow("final ɑnɡ") << u"ɑnɡ"_qs << u"ang5"_qs;
+        QTest::newRow("final ɑi") << u"ɑi"_qs << u"ai5"_qs;
+        QTest::newRow("final üe") << u"üe"_qs << u"üe5"_qs;
+        // A tone digit is the writer's tone.
+        QTest::newRow("tone digit") << u"mɑ3"_qs << u"ma3"_qs;
+        QTest::newRow("number") << u"7"_qs << u"7"_qs;
         QTest::newRow("toned ü") << u"lǜ"_qs << u"lǜ"_qs;
         QTest::newRow("capital") << u"Bā"_qs << u"bā"_qs;
         QTest::newRow("lone toned vowel") << u"ā"_qs << u"ā"_qs;
@@ -55,10 +74,12 @@ private slots:
         QTest::newRow("ü") << u"ü"_qs << u"芋"_qs;
         QTest::newRow("capital B") << u"B"_qs << u"播"_qs;
         // z, c, s have no line of their own.
-        QTest::newRow("z c s") << u"z c s"_qs << u"zi ci si"_qs;
+        QTest::newRow("z c s") << u"z c s"_qs << u"zī cī sī"_qs;
+        // Not a pinyin letter: the voice could only spell it in English.
+        QTest::newRow("unknown letter") << u"v"_qs << QString();
         // Empty syllables say nothing.
         QTest::newRow("double space") << u"bā  hā"_qs << u"bā hā"_qs;
-        QTest::newRow("mixed") << u"b ɑnɡ"_qs << u"播 ang"_qs;
+        QTest::newRow("mixed") << u"b ɑnɡ"_qs << u"播 ang5"_qs;
     }
     void pinyinCaption()
     {
@@ -100,6 +121,44 @@ private slots:
         // The pinyin and the characters are the same sounds.
         const qint64 chars = synthesize(u"八哈"_qs).sampleCount();
         QVERIFY(qAbs(chars - two) < two / 10);
+    }
+
+    // What the voice makes of the texts above, against characters whose
+    // reading is known.
+    void voicing_data()
+    {
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<QString>("sameAs");
+        QTest::addColumn<QString>("notAs");
+        QTest::newRow("toneless mɑ is 吗, not 妈") << u"mɑ"_qs << u"吗"_qs << u"妈"_qs;
+        QTest::newRow("toneless ɡe in the neutral tone") << u"ɡe"_qs << u"ge5"_qs << u"ge"_qs;
+        QTest::newRow("天ɑ is 天阿, not a letter name") << u"天ɑ"_qs << u"天阿"_qs << u"天ɑ"_qs;
+        QTest::newRow("天b is 天播, not a letter name") << u"天b"_qs << u"天播"_qs << u"天b"_qs;
+        QTest::newRow("toned pinyin is its character") << u"bā hā"_qs << u"八哈"_qs << u"八吗"_qs;
+        QTest::newRow("z is zī") << u"z"_qs << u"资"_qs << u"z"_qs;
+    }
+    void voicing()
+    {
+        QFETCH(QString, caption);
+        QFETCH(QString, sameAs);
+        QFETCH(QString, notAs);
+        const QString spoken = phonemes(localText(caption, table));
+        QVERIFY(!spoken.isEmpty());
+        QCOMPARE(spoken, phonemes(sameAs));
+        QVERIFY2(spoken != phonemes(notAs), qPrintable(spoken));
+        QVERIFY(!synthesize(localText(caption, table)).isEmpty());
+    }
+
+    void cancelledSynthesisGivesNothing()
+    {
+        const QString text = localText(u"zhōnɡ huá rén mín ɡònɡ hé ɡuó wàn suì"_qs, table);
+        int asked = 0;
+        const Pcm pcm = synthesize(text, [&asked] { return ++asked > 2; });
+        QVERIFY(pcm.isEmpty());
+        // Abandoned at once, not asked again for every chunk of the item.
+        QVERIFY2(asked <= 4, qPrintable(QString::number(asked)));
+        // The voice is usable afterwards.
+        QVERIFY(!synthesize(u"天"_qs).isEmpty());
     }
 
     void nothingToSay()
