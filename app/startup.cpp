@@ -23,9 +23,11 @@ frmMain *startProgram()
 {
     auto *main = new frmMain;
     main->setAttribute(Qt::WA_DeleteOnClose);
-    // Centred on the screen when first shown.
-    if (const QScreen *screen = main->screen())
-        ui::centreWindow(main, screen->availableGeometry());
+    // Centred on the screen when first shown, frame and title bar included.
+    ui::centreOnFirstShow(main, [main] {
+        const QScreen *screen = main->screen();
+        return screen ? screen->availableGeometry() : main->frameGeometry();
+    });
     main->show();
     return main;
 }

@@ -49,11 +49,19 @@ const QString mailAddress = QStringLiteral("hello@lorvanta.example.org");
 } // namespace
 
 frmAbout::frmAbout(QWidget *owner)
-    : QWidget(owner, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+    : QWidget(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint
                          | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
 {
+    // A dialog-type window: the window manager keeps it above its owner.
     createControls();
     Form_Load();
+    // Centred on the owner the first time it is shown.
+    if (owner) {
+        const QPointer<QWidget> o(owner->window());
+        ui::centreOnFirstShow(this, [this, o] {
+            return o ? o->frameGeometry() : frameGeometry();
+        });
+    }
 }
 
 void frmAbout::createControls()
@@ -125,7 +133,10 @@ void frmAbout::Command1_Click()
 
 void frmAbout::Image1_Click()
 {
-    Timer1->start();
+    // Only switches the animation on: restarting a running timer would hold
+    // the picture in the air for as long as the clicks go on.
+    if (!Timer1->isActive())
+        Timer1->start();
 }
 
 void frmAbout::Timer1_Timer()
@@ -180,15 +191,4 @@ frmAbout *frmAbout::showInstance(QWidget *owner)
 frmAbout *frmAbout::instance()
 {
     return theInstance();
-}
-
-void frmAbout::showEvent(QShowEvent *event)
-{
-    // Centred on the owner the first time it is shown.
-    if (!m_placed) {
-        m_placed = true;
-        if (QWidget *owner = parentWidget())
-            ui::centreWindow(this, owner->window()->frameGeometry());
-    }
-    QWidget::showEvent(event);
 }

@@ -48,9 +48,6 @@ public:
     QPushButton *Command1 = nullptr;
     QTimer *Timer1 = nullptr;
 
-protected:
-    void showEvent(QShowEvent *event) override;
-
 private:
     void createControls();
     void Form_Load();
@@ -58,5 +55,4 @@ private:
 
     float m_image1Top = 120;
     QString m_image1Tag;
-    bool m_placed = false;
 };

@@ -16,9 +16,11 @@ QPointer<frmShuoming> &theInstance()
 } // namespace
 
 frmShuoming::frmShuoming(QWidget *owner)
-    : QWidget(owner, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+    : QWidget(owner, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                          | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint)
 {
+    // A dialog-type window: the window manager keeps it above its owner (the
+    // practice window or the About window).
     setWindowTitle(QStringLiteral("使用说明"));
     // Design client area 10995 × 8565 twips.
     resize(ui::px(10995), ui::px(8565));
@@ -37,6 +39,11 @@ frmShuoming::frmShuoming(QWidget *owner)
     Text1->moveCursor(QTextCursor::Start);
 
     Form_Load();
+    // Centred on the screen the first time it is shown.
+    ui::centreOnFirstShow(this, [this] {
+        QScreen *s = parentWidget() ? parentWidget()->screen() : screen();
+        return s ? s->availableGeometry() : frameGeometry();
+    });
 }
 
 void frmShuoming::Form_Load()
@@ -68,16 +75,4 @@ void frmShuoming::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
     Form_Resize();
-}
-
-void frmShuoming::showEvent(QShowEvent *event)
-{
-    // Centred on the screen the first time it is shown.
-    if (!m_placed) {
-        m_placed = true;
-        QScreen *s = parentWidget() ? parentWidget()->screen() : screen();
-        if (s)
-            ui::centreWindow(this, s->availableGeometry());
-    }
-    QWidget::showEvent(event);
 }

@@ -18,11 +18,8 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
-    void showEvent(QShowEvent *event) override;
 
 private:
     void Form_Load();
     void Form_Resize();
-
-    bool m_placed = false;
 };

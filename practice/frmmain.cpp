@@ -70,10 +70,7 @@ frmMain::frmMain(QWidget *parent) : QWidget(parent)
     Form_Load();
 }
 
-frmMain::~frmMain()
-{
-    qApp->removeEventFilter(this);
-}
+frmMain::~frmMain() = default;
 
 void frmMain::createControls()
 {
@@ -103,6 +100,9 @@ void frmMain::createControls()
     Text2 = new QLineEdit(QStringLiteral("5"), this);
     Text2->setAlignment(Qt::AlignCenter);
     Text2->setMaxLength(6);
+    // The box is 41 px wide; the line edit's own 2 px padding on each side
+    // would leave too little room for six digits inside the frame.
+    Text2->setTextMargins(-2, 0, -2, 0);
     Text2->setFont(ui::designFont(QStringLiteral("Arial Narrow"), 10.5));
     ui::place(Text2, 3000, 60, 615, 375);
     Text2->hide();
@@ -191,8 +191,16 @@ void frmMain::createControls()
     Timer2 = new QTimer(this);
     Timer2->setInterval(800);
 
-    lblChar->raise();
-    Image3->raise();
+    // Labels and pictures are painted on the window, beneath every control
+    // that is a window of its own; the item and the loudspeaker lie just above
+    // the card, beneath everything else. A large item must never take the
+    // clicks of the buttons, the check boxes or the links it overlaps.
+    for (QWidget *own : {static_cast<QWidget *>(Check2), static_cast<QWidget *>(Check1),
+                         static_cast<QWidget *>(Text2), Picture1, static_cast<QWidget *>(Text1)})
+        own->raise();
+    Image3->lower();
+    lblChar->lower();
+    lblBack->lower();
 
     connect(cmdBefore, &QPushButton::clicked, this, &frmMain::cmdBefore_Click);
     connect(cmdAfter, &QPushButton::clicked, this, &frmMain::cmdAfter_Click);
@@ -210,8 +218,7 @@ void frmMain::createControls()
     connect(Timer1, &QTimer::timeout, this, &frmMain::Timer1_Timer);
     connect(Timer2, &QTimer::timeout, this, &frmMain::Timer2_Timer);
 
-    // Key preview: the window sees every key before the focused control.
-    qApp->installEventFilter(this);
+    Text2->installEventFilter(this);
 }
 
 void frmMain::Form_Load()
@@ -407,22 +414,37 @@ void frmMain::Form_KeyDown(int key)
     }
 }
 
+void frmMain::showEvent(QShowEvent *event)
+{
+    // Key preview: every key press of this window passes its native window
+    // once, before any control sees it, whichever control has the focus and
+    // also when none has (as just after a message box has closed).
+    if (windowHandle() != m_keyWindow) {
+        if (m_keyWindow)
+            m_keyWindow->removeEventFilter(this);
+        m_keyWindow = windowHandle();
+        if (m_keyWindow)
+            m_keyWindow->installEventFilter(this);
+    }
+    QWidget::showEvent(event);
+}
+
 bool frmMain::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() != QEvent::KeyPress || !watched->isWidgetType())
-        return false;
-    auto *w = static_cast<QWidget *>(watched);
-    if (w->window() != this)
-        return false;
-    // A key that nobody takes travels up to the parents; act on it once, at
-    // the control that had it first.
-    QWidget *focus = QApplication::focusWidget();
-    if (focus ? w != focus : w != this)
+    if (event->type() != QEvent::KeyPress)
         return false;
     auto *key = static_cast<QKeyEvent *>(event);
-    const QPointer<QWidget> receiver(w);
-    Form_KeyDown(key->key());
-    if (receiver && receiver == Text2)
+    if (watched == m_keyWindow) {
+        // A key the window system hands to a window that a modal box blocks
+        // is dropped there; it is no key of this window's either.
+        if (QWidget *modal = QApplication::activeModalWidget(); modal && modal != this)
+            return false;
+        const QPointer<QObject> alive(watched);
+        Form_KeyDown(key->key());
+        // The key goes on to the focused control, unless its window is gone.
+        return !alive;
+    }
+    if (watched == Text2)
         return Text2_KeyPress(key);
     return false;
 }
@@ -472,9 +494,14 @@ void frmMain::Label2_Click()
         Timer1->start();
     Text2_Change();
     const bool running = Timer1->isActive();
+    const bool boxHadFocus = Text2->hasFocus() || focusWidget() == Text2;
     Text2->setVisible(running);
     Label3->setVisible(running);
     Check1->setVisible(running);
+    // Hiding the focused box would hand the focus to the next control (the
+    // bank button, where Space opens the editor); it goes where a step puts it.
+    if (!running && boxHadFocus)
+        restoreFocus();
     Label2->setText(running ? QStringLiteral("正在自动播放  间隔:") : QStringLiteral("点击这里自动播放"));
     Label2->adjustSize();
     imgBofang->setPixmap(running ? Image2 : Image1);
@@ -643,6 +670,8 @@ void frmMain::Command1_Click()
     }
     m_viewer->show();
     m_viewer->raise();
+    // The viewer's box takes the keyboard: its window must be the active one.
+    m_viewer->activateWindow();
     m_viewer->setCharacter(firstCharacter(m_caption));
     m_viewer->Command2_Click();
 }

@@ -9,6 +9,7 @@
 #include <QStringList>
 #include <QTimer>
 #include <QWidget>
+#include <QWindow>
 
 #include "widgets/ui.h"
 
@@ -95,6 +96,7 @@ public:
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:
@@ -120,4 +122,5 @@ private:
     bool m_inText2Change = false;
     SpeechEngine *m_speechEngine = nullptr;
     QPointer<frmPlay> m_viewer;
+    QPointer<QWindow> m_keyWindow; // the native window whose keys are previewed
 };

@@ -10,6 +10,8 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDesktopServices>
+#include <QElapsedTimer>
+#include <QScreen>
 #include <QScrollBar>
 #include <QUrl>
 
@@ -299,6 +301,57 @@ private slots:
         QCOMPARE(m_recorder.urls.at(2).path(), w->Label8->text());
         QVERIFY(w->Label8->text().contains(QLatin1Char('@')));
         QVERIFY(!w->Label8->text().startsWith(QLatin1String("mailto:")));
+    }
+
+    // Clicks on the falling picture only switch the animation on; a running
+    // one goes on falling however often the picture is clicked.
+    void aboutClicksWhileFallingLeaveItFalling()
+    {
+        frmAbout *w = frmAbout::showInstance(m_owner);
+        QVERIFY(QTest::qWaitForWindowExposed(w));
+        QTest::mouseClick(w->Image1, Qt::LeftButton);
+        QVERIFY(w->Timer1->isActive());
+        // A click every 60 ms for a second, while the steps come every 300 ms or less.
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < 1000) {
+            QTest::mouseClick(w->Image1, Qt::LeftButton);
+            QTest::qWait(60);
+        }
+        QVERIFY2(w->image1Top() >= 120 + 2 * 150, qPrintable(QString::number(w->image1Top())));
+        // A double click is one click.
+        w->Timer1->stop();
+        QTest::mouseDClick(w->windowHandle(), Qt::LeftButton, Qt::NoModifier, w->Image1->geometry().center());
+        QVERIFY(w->Timer1->isActive());
+    }
+
+    // Both windows are dialogs of their owner: the window manager keeps them
+    // above it. Each is centred the first time it is shown (About on its owner,
+    // the instructions on the screen).
+    void windowsStayAboveTheirOwners()
+    {
+        m_owner->move(40, 30);
+        frmAbout *about = frmAbout::showInstance(m_owner);
+        QVERIFY(QTest::qWaitForWindowExposed(about));
+        QCOMPARE(about->windowType(), Qt::Dialog);
+        QCOMPARE(about->windowHandle()->transientParent(), m_owner->windowHandle());
+        QTRY_VERIFY((about->frameGeometry().center() - m_owner->frameGeometry().center()).manhattanLength() <= 2);
+
+        about->Label11_Click();
+        frmShuoming *help = frmShuoming::instance();
+        QVERIFY(QTest::qWaitForWindowExposed(help));
+        QCOMPARE(help->windowType(), Qt::Dialog);
+        QCOMPARE(help->windowHandle()->transientParent(), about->windowHandle());
+        QVERIFY(help->windowFlags() & Qt::WindowMaximizeButtonHint);
+        const QRect screen = help->screen()->availableGeometry();
+        const QRect expected = QRect(QPoint(), help->frameGeometry().size()).translated(
+            screen.center() - QRect(QPoint(), help->frameGeometry().size()).center());
+        QTRY_COMPARE(help->frameGeometry().topLeft(), QPoint(std::max(expected.left(), screen.left()),
+                                                             std::max(expected.top(), screen.top())));
+        // Moved by the user, reopened: it stays where the user put it.
+        help->move(5, 6);
+        frmShuoming::showInstance(m_owner);
+        QCOMPARE(help->pos(), QPoint(5, 6));
     }
 
     void aboutOpensInstructionsItOwns()

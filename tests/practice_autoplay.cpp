@@ -1,6 +1,7 @@
 // Autoplay, the interval box, the clock and the three stored settings.
 #include "tests/support/practicefixture.h"
 
+#include <QImage>
 #include <QSettings>
 
 using namespace modPub;
@@ -13,6 +14,21 @@ void store(const QString &jiange, const QString &dalu, const QString &langdu)
     s.setValue(QStringLiteral("main/dalu"), dalu);
     s.setValue(QStringLiteral("main/langdu"), langdu);
 }
+// Left and right edge of the dark ink in a picture of a text box.
+std::pair<int, int> inkColumns(const QImage &image)
+{
+    int left = -1, right = -1;
+    for (int x = 0; x < image.width(); ++x)
+        for (int y = 0; y < image.height(); ++y)
+            if (qGray(image.pixel(x, y)) < 100) {
+                if (left < 0)
+                    left = x;
+                right = x;
+                break;
+            }
+    return {left, right};
+}
+
 QString stored(const QString &key)
 {
     return QSettings(QStringLiteral("LORVANTA"), QStringLiteral("LORVANTA")).value(QStringLiteral("main/") + key).toString();
@@ -106,6 +122,88 @@ private slots:
         QCOMPARE(w->Timer1->interval(), 12000);
         QTest::keyClicks(w->Text2, QStringLiteral("3456789"));
         QCOMPARE(w->Text2->text().size(), 6);
+    }
+
+    // Stopping autoplay hides the interval box; when it had the focus, the
+    // focus goes to the hidden box, so that Space reads the item aloud
+    // instead of pressing the bank button (which would open the editor).
+    void stoppingAutoplayKeepsTheKeysForTheWindow()
+    {
+        PracticeFixture f;
+        f.writeBankText(QStringLiteral("人 口 手"));
+        frmMain *w = f.open();
+        QTest::mouseClick(w->Label2, Qt::LeftButton);
+        QTest::mouseClick(w->Text2, Qt::LeftButton);
+        QCOMPARE(QApplication::focusWidget(), w->Text2);
+        QTest::mouseClick(w->Label2, Qt::LeftButton);
+        QVERIFY(!w->Timer1->isActive());
+        QCOMPARE(QApplication::focusWidget(), w->Text1);
+
+        bool editorOpened = false;
+        QTimer watch;
+        connect(&watch, &QTimer::timeout, this, [&] {
+            if (QWidget *m = QApplication::activeModalWidget()) {
+                editorOpened = true;
+                m->close();
+            }
+        });
+        watch.start(10);
+        QTest::keyClick(w->windowHandle(), Qt::Key_Space);
+        QTest::qWait(100);
+        QVERIFY(!editorOpened);
+
+        // With the focus elsewhere, stopping leaves it where it is.
+        w->Label2_Click();
+        w->Check2->setFocus();
+        w->Label2_Click();
+        QCOMPARE(QApplication::focusWidget(), w->Check2);
+    }
+
+    // A double click raises one click (its second press is the double click):
+    // one toggle, so autoplay starts.
+    void doubleClickTogglesOnce()
+    {
+        PracticeFixture f;
+        f.writeBankText(QStringLiteral("人 口 手"));
+        frmMain *w = f.open();
+        // Through the window, as the window system delivers them: press,
+        // release, double click, release.
+        QTest::mouseDClick(w->windowHandle(), Qt::LeftButton, Qt::NoModifier, w->Label2->geometry().center());
+        QVERIFY(w->Timer1->isActive());
+        QTest::mouseDClick(w->windowHandle(), Qt::LeftButton, Qt::NoModifier, w->imgBofang->geometry().center());
+        QVERIFY(!w->Timer1->isActive());
+        // Two single clicks are two toggles.
+        QTest::mouseClick(w->windowHandle(), Qt::LeftButton, Qt::NoModifier, w->imgBofang->geometry().center());
+        QTest::mouseClick(w->windowHandle(), Qt::LeftButton, Qt::NoModifier, w->imgBofang->geometry().center());
+        QVERIFY(!w->Timer1->isActive());
+    }
+
+    // Six digits, the most the box takes, are all visible at the design size.
+    void sixDigitsFitTheIntervalBox()
+    {
+        PracticeFixture f;
+        frmMain *w = f.open();
+        w->Label2_Click();
+        QCOMPARE(w->Text2->size(), QSize(ui::px(615), ui::px(375)));
+        w->Text2->setFocus();
+        w->Text2->selectAll();
+        QTest::keyClicks(w->Text2, QStringLiteral("888888"));
+        QCOMPARE(w->Text2->text(), QStringLiteral("888888"));
+        w->Text1->setFocus(); // no caret in the picture
+
+        // The same digits in a box wide enough for them: the ink must span as far.
+        QLineEdit wide(QStringLiteral("888888"));
+        wide.setFont(w->Text2->font());
+        wide.setAlignment(Qt::AlignCenter);
+        wide.resize(300, w->Text2->height());
+        const auto [wl, wr] = inkColumns(wide.grab().toImage());
+        for (const int caret : {6, 0}) {
+            w->Text2->setCursorPosition(caret);
+            const QImage image = w->Text2->grab().toImage();
+            const auto [l, r] = inkColumns(image);
+            QVERIFY2(r - l == wr - wl, qPrintable(QStringLiteral("caret %1: ink %2..%3 of %4, needs %5")
+                                                      .arg(caret).arg(l).arg(r).arg(image.width()).arg(wr - wl + 1)));
+        }
     }
 
     void switchingAutoplay()

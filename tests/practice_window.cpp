@@ -1,10 +1,13 @@
 // The practice window driven as a pupil would: start-up, stepping, keys,
 // layout at several sizes, deleting items and reloading after the editor.
 #include "rules/layout.h"
+#include "tests/support/localserver.h"
 #include "tests/support/practicefixture.h"
 
 #include <QApplication>
 #include <QFontInfo>
+#include <QMessageBox>
+#include <QScreen>
 #include <QTimer>
 
 using namespace modPub;
@@ -18,6 +21,19 @@ QString deleteQuestion(const QString &caption)
 {
     return QStringLiteral("确定要删除【") + caption + QStringLiteral("】吗？\r\n熟练认识了点“是”将从生字库中删除“")
         + caption + QStringLiteral("”字，未熟练认识点“否”");
+}
+
+// A key pressed in the window, as the window system delivers it: to the
+// window, which hands it to whatever control has the focus.
+void press(frmMain *w, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+{
+    QTest::keyClick(w->windowHandle(), key, modifiers);
+}
+
+bool activate(QWidget *w)
+{
+    w->activateWindow();
+    return QTest::qWaitForWindowActive(w);
 }
 
 // Closes the modal editor through its close box as soon as it is open,
@@ -116,20 +132,20 @@ private slots:
 
         // Keys reach the window first, whichever control has the focus.
         QCOMPARE(QApplication::focusWidget(), w->Text1);
-        QTest::keyClick(w->Text1, Qt::Key_Right);
-        QTest::keyClick(w->Text1, Qt::Key_Right);
+        press(w, Qt::Key_Right);
+        press(w, Qt::Key_Right);
         QCOMPARE(w->caption(), QStringLiteral("手"));
         QVERIFY(!w->cmdAfter->isEnabled());
-        QTest::keyClick(w->Text1, Qt::Key_Right);
+        press(w, Qt::Key_Right);
         QCOMPARE(w->curIndex(), 3); // no wrapping by hand
-        QTest::keyClick(w->Text1, Qt::Key_PageUp);
+        press(w, Qt::Key_PageUp);
         QCOMPARE(w->curIndex(), 2);
-        QTest::keyClick(w->Text1, Qt::Key_Up, Qt::ControlModifier); // shift state ignored
+        press(w, Qt::Key_Up, Qt::ControlModifier); // shift state ignored
         QCOMPARE(w->curIndex(), 1);
-        QTest::keyClick(w->Text1, Qt::Key_Left);
+        press(w, Qt::Key_Left);
         QCOMPARE(w->curIndex(), 1);
-        QTest::keyClick(w->Text1, Qt::Key_Down);
-        QTest::keyClick(w->Text1, Qt::Key_PageDown);
+        press(w, Qt::Key_Down);
+        press(w, Qt::Key_PageDown);
         QCOMPARE(w->caption(), QStringLiteral("手"));
         QCOMPARE(QApplication::focusWidget(), w->Text1);
 
@@ -242,7 +258,7 @@ private slots:
         frmMain *w = f.open();
         w->cmdAfter_Click();
         f.answer = MessageAnswer::No;
-        QTest::keyClick(w->Text1, Qt::Key_D);
+        press(w, Qt::Key_D);
         QCOMPARE(f.texts(), QStringList{deleteQuestion(QStringLiteral("口"))});
         QCOMPARE(f.shown[0].icon, MessageIcon::Information);
         QCOMPARE(f.shown[0].buttons, MessageButtons::YesNo);
@@ -250,7 +266,7 @@ private slots:
         QCOMPARE(QApplication::focusWidget(), w->Text1);
 
         f.answer = MessageAnswer::Yes;
-        QTest::keyClick(w->Text1, Qt::Key_Delete);
+        press(w, Qt::Key_Delete);
         QCOMPARE(f.bankBytes(), encodeGbk(QStringLiteral("人 手")) + "\r\n");
         QCOMPARE(w->caption(), QStringLiteral("手"));
         QCOMPARE(w->cmdSet->text(), QStringLiteral("我的生字库 2/2"));
@@ -315,6 +331,191 @@ private slots:
         QCOMPARE(w->caption(), QStringLiteral("山"));
     }
 
+    // Each key of the table, alone and with Shift, Ctrl or Alt, runs its
+    // handler once per press: counted by the step it makes, the read-aloud
+    // requests and viewer look-ups at a local server, and the questions asked.
+    void everyKeyOncePerPress()
+    {
+        LocalServer server;
+        clearSettings();
+        saveSetting(QStringLiteral("services"), QStringLiteral("tts"), server.base() + QStringLiteral("/tts/"));
+        saveSetting(QStringLiteral("services"), QStringLiteral("dictionary"), server.base());
+        PracticeFixture f;
+        f.writeBankText(QStringLiteral("一 二 三 四 五 六 七 八 九 十"));
+        frmMain *w = f.open();
+        // A real box takes the activation with it; when it has closed, the
+        // practice window waits for the window manager to give it back and
+        // no control of the program has the focus. The answerer leaves it so.
+        QWidget elsewhere;
+        elsewhere.resize(120, 80);
+        setMessageAnswerer([&](const QString &text, MessageIcon icon, MessageButtons buttons) {
+            f.shown.append({text, icon, buttons});
+            elsewhere.show();
+            elsewhere.activateWindow();
+            QTest::qWaitForWindowActive(&elsewhere);
+            return MessageAnswer::No;
+        });
+        const auto requestsTo = [&server](const QByteArray &prefix) {
+            int n = 0;
+            for (const LocalServer::Request &r : server.requests())
+                n += r.target.startsWith(prefix) ? 1 : 0;
+            return n;
+        };
+
+        const QList<Qt::KeyboardModifiers> states = {Qt::NoModifier, Qt::ShiftModifier,
+                                                     Qt::ControlModifier, Qt::AltModifier};
+        for (const Qt::KeyboardModifiers mods : states) {
+            const QByteArray state = QByteArray::number(int(mods), 16);
+            for (const Qt::Key key : {Qt::Key_Left, Qt::Key_Up, Qt::Key_PageUp,
+                                      Qt::Key_Right, Qt::Key_Down, Qt::Key_PageDown}) {
+                QVERIFY(activate(w));
+                w->setCurIndex(5);
+                w->showCurrentItem();
+                press(w, key, mods);
+                const bool back = key == Qt::Key_Left || key == Qt::Key_Up || key == Qt::Key_PageUp;
+                QVERIFY2(w->curIndex() == (back ? 4 : 6), state + " " + QByteArray::number(key, 16));
+            }
+
+            QVERIFY(activate(w));
+            server.clear();
+            press(w, Qt::Key_Space, mods);
+            QVERIFY2(server.waitForRequests(1), state);
+            QTest::qWait(150);
+            QVERIFY2(requestsTo("/tts/") == 1, state);
+
+            server.clear();
+            press(w, Qt::Key_V, mods);
+            // Alt+V is the button's access key, which clicks it a moment later.
+            QTRY_VERIFY2(requestsTo("/zici/") >= 1, state);
+            QTest::qWait(250);
+            QVERIFY2(requestsTo("/zici/") == 1, state);
+            QVERIFY(w->viewer());
+
+            for (const Qt::Key key : {Qt::Key_D, Qt::Key_Delete}) {
+                QVERIFY(activate(w));
+                f.shown.clear();
+                press(w, key, mods);
+                QTRY_VERIFY2(!f.shown.isEmpty(), state);
+                QTest::qWait(250);
+                QVERIFY2(f.shown.size() == 1, state + " " + QByteArray::number(key, 16));
+                QCOMPARE(f.shown[0].text, deleteQuestion(w->caption()));
+            }
+        }
+        QCOMPARE(f.bankBytes(), encodeGbk(QStringLiteral("一 二 三 四 五 六 七 八 九 十")) + "\r\n");
+    }
+
+    // The item and the loudspeaker lie beneath every other control, so each
+    // control takes its own clicks whatever the size of the window and the
+    // item. Labels lie beneath the controls that are windows of their own
+    // (check boxes, text box, the button bar), as they are painted on the window.
+    void itemLiesBeneathEveryControl()
+    {
+        PracticeFixture f;
+        f.writeBankText(QStringLiteral("ɡù 天 ā"));
+        frmMain *w = f.open();
+        w->Text2->setText(QStringLiteral("60"));
+        w->Label2_Click(); // the interval box, 秒 and 每轮打乱一下 show while autoplay runs
+        const QList<QWidget *> windowed = {w->Check2, w->Check1, w->Text2, w->cmdSet, w->cmdBefore,
+                                           w->cmdAfter, w->Command2, w->Command1};
+        const QList<QWidget *> labels = {w->Label3, w->Label4, w->lblShuoming, w->lblAbout,
+                                         w->imgBofang, w->Label2};
+        const QList<QSize> sizes = {{830, 513}, {1000, 513}, {1500, 513}, {500, 300}, {1660, 1026}};
+        for (const QSize &size : sizes) {
+            w->resize(size);
+            QTRY_COMPARE(w->size(), size);
+            for (int item = 1; item <= 2; ++item) {
+                w->setCurIndex(item);
+                w->showCurrentItem();
+                for (QWidget *c : windowed + labels) {
+                    const QRect r(c->mapTo(w, QPoint(0, 0)), c->size());
+                    for (const QPoint p : {r.center(), r.topLeft() + QPoint(2, 2), r.topRight() + QPoint(-2, 2),
+                                           r.bottomLeft() + QPoint(2, -2), r.bottomRight() + QPoint(-2, -2)}) {
+                        if (!w->rect().contains(p))
+                            continue; // a bar wider than the window is cut off at its edges
+                        QWidget *hit = w->childAt(p);
+                        const bool ok = windowed.contains(c)
+                            ? hit == c || c->isAncestorOf(hit)
+                            : hit && hit != w->lblChar && hit != w->Image3 && hit != w->lblBack;
+                        QVERIFY2(ok, qPrintable(QStringLiteral("%1x%2 %3: %4 at (%5,%6) is %7")
+                                                    .arg(size.width()).arg(size.height()).arg(w->caption(),
+                                                         c->metaObject()->className()).arg(p.x()).arg(p.y())
+                                                    .arg(hit ? hit->metaObject()->className() : "nothing")));
+                    }
+                }
+                // The item is still above the card: a click on it reads it aloud.
+                const QPoint onItem = w->lblChar->geometry().center();
+                if (!w->Picture1->geometry().contains(onItem))
+                    QCOMPARE(w->childAt(onItem), w->lblChar);
+                QCOMPARE(w->childAt(w->Image3->geometry().center()), w->Image3);
+            }
+        }
+
+        // Real clicks through the window at 1000 px with the tall pinyin item.
+        w->resize(1000, 513);
+        QTRY_COMPARE(w->width(), 1000);
+        w->setCurIndex(1);
+        w->showCurrentItem();
+        const auto clickAt = [w](QWidget *c, QPoint inside) {
+            QTest::mouseClick(w->windowHandle(), Qt::LeftButton, Qt::NoModifier, c->mapTo(w, inside));
+        };
+        clickAt(w->cmdAfter, w->cmdAfter->rect().center());
+        QCOMPARE(w->curIndex(), 2);
+        const bool ticked = w->Check2->isChecked();
+        clickAt(w->Check2, QPoint(8, w->Check2->height() - 3)); // the lower part of its box
+        QCOMPARE(w->Check2->isChecked(), !ticked);
+    }
+
+    void viewerTakesTheKeyboardEachTime()
+    {
+        PracticeFixture f;
+        f.writeBankText(QStringLiteral("天 地"));
+        frmMain *w = f.open();
+        press(w, Qt::Key_V);
+        frmPlay *v = w->viewer();
+        QVERIFY(v);
+        QVERIFY(QTest::qWaitForWindowActive(v));
+        QCOMPARE(v->windowType(), Qt::Dialog); // kept above its owner
+        QCOMPARE(v->windowHandle()->transientParent(), w->windowHandle());
+
+        // Open already: V shows the new character and the box takes the keyboard.
+        QVERIFY(activate(w));
+        press(w, Qt::Key_Right);
+        press(w, Qt::Key_V);
+        QCOMPARE(w->viewer(), v);
+        QVERIFY(QTest::qWaitForWindowActive(v));
+        QCOMPARE(v->Text1->text(), QStringLiteral("地"));
+        QCOMPARE(QApplication::focusWidget(), v->Text1);
+        QCOMPARE(v->Text1->selectedText(), QStringLiteral("地"));
+    }
+
+    // Shown during the load, before the window is placed: centred on the screen.
+    void startUpMessageCentredOnTheScreen()
+    {
+        PracticeFixture f;
+        QDir(f.dir.path()).mkdir(bankFileName());
+        setMessageAnswerer({});
+        QRect frame;
+        QString text;
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, this, [&] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            if (!box || !box->isVisible())
+                return;
+            poll.stop();
+            QTimer::singleShot(200, box, [&, box] {
+                frame = box->frameGeometry();
+                text = box->text();
+                box->done(0);
+            });
+        });
+        poll.start(20);
+        frmMain *w = f.open(false);
+        QCOMPARE(text, noBankYet);
+        const QPoint screenCentre = w->screen()->availableGeometry().center();
+        QVERIFY2((frame.center() - screenCentre).manhattanLength() <= 2,
+                 qPrintable(QStringLiteral("box centred at (%1,%2)").arg(frame.center().x()).arg(frame.center().y())));
+    }
+
     void wideCharactersStayWholeForTheViewer()
     {
         PracticeFixture f;
@@ -322,7 +523,7 @@ private slots:
         frmMain *w = f.open();
         QVERIFY(w->caption().startsWith(QStringLiteral("𠀀")));
         // Pressing V opens the viewer even for a character the card's test calls pinyin.
-        QTest::keyClick(w->Text1, Qt::Key_V);
+        press(w, Qt::Key_V);
         QVERIFY(w->viewer());
     }
 };

@@ -36,10 +36,21 @@ QString animationAddress(const QString &found, const QString &pageAddress)
 }
 } // namespace
 
-frmPlay::frmPlay(QWidget *owner) : QWidget(owner, Qt::Window)
+// A dialog-type window is kept above its owner by the window manager; a plain
+// top-level window would be covered by a click on the practice window.
+frmPlay::frmPlay(QWidget *owner)
+    : QWidget(owner, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                         | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint)
 {
     createControls();
     Form_Load();
+    // Centred on the owner the first time it is shown.
+    if (owner) {
+        const QPointer<QWidget> o(owner->window());
+        ui::centreOnFirstShow(this, [this, o] {
+            return o ? o->frameGeometry() : frameGeometry();
+        });
+    }
 }
 
 frmPlay::~frmPlay() = default;
@@ -232,15 +243,4 @@ void frmPlay::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
     Form_Resize();
-}
-
-void frmPlay::showEvent(QShowEvent *event)
-{
-    // Centred on the owner the first time it is shown.
-    if (!m_placed) {
-        m_placed = true;
-        if (QWidget *owner = parentWidget())
-            ui::centreWindow(this, owner->window()->frameGeometry());
-    }
-    QWidget::showEvent(event);
 }

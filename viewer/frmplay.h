@@ -50,7 +50,6 @@ signals:
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
-    void showEvent(QShowEvent *event) override;
 
 private slots:
     void webViewLoadFinished();
@@ -71,5 +70,4 @@ private:
     QString m_address;
     QWidget *m_webView = nullptr;
     StrokeView *m_strokeView = nullptr;
-    bool m_placed = false;
 };

@@ -1,9 +1,12 @@
 #include "widgets/messagebox.h"
 
 #include "core/modpub.h"
+#include "widgets/ui.h"
 
+#include <QGuiApplication>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 
 namespace {
 MessageAnswerer &answerer()
@@ -24,6 +27,13 @@ MessageAnswer showMessage(QWidget *parent, const QString &text, MessageIcon icon
         return answerer()(text, icon, buttons);
     QMessageBox box(icon == MessageIcon::Information ? QMessageBox::Information : QMessageBox::NoIcon,
                     modPub::appTitle(), text, QMessageBox::NoButton, parent);
+    // A box whose window is not on screen yet (a message during start-up)
+    // is centred on the screen rather than on where that window would be.
+    if (!parent || !parent->window()->isVisible()) {
+        QScreen *screen = parent ? parent->screen() : QGuiApplication::primaryScreen();
+        if (screen)
+            ui::centreOnFirstShow(&box, [screen] { return screen->availableGeometry(); });
+    }
     if (buttons == MessageButtons::YesNo) {
         // Enter answers Yes, Escape and the close box No.
         QPushButton *yes = box.addButton(QStringLiteral("是(&Y)"), QMessageBox::YesRole);

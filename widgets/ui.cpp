@@ -1,8 +1,11 @@
 #include "widgets/ui.h"
 
+#include <QApplication>
+#include <QElapsedTimer>
 #include <QFont>
 #include <QMouseEvent>
 #include <QScreen>
+#include <QTimer>
 
 namespace ui {
 
@@ -16,16 +19,124 @@ void move(QWidget *w, double left, double top)
     w->move(px(left), px(top));
 }
 
+void ClickLabel::mousePressEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton)
+        m_secondPress = false;
+    QLabel::mousePressEvent(event);
+}
+
+void ClickLabel::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    // The second press of a double click: its release is no new click.
+    QLabel::mouseDoubleClickEvent(event);
+    if (event->button() == Qt::LeftButton)
+        m_secondPress = true;
+}
+
 void ClickLabel::mouseReleaseEvent(QMouseEvent *event)
 {
     QLabel::mouseReleaseEvent(event);
-    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
+    if (event->button() != Qt::LeftButton)
+        return;
+    if (m_secondPress) {
+        m_secondPress = false;
+        return;
+    }
+    if (rect().contains(event->position().toPoint()))
         emit clicked();
+}
+
+namespace {
+QMargins marginsOf(const QWidget *w)
+{
+    const QRect f = w->frameGeometry();
+    const QRect g = w->geometry();
+    return QMargins(g.left() - f.left(), g.top() - f.top(), f.right() - g.right(), f.bottom() - g.bottom());
+}
+
+// The window's frame margins, or, while the window manager has not framed it
+// yet, those of another framed window of the program (the best guess there is).
+QMargins frameMarginsFor(const QWidget *window)
+{
+    const QMargins own = marginsOf(window);
+    if (!own.isNull())
+        return own;
+    for (const QWidget *w : QApplication::topLevelWidgets()) {
+        if (w == window || !w->isVisible() || w->isMinimized())
+            continue;
+        const QMargins m = marginsOf(w);
+        if (!m.isNull())
+            return m;
+    }
+    return own;
+}
+
+class FirstShowCentring : public QObject
+{
+public:
+    FirstShowCentring(QWidget *window, std::function<QRect()> area)
+        : QObject(window), m_window(window), m_area(std::move(area))
+    {
+        window->installEventFilter(this);
+        m_poll.setInterval(40);
+        connect(&m_poll, &QTimer::timeout, this, [this] { poll(); });
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched != m_window)
+            return false;
+        if (event->type() == QEvent::Show && !m_shown) {
+            m_shown = true;
+            m_since.start();
+            centre();
+            m_poll.start();
+        } else if (event->type() == QEvent::Resize && m_shown) {
+            // A box that sizes itself while it appears is centred at its final size.
+            centre();
+        }
+        return false;
+    }
+
+private:
+    void centre() { centreWindow(m_window, m_area()); }
+
+    void poll()
+    {
+        if (!marginsOf(m_window).isNull()) {
+            // Framed now: the whole frame is centred, once, and that is all.
+            centre();
+            finish();
+        } else if (m_since.elapsed() > 1500) {
+            finish(); // no window manager frames it
+        }
+    }
+
+    void finish()
+    {
+        m_poll.stop();
+        m_window->removeEventFilter(this);
+        deleteLater();
+    }
+
+    QWidget *m_window;
+    std::function<QRect()> m_area;
+    QTimer m_poll;
+    QElapsedTimer m_since;
+    bool m_shown = false;
+};
+} // namespace
+
+void centreOnFirstShow(QWidget *window, std::function<QRect()> area)
+{
+    new FirstShowCentring(window, std::move(area));
 }
 
 void centreWindow(QWidget *window, const QRect &area)
 {
-    QRect frame = window->frameGeometry();
+    QRect frame = window->geometry().marginsAdded(frameMarginsFor(window));
     frame.moveCenter(area.center());
     if (const QScreen *screen = window->screen()) {
         const QRect avail = screen->availableGeometry();

@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <QWidget>
 #include <cmath>
+#include <functional>
 
 namespace ui {
 // 15 twips are one pixel at 96 dpi; Qt's device-independent pixels do the rest.
@@ -29,7 +30,8 @@ inline float scaleHeight(const QWidget *w) { return twips(w->height()); }
 // Integer halving for centring (the layout rule, shared by every window).
 using layout::halfOf;
 
-// A label that reports clicks.
+// A label that reports clicks. A double click is one click: its second
+// press is the double click itself, and its release reports nothing.
 class ClickLabel : public QLabel
 {
     Q_OBJECT
@@ -38,12 +40,24 @@ public:
 signals:
     void clicked();
 protected:
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
+private:
+    bool m_secondPress = false;
 };
 
-// Moves a window so that it is centred on `area` (global coordinates), but
-// never past the screen's edges: its title bar and controls stay reachable.
+// Moves a window so that its frame, title bar included, is centred on `area`
+// (global coordinates), but never past the screen's edges: its title bar and
+// controls stay reachable. Before the window manager has framed the window,
+// the frame of another framed window of the program stands in for its own.
 void centreWindow(QWidget *window, const QRect &area);
+
+// Centres `window` on area() when it is first shown, and again when the
+// window manager has framed it (the frame is only known then) or the window
+// has taken its final size, within the first moments after showing. Later
+// moves are the user's and are left alone.
+void centreOnFirstShow(QWidget *window, std::function<QRect()> area);
 
 // Shows the one instance of a secondary window: an open one is reused and
 // brought to the front, otherwise a new one is made, owned by `owner` and
