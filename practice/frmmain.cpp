@@ -1,4 +1,5 @@
 #include "practice/frmmain.h"
+#include "practice/frmsheet.h"
 
 #include "core/modpub.h"
 #include "editor/frmset.h"
@@ -217,6 +218,8 @@ void frmMain::createControls()
     connect(Text2, &QLineEdit::textChanged, this, &frmMain::Text2_Change);
     connect(Timer1, &QTimer::timeout, this, &frmMain::Timer1_Timer);
     connect(Timer2, &QTimer::timeout, this, &frmMain::Timer2_Timer);
+    // Practice sheets: right-click on the card, or Ctrl+P (P is no key of the key table).
+    sheetwindow::attach(this, {lblChar, lblBack}, [this] { return m_bankText; }, [this] { return m_tag; });
 
     Text2->installEventFilter(this);
 }

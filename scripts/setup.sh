@@ -18,7 +18,7 @@ packages=(
   # stroke-order data comes from npm (over https)
   nodejs npm ca-certificates
   # tests: a real X server, input events, screenshots, sanitizers and fuzzing
-  xvfb xauth xdotool imagemagick x11-utils clang libclang-rt-14-dev pulseaudio pulseaudio-utils
+  xvfb xauth xdotool imagemagick x11-utils clang libclang-rt-14-dev pulseaudio pulseaudio-utils poppler-utils
 )
 
 missing=()

@@ -1,0 +1,121 @@
+// The copybook (字帖) of a bank: a 田字格 row block for every Chinese character
+// (model, stroke order, grey copies to trace) and a 四线三格 row block for
+// every pinyin item, cut into pages. No widgets: the same code paints the
+// preview into an image and the pages into a PDF or onto a printer.
+//
+// Pagination is incremental, so a very large bank shows its first page at
+// once while the rest is counted; a page is painted from where it starts,
+// without walking the pages before it.
+#pragma once
+
+#include "core/strokedata.h"
+#include "sheet/sheetlayout.h"
+
+#include <QFont>
+#include <QHash>
+#include <QList>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+class QPainter;
+class QPagedPaintDevice;
+class QPdfWriter;
+
+namespace sheet {
+
+// A bank as a copybook, paginated on demand.
+class Sheet
+{
+public:
+    Sheet(QString bankText, const Options &options);
+    ~Sheet();
+    Sheet(const Sheet &) = delete;
+    Sheet &operator=(const Sheet &) = delete;
+
+    const Options &options() const { return m_options; }
+    const PageGeometry &geometry() const { return m_geometry; }
+
+    // True when the text holds nothing to print (no Chinese character and no
+    // pinyin item with letters); such a sheet has no pages.
+    bool isEmpty() const { return m_empty; }
+
+    // Counts pages for about `budgetMs` milliseconds (at least one block);
+    // true once the whole bank is counted.
+    bool paginate(int budgetMs);
+    bool isPaginated() const { return m_done; }
+    // The pages found so far: all of them once isPaginated().
+    int pageCount() const { return int(m_pages.size()); }
+    // Share of the bank counted so far, 0 to 1.
+    double paginatedShare() const;
+
+    // Paints page `index` (0-based, below pageCount()) with the paper fitted
+    // and centred in `pageRect` (device coordinates). The page number shows
+    // the total only once the whole bank is counted.
+    void paintPage(QPainter &painter, const QRectF &pageRect, int index) const;
+
+    // A text with nothing printable?
+    static bool hasPrintableItems(const QString &bankText);
+
+    struct Cursor {
+        qsizetype pos = 0; // where the block starts in the bank
+        qsizetype itemEnd = -1; // end of the Chinese item it lies in; -1 between items
+        int row = 0; // first row of the block on this page
+    };
+
+    enum class BlockKind { Character, Pinyin };
+    struct Block {
+        BlockKind kind = BlockKind::Character;
+        Cursor start;
+        qsizetype end = 0; // character: after its code units; pinyin: the item's end
+        char32_t codePoint = 0; // character only
+        int rows = 1;
+    };
+
+private:
+    class Scanner;
+
+    int strokeCount(char32_t codePoint) const;
+    std::shared_ptr<const StrokeGlyph> glyph(char32_t codePoint) const;
+    int blockRows(const Block &block) const;
+
+    void paintHeading(QPainter &p) const;
+    void paintFooter(QPainter &p, int index, double scale) const;
+    void paintCharacterRow(QPainter &p, const Block &block, int blockRow, int pageRow, double scale) const;
+    void paintPinyinRow(QPainter &p, const Block &block, int blockRow, int pageRow, double scale) const;
+    void paintCharacter(QPainter &p, const QRectF &cell, char32_t codePoint, int blackStrokes,
+                        const QColor &ink) const;
+
+    QString m_text;
+    Options m_options;
+    PageGeometry m_geometry;
+    bool m_empty = true;
+    bool m_done = false;
+    QList<Cursor> m_pages;
+    std::unique_ptr<Scanner> m_scanner; // where pagination goes on
+    int m_rowOnPage = 0;
+    QFont m_kaiFont;
+    QFont m_pinyinFont;
+    double m_pinyinXHeight = 0.5; // x-height of the pinyin face, share of its pixel size
+    mutable QHash<char32_t, int> m_strokeCounts;
+    mutable QHash<char32_t, std::shared_ptr<const StrokeGlyph>> m_glyphs;
+};
+
+// Called with (pages done, pages in all); returning false stops the job.
+using Progress = std::function<bool(int done, int total)>;
+
+// Paints pages `first` to `last` (1-based, inclusive; 0 for the last page)
+// of the bank's sheet onto a paged device (a PDF writer or a printer whose
+// painter starts at the paper's corner), one page per sheet. Counting the
+// pages reports (0, 0) now and then, so a long count can be stopped too; a
+// printer's job is aborted by the caller's progress function before it
+// returns false. Returns the number of pages painted (0 when there is
+// nothing to print), or -1 when stopped or the device could not be painted on.
+int paintPages(Sheet &sheet, QPagedPaintDevice &device, const Progress &progress = {}, int first = 1,
+               int last = 0);
+
+// Prepares a PDF writer for the options' paper: portrait, no margins (the
+// sheet keeps its own), a title.
+void setUpPdfWriter(QPdfWriter &writer, const Options &options);
+} // namespace sheet

@@ -1,0 +1,376 @@
+// The copybook dialog as a parent meets it: from the practice card's context
+// menu or Ctrl+P, its options remembered, the preview of a huge bank, saving
+// as PDF (the save dialog, failures that lose nothing, cancelling) and
+// printing.
+#include "editor/frmset.h"
+#include "practice/frmsheet.h"
+#include "tests/support/practicefixture.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QFileDialog>
+#include <QLabel>
+#include <QMenu>
+#include <QPrinter>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpression>
+#include <QTimer>
+
+namespace {
+const QString nothingToPrint = QStringLiteral("生字库里没有可以打印的字或拼音。");
+
+frmSheet *openSheet()
+{
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (auto *s = qobject_cast<frmSheet *>(w); s && s->isVisible())
+            return s;
+    return nullptr;
+}
+
+void closeSheets()
+{
+    while (frmSheet *s = openSheet()) {
+        s->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+}
+
+int pdfPageCount(const QByteArray &pdf)
+{
+    return int(QString::fromLatin1(pdf).count(QRegularExpression(QStringLiteral("/Type\\s*/Page[^s]"))));
+}
+
+// The first n characters of the first-grade list: none has more than ten
+// strokes, so each takes one row of a medium A4 page (14 rows).
+QString chars(int n)
+{
+    return editor::firstGradeCharacters().split(QLatin1Char(' ')).mid(0, n).join(QLatin1Char(' '));
+}
+
+// A key pressed in the practice window, as the window system delivers it.
+void press(frmMain *w, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+{
+    QTest::keyClick(w->windowHandle(), key, modifiers);
+}
+
+// Right-clicks a card widget; `inMenu` sees the menu while it is open and
+// picks the action to trigger (or none).
+void rightClick(QWidget *card, std::function<QAction *(QMenu *)> inMenu)
+{
+    QTimer::singleShot(0, card, [inMenu] {
+        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        QAction *pick = menu ? inMenu(menu) : nullptr;
+        if (!menu)
+            return;
+        if (pick) {
+            menu->setActiveAction(pick);
+            QTest::keyClick(menu, Qt::Key_Return);
+        } else {
+            menu->close();
+        }
+    });
+    const QPoint at = card->rect().center();
+    QContextMenuEvent event(QContextMenuEvent::Mouse, at, card->mapToGlobal(at));
+    QApplication::sendEvent(card, &event);
+}
+} // namespace
+
+class SheetWindow : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init() { clearSettings(); }
+    void cleanup() { closeSheets(); }
+
+    void ctrlPOpensTheSheetAndNoKeyOfThePracticeWindowChanges()
+    {
+        PracticeFixture f;
+        f.writeBankText(QStringLiteral("天 地 ɑ"));
+        frmMain *w = f.open();
+        press(w, Qt::Key_P);
+        QVERIFY(!openSheet());
+        press(w, Qt::Key_P, Qt::ControlModifier);
+        frmSheet *s = openSheet();
+        QVERIFY(s);
+        QCOMPARE(s->parentWidget(), w);
+        QCOMPARE(s->windowModality(), Qt::WindowModal);
+        QVERIFY(s->currentSheet()->isPaginated());
+        QCOMPARE(s->currentSheet()->pageCount(), 1);
+        QCOMPARE(s->lblPage->text(), QStringLiteral("第 1 页 / 共 1 页"));
+        // The practice window stayed where it was.
+        QCOMPARE(w->curIndex(), 1);
+        QCOMPARE(w->caption(), QStringLiteral("天"));
+        QVERIFY(f.shown.isEmpty());
+        s->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(!openSheet());
+        // The key table still works.
+        press(w, Qt::Key_Right);
+        QCOMPARE(w->caption(), QStringLiteral("地"));
+        press(w, Qt::Key_Right, Qt::ControlModifier);
+        QCOMPARE(w->caption(), QStringLiteral("ɑ"));
+    }
+
+    void rightClickOnTheCardOffersTheEntry()
+    {
+        PracticeFixture f;
+        f.writeBankText(QStringLiteral("天 地 ɑ"));
+        frmMain *w = f.open();
+        for (QWidget *card : {static_cast<QWidget *>(w->lblChar), static_cast<QWidget *>(w->lblBack)}) {
+            QStringList texts;
+            bool enabled = false;
+            rightClick(card, [&](QMenu *menu) -> QAction * {
+                for (QAction *a : menu->actions()) {
+                    texts << a->text();
+                    enabled = a->isEnabled();
+                }
+                return menu->actions().value(0);
+            });
+            QCOMPARE(texts, QStringList {QStringLiteral("打印字帖…")});
+            QVERIFY(enabled);
+            frmSheet *s = openSheet();
+            QVERIFY(s);
+            QCOMPARE(s->currentSheet()->pageCount(), 1);
+            closeSheets();
+        }
+        // A right button click on the card is no click of the card.
+        QTest::mouseClick(w->lblChar, Qt::RightButton);
+        QTest::mouseClick(w->lblBack, Qt::RightButton);
+        QCOMPARE(w->curIndex(), 1);
+        QVERIFY(f.shown.isEmpty());
+    }
+
+    void anEmptyBankGreysTheEntryAndCtrlPSaysSo()
+    {
+        PracticeFixture f;
+        f.writeBank("   ");
+        frmMain *w = f.open();
+        press(w, Qt::Key_P, Qt::ControlModifier);
+        QVERIFY(!openSheet());
+        QCOMPARE(f.texts(), QStringList {nothingToPrint});
+        bool enabled = true;
+        rightClick(w->lblBack, [&](QMenu *menu) -> QAction * {
+            enabled = menu->actions().value(0)->isEnabled();
+            return nullptr;
+        });
+        QVERIFY(!enabled);
+        QVERIFY(!openSheet());
+        QCOMPARE(f.bankBytes(), QByteArray("   "));
+    }
+
+    void optionsAreRememberedAndTheCopiesFollowTheColumns()
+    {
+        PracticeFixture f;
+        f.writeBankText(chars(30));
+        frmMain *w = f.open();
+        frmSheet *s = sheetwindow::open(w, w->bankText(), w->tag());
+        QVERIFY(s);
+        // Medium A4: 12 columns, so 0 to 11 copies or the whole row; three pages.
+        QCOMPARE(s->cboCopies->count(), 13);
+        QCOMPARE(s->cboCopies->currentText(), QStringLiteral("整行"));
+        QCOMPARE(s->currentSheet()->pageCount(), 3);
+        s->cboCell->setCurrentIndex(2);
+        QCOMPARE(s->cboCopies->count(), 11);
+        s->cboCopies->setCurrentIndex(3);
+        s->cboRows->setCurrentIndex(1);
+        s->chkHeading->setChecked(false);
+        s->chkStrokes->setChecked(false);
+        QCOMPARE(s->currentSheet()->options().cellSize, sheet::CellSize::Large);
+        QCOMPARE(s->currentSheet()->options().tracingCopies, 3);
+        // Two rows each, 12 rows a page: six characters a page.
+        QCOMPARE(s->currentSheet()->pageCount(), 5);
+        QCOMPARE(modPub::getSetting(QStringLiteral("sheet"), QStringLiteral("cell")),
+                 QStringLiteral("large"));
+        QCOMPARE(modPub::getSetting(QStringLiteral("sheet"), QStringLiteral("copies")), QStringLiteral("3"));
+        closeSheets();
+
+        s = sheetwindow::open(w, w->bankText(), w->tag());
+        QCOMPARE(s->cboCell->currentIndex(), 2);
+        QCOMPARE(s->cboCopies->currentText(), QStringLiteral("3"));
+        QCOMPARE(s->cboRows->currentText(), QStringLiteral("2"));
+        QVERIFY(!s->chkHeading->isChecked());
+        QVERIFY(!s->chkStrokes->isChecked());
+        // Small cells hold more columns; the chosen number of copies stays.
+        s->cboCell->setCurrentIndex(0);
+        QCOMPARE(s->cboCopies->count(), 16);
+        QCOMPARE(s->cboCopies->currentText(), QStringLiteral("3"));
+        // The practice window's own settings are as they were.
+        QVERIFY(modPub::getSetting(QStringLiteral("main"), QStringLiteral("jiange")).isEmpty());
+    }
+
+    void onlyTheItemShownAndThePages()
+    {
+        PracticeFixture f;
+        f.writeBankText(chars(30) + QStringLiteral(" zhuō-zi"));
+        frmMain *w = f.open();
+        for (int i = 0; i < 30; ++i)
+            press(w, Qt::Key_Right);
+        QCOMPARE(w->caption(), QStringLiteral("zhuō zi"));
+        press(w, Qt::Key_P, Qt::ControlModifier);
+        frmSheet *s = openSheet();
+        QVERIFY(s);
+        QCOMPARE(s->currentSheet()->pageCount(), 3);
+        QVERIFY(s->optShown->text().endsWith(QStringLiteral("zhuō-zi")));
+        QVERIFY(s->cmdNextPage->isEnabled());
+        QVERIFY(!s->cmdPrevPage->isEnabled());
+        s->cmdNextPage->click();
+        QCOMPARE(s->preview->page(), 1);
+        QCOMPARE(s->lblPage->text(), QStringLiteral("第 2 页 / 共 3 页"));
+        s->optShown->setChecked(true);
+        QCOMPARE(s->currentSheet()->pageCount(), 1);
+        QCOMPARE(s->preview->page(), 0);
+        QVERIFY(!s->cmdNextPage->isEnabled());
+        QCOMPARE(modPub::getSetting(QStringLiteral("sheet"), QStringLiteral("items")),
+                 QStringLiteral("shown"));
+        // The preview shows the page: white paper with ink on it.
+        const QImage shot = s->preview->grab().toImage();
+        QVERIFY(!s->preview->image().isNull());
+        QCOMPARE(s->preview->image().pixelColor(s->preview->image().width() / 2, 3), QColor(Qt::white));
+        QVERIFY(shot.pixel(shot.width() / 2, shot.height() / 2) != shot.pixel(2, 2));
+    }
+
+    void saveAsPdfThroughTheSaveDialog()
+    {
+        PracticeFixture f;
+        f.writeBankText(chars(30));
+        frmMain *w = f.open();
+        frmSheet *s = sheetwindow::open(w, w->bankText(), w->tag());
+        const QString target = f.dir.path() + QStringLiteral("/sheet");
+        QString proposed;
+        QTimer::singleShot(0, s, [&] {
+            auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+            if (!dialog)
+                return;
+            proposed = dialog->selectedFiles().value(0);
+            dialog->selectFile(target);
+            QMetaObject::invokeMethod(dialog, "accept");
+        });
+        s->cmdPdf->click();
+        QCOMPARE(
+            QFileInfo(proposed).fileName(),
+            QStringLiteral("字帖-%1.pdf").arg(QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"))));
+        QCOMPARE(QFileInfo(proposed).absoluteFilePath(),
+                 QFileInfo(frmSheet::defaultPdfPath()).absoluteFilePath());
+        // The suffix is added to a name typed without one.
+        const QByteArray pdf = testsupport::fileBytes(target + QStringLiteral(".pdf"));
+        QVERIFY(pdf.startsWith("%PDF-"));
+        QVERIFY(pdf.trimmed().endsWith("%%EOF"));
+        QCOMPARE(pdfPageCount(pdf), 3);
+        QVERIFY(s->lblStatus->text().startsWith(QStringLiteral("已保存（3 页）")));
+        QVERIFY(f.shown.isEmpty());
+    }
+
+    void anUnwritablePlaceSaysSoAndLosesNothing()
+    {
+        PracticeFixture f;
+        f.writeBankText(chars(5));
+        frmMain *w = f.open();
+        frmSheet *s = sheetwindow::open(w, w->bankText(), w->tag());
+        // A folder that is a file: no one, root included, can write there.
+        const QString file = f.dir.path() + QStringLiteral("/notafolder");
+        QVERIFY(testsupport::writeBytes(file, "keep"));
+        QVERIFY(!s->savePdf(file + QStringLiteral("/字帖.pdf")));
+        QCOMPARE(f.shown.size(), 1);
+        QVERIFY(f.shown.at(0).text.startsWith(QStringLiteral("字帖没有保存。")));
+        QVERIFY(f.shown.at(0).text.contains(file + QStringLiteral("/字帖.pdf")));
+        QCOMPARE(testsupport::fileBytes(file), QByteArray("keep"));
+        // A folder for a file name.
+        f.shown.clear();
+        QVERIFY(!s->savePdf(f.dir.path()));
+        QCOMPARE(f.shown.size(), 1);
+        QVERIFY(QFileInfo(f.dir.path()).isDir());
+        // The dialog is still there, the sheet can still be saved elsewhere.
+        QVERIFY(s->isVisible());
+        QVERIFY(s->savePdf(f.dir.path() + QStringLiteral("/ok.pdf")));
+    }
+
+    void aHugeBankPreviewsAtOnceCountsInTheBackgroundAndSavingCanBeCancelled()
+    {
+        PracticeFixture f;
+        f.writeBankText(QStringLiteral("ɑ"));
+        frmMain *w = f.open();
+        // About 20 MB as GBK: ten million characters in 500,000 items.
+        QString bank;
+        bank.reserve(10 * 1000 * 1000 + 500 * 1000);
+        const QString item = QStringLiteral("天地人你我他上中下口耳目手足日月水火山石");
+        for (int i = 0; i < 500 * 1000; ++i) {
+            if (i)
+                bank += QLatin1Char(' ');
+            bank += item;
+        }
+        frmSheet *s = sheetwindow::open(w, bank, w->tag());
+        QVERIFY(s);
+        bool renderedWhileCounting = false;
+        connect(s->preview, &SheetPreview::pageRendered, s,
+                [&] { renderedWhileCounting = !s->currentSheet()->isPaginated(); });
+        QVERIFY(!s->currentSheet()->isPaginated());
+        QVERIFY(s->lblPage->text().contains(QStringLiteral("正在计算")));
+        QTRY_VERIFY_WITH_TIMEOUT(!s->preview->image().isNull(), 10000);
+        QVERIFY(renderedWhileCounting);
+        QTRY_VERIFY_WITH_TIMEOUT(s->currentSheet()->isPaginated(), 60000);
+        const int pages = s->currentSheet()->pageCount();
+        // 天 to 石 are one row each with this data: 14 rows a page.
+        QCOMPARE(pages, (10 * 1000 * 1000 + 13) / 14);
+        QCOMPARE(s->lblPage->text(), QStringLiteral("第 1 页 / 共 %1 页").arg(pages));
+
+        // Saving it is cancelled from the progress box; the old file stays.
+        const QString target = f.dir.path() + QStringLiteral("/big.pdf");
+        QVERIFY(testsupport::writeBytes(target, "old sheet"));
+        QTimer poll;
+        bool cancelled = false;
+        connect(&poll, &QTimer::timeout, s, [&] {
+            for (QProgressDialog *box : s->findChildren<QProgressDialog *>())
+                if (box->isVisible() && !cancelled) {
+                    cancelled = true;
+                    box->cancel();
+                }
+        });
+        poll.start(50);
+        QVERIFY(!s->savePdf(target));
+        poll.stop();
+        QVERIFY(cancelled);
+        QCOMPARE(s->lblStatus->text(), QStringLiteral("已取消，没有保存。"));
+        QCOMPARE(testsupport::fileBytes(target), QByteArray("old sheet"));
+        QCOMPARE(QDir(f.dir.path()).entryList({QStringLiteral("big*")}, QDir::Files),
+                 QStringList {QStringLiteral("big.pdf")});
+        QVERIFY(f.shown.isEmpty());
+    }
+
+    void printingSendsThePagesChosen()
+    {
+        PracticeFixture f;
+        f.writeBankText(chars(30));
+        frmMain *w = f.open();
+        frmSheet *s = sheetwindow::open(w, w->bankText(), w->tag());
+        if (!frmSheet::printerAvailable()) {
+            // The print button says why it cannot be used; PDF still can.
+            QVERIFY(!s->cmdPrint->isEnabled());
+            QVERIFY(s->cmdPrint->text().startsWith(QStringLiteral("打印…")));
+            QVERIFY(s->cmdPrint->text().contains(QStringLiteral("没有安装打印机")));
+            QVERIFY(s->cmdPdf->isEnabled());
+        } else {
+            QCOMPARE(s->cmdPrint->text(), QStringLiteral("打印…"));
+        }
+        // A printer that writes a file stands in for the one the system dialog returns.
+        const QString out = f.dir.path() + QStringLiteral("/printed.pdf");
+        QPrinter all(QPrinter::HighResolution);
+        all.setOutputFormat(QPrinter::PdfFormat);
+        all.setOutputFileName(out);
+        QVERIFY(s->printTo(all));
+        QCOMPARE(pdfPageCount(testsupport::fileBytes(out)), 3);
+        QPrinter some(QPrinter::HighResolution);
+        some.setOutputFormat(QPrinter::PdfFormat);
+        some.setOutputFileName(out);
+        some.setPrintRange(QPrinter::PageRange);
+        some.setFromTo(2, 3);
+        QVERIFY(s->printTo(some));
+        QCOMPARE(pdfPageCount(testsupport::fileBytes(out)), 2);
+        QCOMPARE(s->lblStatus->text(), QStringLiteral("已送到打印机（2 页）。"));
+    }
+};
+
+LORVANTA_TEST_MAIN(SheetWindow, QApplication)
+#include "sheet_window.moc"
