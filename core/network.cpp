@@ -1,14 +1,11 @@
-// URL encoding, HTTP, the stroke-order lookup and the settings store.
+// URL encoding, HTTP and the stroke-order lookup.
 #include "core/modpub.h"
 
-#include <QEventLoop>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
-#include <QNetworkRequest>
+#include "core/httpclient.h"
+#include "core/modules.h"
+
 #include <QRegularExpression>
 #include <QStringDecoder>
-#include <QTimer>
-#include <QUrl>
 
 namespace modPub {
 
@@ -49,50 +46,13 @@ QString bytesToText(const QByteArray &bytes, const QString &charset)
 
 QString httpGetText(const QString &address)
 {
-    const QUrl url(address);
-    if (!url.isValid() || url.scheme().isEmpty() || url.host().isEmpty())
-        return QString();
+    auto *client = qobject_cast<HttpClient *>(modules::instance(httpModuleFileName()));
+    return client ? client->getText(address, httpTimeoutMs, httpMaxPageBytes) : QString();
+}
 
-    QNetworkAccessManager manager;
-    QNetworkRequest request(url);
-    request.setRawHeader("If-Modified-Since", "0");
-    request.setTransferTimeout(httpTimeoutMs);
-    QNetworkReply *reply = manager.get(request);
-
-    // The caller waits for the answer as for a blocking request; the window
-    // takes no input meanwhile, and a dead server cannot hold it for ever.
-    QEventLoop loop;
-    QTimer deadline;
-    deadline.setSingleShot(true);
-    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-    QObject::connect(&deadline, &QTimer::timeout, reply, &QNetworkReply::abort);
-    // The reply keeps the whole body in memory: a page larger than any
-    // dictionary page (or one that never ends) is dropped as soon as it says
-    // or shows so.
-    bool tooLarge = false;
-    const auto checkSize = [reply, &tooLarge] {
-        const QVariant declared = reply->header(QNetworkRequest::ContentLengthHeader);
-        if (reply->bytesAvailable() > httpMaxPageBytes
-            || (declared.isValid() && declared.toLongLong() > httpMaxPageBytes)) {
-            tooLarge = true;
-            reply->abort();
-        }
-    };
-    QObject::connect(reply, &QNetworkReply::metaDataChanged, &loop, checkSize);
-    QObject::connect(reply, &QNetworkReply::readyRead, &loop, checkSize);
-    deadline.start(httpTimeoutMs);
-    if (!reply->isFinished())
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
-
-    // No status code is looked at: an error page is decoded like any page.
-    // Only a request that never got an answer, or a page too large, gives the
-    // empty text.
-    QString text;
-    const bool answered = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid();
-    if (answered && !tooLarge && reply->bytesAvailable() <= httpMaxPageBytes)
-        text = bytesToText(reply->readAll(), QStringLiteral("UTF-8"));
-    reply->deleteLater();
-    return text;
+QString httpModuleFileName()
+{
+    return QStringLiteral("lorvanta_http.so");
 }
 
 QString strokeOrderUrlFromPage(const QString &page)

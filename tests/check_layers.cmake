@@ -1,5 +1,5 @@
 # The layers hold: the lowest libraries know no widgets, and the program does
-# not link the browser engine (its web view is a module loaded on first use).
+# not link what its modules bring in.
 #   cmake -DBUILD_DIR=... -DEXE=... -DCORE_TEST=... -DRULES_TEST=... -P check_layers.cmake
 find_program(LDD ldd REQUIRED)
 
@@ -11,10 +11,14 @@ function(linked_libraries file out)
   set(${out} "${text}" PARENT_SCOPE)
 endfunction()
 
+# The web view, the audio engine and the HTTP client are modules: the
+# program itself starts without their libraries.
 linked_libraries("${EXE}" exe_libs)
-if(exe_libs MATCHES "WebEngine")
-  message(FATAL_ERROR "the program links Qt WebEngine:\n${exe_libs}")
-endif()
+foreach(module_lib WebEngine Qt6Multimedia espeak Qt6Network)
+  if(exe_libs MATCHES "${module_lib}")
+    message(FATAL_ERROR "the program links ${module_lib}:\n${exe_libs}")
+  endif()
+endforeach()
 
 # Test programs that link only the core, or the rules and the core.
 foreach(test "${CORE_TEST}" "${RULES_TEST}")
