@@ -75,29 +75,24 @@ void AudioOutput::play(quint64 item, const QByteArray &samples, int sampleRate)
 {
     if (!isCurrent(item))
         return;
-    stopOutput();
+    // A fresh output for every item, on whatever device is the default now
+    // (the desktop may have switched to a headset, or lost its last device).
+    // Restarting one output quickly, as a burst of steps does, can leave its
+    // sound server stream stalled in silence; a new one always plays.
+    dropOutput();
     if (samples.isEmpty() || sampleRate <= 0) {
         emit unavailable(item);
         return;
     }
-    // Asked each time: the desktop may have switched to a headset, or lost
-    // its last device, since the previous item.
     const QAudioDevice device = QMediaDevices::defaultAudioOutput();
     if (device.isNull()) {
-        dropOutput();
         emit unavailable(item);
         return;
     }
-    if (m_sink && (m_device.id() != device.id() || m_sinkRate != sampleRate))
-        dropOutput();
-    if (!m_sink) {
-        m_sink = new QAudioSink(device, format(sampleRate), this);
-        ++liveOutputs;
-        connect(m_sink, &QObject::destroyed, [] { --liveOutputs; });
-        connect(m_sink, &QAudioSink::stateChanged, this, &AudioOutput::outputStateChanged);
-        m_device = device;
-        m_sinkRate = sampleRate;
-    }
+    m_sink = new QAudioSink(device, format(sampleRate), this);
+    ++liveOutputs;
+    connect(m_sink, &QObject::destroyed, [] { --liveOutputs; });
+    connect(m_sink, &QAudioSink::stateChanged, this, &AudioOutput::outputStateChanged);
     m_buffer->setData(samples);
     m_buffer->open(QIODevice::ReadOnly);
     m_playing = item;
@@ -131,8 +126,7 @@ void AudioOutput::outputStateChanged()
         }
         break;
     case QAudio::StoppedState:
-        // The device went away or the server failed. A fresh output is made
-        // for the next item, on whatever device is then the default.
+        // The device went away or the server failed.
         if (m_sink->error() != QAudio::NoError) {
             dropOutput();
             emit unavailable(item);

@@ -8,7 +8,6 @@
 // dropped wherever it is found.
 #pragma once
 
-#include <QAudioDevice>
 #include <QAudioFormat>
 #include <QByteArray>
 #include <QObject>
@@ -29,7 +28,8 @@ public:
     explicit AudioOutput(std::shared_ptr<const std::atomic<quint64>> current, QObject *parent = nullptr);
     ~AudioOutput() override;
 
-    // Outputs open in the whole program, for the benchmark's leak check.
+    // Outputs in existence in the whole program (one, or none between items
+    // and while an old one is being deleted), for the benchmark's leak check.
     static int openOutputs();
 
 public slots:
@@ -57,9 +57,7 @@ private:
     void decoderDone(bool ok);
 
     std::shared_ptr<const std::atomic<quint64>> m_current;
-    QAudioSink *m_sink = nullptr;
-    QAudioDevice m_device;
-    int m_sinkRate = 0;
+    QAudioSink *m_sink = nullptr;  // the item's output, made afresh for each
     QBuffer *m_buffer = nullptr;
     quint64 m_playing = 0;   // the item the output holds, 0 for none
     bool m_startedSent = false;

@@ -196,7 +196,7 @@ qint64 Speaker::lastLocalSampleCount() const
     return d->lastLocalSamples;
 }
 
-int Speaker::openOutputs()
+int Speaker::openOutputs() const
 {
     return AudioOutput::openOutputs();
 }

@@ -19,6 +19,8 @@ class Speaker : public QObject
     // For callers that reach the speaker through its module only.
     Q_PROPERTY(QString currentCaption READ currentCaption)
     Q_PROPERTY(QString lastLocalText READ lastLocalText)
+    Q_PROPERTY(int openOutputs READ openOutputs)
+    Q_PROPERTY(int threadCount READ threadCount)
 public:
     explicit Speaker(QObject *parent = nullptr);
     ~Speaker() override;
@@ -44,7 +46,7 @@ public:
 
     // Sound outputs open in this process (at most one is kept), and speech
     // threads running; for the benchmark's leak checks.
-    static int openOutputs();
+    int openOutputs() const;
     int threadCount() const;
 
 signals:

@@ -122,13 +122,16 @@ public:
 
     ~MonitorRecorder() { stop(); }
 
-    bool start(const PrivatePulse &pulse)
+    bool start(const PrivatePulse &pulse) { return start(pulse.server(), pulse.monitor()); }
+
+    // server: "unix:/path"; monitor: the source to record.
+    bool start(const QString &serverAddress, const QString &monitorSource)
     {
         int fds[2];
         if (pipe(fds) != 0)
             return false;
-        const QByteArray server = "--server=" + pulse.server().toLocal8Bit();
-        const QByteArray device = "--device=" + pulse.monitor().toLocal8Bit();
+        const QByteArray server = "--server=" + serverAddress.toLocal8Bit();
+        const QByteArray device = "--device=" + monitorSource.toLocal8Bit();
         m_pid = fork();
         if (m_pid == 0) {
             dup2(fds[1], 1);
