@@ -68,7 +68,7 @@ void SheetPreview::paintEvent(QPaintEvent *)
     p.fillRect(rect(), palette().color(QPalette::Mid));
     if (!m_sheet || m_sheet->isEmpty() || m_page >= m_sheet->pageCount()) {
         p.setPen(palette().color(QPalette::Light));
-        p.drawText(rect(), Qt::AlignCenter, m_sheet && m_sheet->isEmpty() ? nothingToPrint : QString());
+        p.drawText(rect(), Qt::AlignCenter, m_sheet && m_sheet->isEmpty() ? m_emptyText : QString());
         return;
     }
     // Only the page in view is rendered, at the size it is shown.
@@ -144,7 +144,12 @@ frmSheet::frmSheet(QWidget *owner, const QString &bankText, const QString &shown
     form->addRow(optBank);
     form->addRow(optShown);
 
-    auto *left = new QVBoxLayout;
+    // A column of its own width, so that a long status line wraps instead of
+    // pushing the preview aside.
+    auto *panel = new QWidget(this);
+    panel->setFixedWidth(300);
+    auto *left = new QVBoxLayout(panel);
+    left->setContentsMargins(0, 0, 0, 0);
     left->addLayout(form);
     left->addStretch(1);
     left->addWidget(lblStatus);
@@ -161,7 +166,7 @@ frmSheet::frmSheet(QWidget *owner, const QString &bankText, const QString &shown
     right->addLayout(nav);
 
     auto *top = new QHBoxLayout(this);
-    top->addLayout(left);
+    top->addWidget(panel);
     top->addLayout(right, 1);
     resize(900, 720);
 
@@ -174,7 +179,9 @@ frmSheet::frmSheet(QWidget *owner, const QString &bankText, const QString &shown
     chkHeading->setChecked(o.heading);
     (o.onlyShownItem ? optShown : optBank)->setChecked(true);
 
-    if (!printerAvailable()) {
+    // Asked once: the printing system may take a moment to answer.
+    m_hasPrinter = printerAvailable();
+    if (!m_hasPrinter) {
         cmdPrint->setEnabled(false);
         cmdPrint->setText(QStringLiteral("打印…（没有安装打印机）"));
         cmdPrint->setToolTip(QStringLiteral("没有找到打印机。可以先保存为 PDF，再在别的电脑上打印。"));
@@ -182,8 +189,7 @@ frmSheet::frmSheet(QWidget *owner, const QString &bankText, const QString &shown
 
     for (QComboBox *c : {cboPaper, cboCell, cboRows, cboCopies})
         connect(c, &QComboBox::currentIndexChanged, this, &frmSheet::optionsChanged);
-    for (QAbstractButton *b :
-         std::initializer_list<QAbstractButton *> {chkStrokes, chkHeading, optBank, optShown})
+    for (QAbstractButton *b : std::initializer_list<QAbstractButton *> {chkStrokes, chkHeading, optShown})
         connect(b, &QAbstractButton::toggled, this, &frmSheet::optionsChanged);
     connect(cmdPrint, &QPushButton::clicked, this, &frmSheet::cmdPrint_Click);
     connect(cmdPdf, &QPushButton::clicked, this, &frmSheet::cmdPdf_Click);
@@ -249,9 +255,11 @@ void frmSheet::rebuild()
         m_paginate.start();
     else
         m_paginate.stop();
+    preview->setEmptyText(o.onlyShownItem ? QStringLiteral("当前这一项没有可以打印的字或拼音。")
+                                          : nothingToPrint);
     preview->setPage(m_sheet.get(), 0);
     cmdPdf->setEnabled(!m_sheet->isEmpty());
-    if (printerAvailable())
+    if (m_hasPrinter)
         cmdPrint->setEnabled(!m_sheet->isEmpty());
     lblStatus->clear();
     updatePageControls();
@@ -441,8 +449,17 @@ void frmSheet::cmdPdf_Click()
                                                 QStringLiteral("PDF 文件 (*.pdf)"));
     if (path.isEmpty())
         return;
-    if (QFileInfo(path).suffix().isEmpty())
+    // Only a .pdf file is ever written: a name typed with another ending
+    // (the bank's own file, say) gets ".pdf" added rather than overwritten.
+    if (QFileInfo(path).suffix().compare(QLatin1String("pdf"), Qt::CaseInsensitive) != 0) {
         path += QStringLiteral(".pdf");
+        if (QFileInfo::exists(path)
+            && showMessage(this,
+                           QStringLiteral("“%1”已经存在，要替换它吗？").arg(QDir::toNativeSeparators(path)),
+                           MessageIcon::Information, MessageButtons::YesNo)
+                != MessageAnswer::Yes)
+            return;
+    }
     savePdf(path);
 }
 

@@ -26,6 +26,8 @@ class SheetPreview : public QWidget
 public:
     explicit SheetPreview(QWidget *parent = nullptr);
     void setPage(const sheet::Sheet *sheet, int page);
+    // What an empty sheet shows instead of a page.
+    void setEmptyText(const QString &text) { m_emptyText = text; }
     // Drops the rendered image, so the next paint renders again.
     void invalidate();
     int page() const { return m_page; }
@@ -41,6 +43,7 @@ private:
     const sheet::Sheet *m_sheet = nullptr;
     int m_page = 0;
     QImage m_image;
+    QString m_emptyText;
 };
 
 class frmSheet : public QDialog
@@ -102,6 +105,7 @@ private:
     std::unique_ptr<sheet::Sheet> m_sheet;
     QTimer m_paginate;
     bool m_loading = true;
+    bool m_hasPrinter = false;
     bool m_busy = false;
 };
 

@@ -12,6 +12,7 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPrinter>
 #include <QProgressDialog>
 #include <QPushButton>
@@ -226,10 +227,23 @@ private slots:
         QCOMPARE(modPub::getSetting(QStringLiteral("sheet"), QStringLiteral("items")),
                  QStringLiteral("shown"));
         // The preview shows the page: white paper with ink on it.
+        s->preview->repaint();
         const QImage shot = s->preview->grab().toImage();
         QVERIFY(!s->preview->image().isNull());
         QCOMPARE(s->preview->image().pixelColor(s->preview->image().width() / 2, 3), QColor(Qt::white));
         QVERIFY(shot.pixel(shot.width() / 2, shot.height() / 2) != shot.pixel(2, 2));
+        closeSheets();
+
+        // A blank card: nothing to print when only it is chosen.
+        s = sheetwindow::open(w, w->bankText(), QString());
+        QVERIFY(s->optShown->isChecked());
+        QVERIFY(s->currentSheet()->isEmpty());
+        QVERIFY(!s->cmdPdf->isEnabled());
+        QVERIFY(!s->cmdPrint->isEnabled());
+        QVERIFY(!s->savePdf(f.dir.path() + QStringLiteral("/blank.pdf")));
+        QVERIFY(!QFileInfo::exists(f.dir.path() + QStringLiteral("/blank.pdf")));
+        s->optBank->setChecked(true);
+        QVERIFY(s->cmdPdf->isEnabled());
     }
 
     void saveAsPdfThroughTheSaveDialog()
@@ -261,6 +275,25 @@ private slots:
         QCOMPARE(pdfPageCount(pdf), 3);
         QVERIFY(s->lblStatus->text().startsWith(QStringLiteral("已保存（3 页）")));
         QVERIFY(f.shown.isEmpty());
+
+        // A name with another ending, the bank's file for one: ".pdf" is
+        // added, the file itself is left alone.
+        const QByteArray bank = f.bankBytes();
+        QTimer::singleShot(0, s, [&] {
+            // The file dialog asks before it replaces a file: yes.
+            QTimer::singleShot(0, [] {
+                if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget()))
+                    if (QAbstractButton *yes = box->button(QMessageBox::Yes))
+                        yes->click();
+            });
+            if (auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget())) {
+                dialog->selectFile(f.bankPath());
+                QMetaObject::invokeMethod(dialog, "accept");
+            }
+        });
+        s->cmdPdf->click();
+        QCOMPARE(f.bankBytes(), bank);
+        QVERIFY(testsupport::fileBytes(f.bankPath() + QStringLiteral(".pdf")).startsWith("%PDF-"));
     }
 
     void anUnwritablePlaceSaysSoAndLosesNothing()
