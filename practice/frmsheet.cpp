@@ -341,6 +341,9 @@ int frmSheet::runWithProgress(const QString &label, const std::function<int(cons
     const int pages = job(progress);
     m_busy = false;
     *cancelled = box.wasCanceled();
+    // Stopped while the pages were being counted: the preview counts on.
+    if (!m_sheet->isPaginated())
+        m_paginate.start();
     updatePageControls();
     preview->invalidate();
     return pages;

@@ -323,7 +323,7 @@ void Sheet::paintPage(QPainter &p, const QRectF &pageRect, int index) const
         first = false;
     }
 
-    paintFooter(p, index, scale);
+    paintFooter(p, index);
     p.restore();
 }
 
@@ -342,7 +342,7 @@ void Sheet::paintHeading(QPainter &p) const
     }
 }
 
-void Sheet::paintFooter(QPainter &p, int index, double) const
+void Sheet::paintFooter(QPainter &p, int index) const
 {
     const QRectF &f = m_geometry.footer;
     const QString text = m_done ? QStringLiteral("第 %1 页 / 共 %2 页").arg(index + 1).arg(m_pages.size())

@@ -55,9 +55,11 @@ public:
     // the total only once the whole bank is counted.
     void paintPage(QPainter &painter, const QRectF &pageRect, int index) const;
 
-    // A text with nothing printable?
+    // Whether the text holds anything to print: a Chinese character, or a
+    // pinyin item with letters.
     static bool hasPrintableItems(const QString &bankText);
 
+private:
     struct Cursor {
         qsizetype pos = 0; // where the block starts in the bank
         qsizetype itemEnd = -1; // end of the Chinese item it lies in; -1 between items
@@ -70,10 +72,7 @@ public:
         Cursor start;
         qsizetype end = 0; // character: after its code units; pinyin: the item's end
         char32_t codePoint = 0; // character only
-        int rows = 1;
     };
-
-private:
     class Scanner;
 
     int strokeCount(char32_t codePoint) const;
@@ -81,7 +80,7 @@ private:
     int blockRows(const Block &block) const;
 
     void paintHeading(QPainter &p) const;
-    void paintFooter(QPainter &p, int index, double scale) const;
+    void paintFooter(QPainter &p, int index) const;
     void paintCharacterRow(QPainter &p, const Block &block, int blockRow, int pageRow, double scale) const;
     void paintPinyinRow(QPainter &p, const Block &block, int blockRow, int pageRow, double scale) const;
     void paintCharacter(QPainter &p, const QRectF &cell, char32_t codePoint, int blackStrokes,

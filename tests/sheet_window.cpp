@@ -370,6 +370,23 @@ private slots:
         QCOMPARE(QDir(f.dir.path()).entryList({QStringLiteral("big*")}, QDir::Files),
                  QStringList {QStringLiteral("big.pdf")});
         QVERIFY(f.shown.isEmpty());
+
+        // Cancelled at once, most likely while the pages are still being
+        // counted: the preview goes on counting afterwards.
+        s->chkHeading->toggle();
+        QVERIFY(!s->currentSheet()->isPaginated());
+        QTimer now;
+        connect(&now, &QTimer::timeout, s, [&] {
+            for (QProgressDialog *box : s->findChildren<QProgressDialog *>())
+                box->cancel();
+        });
+        now.start(0);
+        QVERIFY(!s->savePdf(target));
+        now.stop();
+        QCOMPARE(testsupport::fileBytes(target), QByteArray("old sheet"));
+        QTRY_VERIFY_WITH_TIMEOUT(s->currentSheet()->isPaginated(), 60000);
+        QCOMPARE(s->lblPage->text(),
+                 QStringLiteral("第 1 页 / 共 %1 页").arg(s->currentSheet()->pageCount()));
     }
 
     void printingSendsThePagesChosen()
