@@ -6,6 +6,7 @@
 #include <QMouseEvent>
 #include <QScreen>
 #include <QTimer>
+#include <QWindow>
 
 namespace ui {
 
@@ -81,6 +82,10 @@ public:
         window->installEventFilter(this);
         m_poll.setInterval(40);
         connect(&m_poll, &QTimer::timeout, this, [this] { poll(); });
+        // Placed before the window exists, the position is the frame's, and
+        // the window manager puts the frame there.
+        if (!window->testAttribute(Qt::WA_WState_Created))
+            centre();
     }
 
 protected:
@@ -105,13 +110,20 @@ private:
 
     void poll()
     {
-        if (!marginsOf(m_window).isNull()) {
-            // Framed now: the whole frame is centred, once, and that is all.
+        // The frame counts once the window is on screen and the frame has
+        // stood still for a moment: while the window manager is still taking
+        // the window over, the margins read can be stale or nonsense.
+        const QMargins m = marginsOf(m_window);
+        const bool framed = m.left() >= 0 && m.top() > 0 && m.right() >= 0 && m.bottom() >= 0
+            && m_window->windowHandle() && m_window->windowHandle()->isExposed();
+        const QRect frame = m_window->frameGeometry();
+        if (framed && frame == m_lastFrame) {
             centre();
             finish();
         } else if (m_since.elapsed() > 1500) {
-            finish(); // no window manager frames it
+            finish(); // no window manager frames it, or its frame was right from the start
         }
+        m_lastFrame = framed ? frame : QRect();
     }
 
     void finish()
@@ -125,6 +137,7 @@ private:
     std::function<QRect()> m_area;
     QTimer m_poll;
     QElapsedTimer m_since;
+    QRect m_lastFrame;
     bool m_shown = false;
 };
 } // namespace
@@ -136,7 +149,9 @@ void centreOnFirstShow(QWidget *window, std::function<QRect()> area)
 
 void centreWindow(QWidget *window, const QRect &area)
 {
-    QRect frame = window->geometry().marginsAdded(frameMarginsFor(window));
+    const QMargins own = marginsOf(window);
+    const QMargins margins = own.isNull() ? frameMarginsFor(window) : own;
+    QRect frame = window->geometry().marginsAdded(margins);
     frame.moveCenter(area.center());
     if (const QScreen *screen = window->screen()) {
         const QRect avail = screen->availableGeometry();
@@ -151,7 +166,12 @@ void centreWindow(QWidget *window, const QRect &area)
         if (frame.top() < avail.top())
             frame.moveTop(avail.top());
     }
-    window->move(frame.topLeft());
+    // A window's position is its frame's; but for a window that exists and
+    // has no known frame yet, it is where its inside goes.
+    QPoint to = frame.topLeft();
+    if (own.isNull() && window->testAttribute(Qt::WA_WState_Created))
+        to += QPoint(margins.left(), margins.top());
+    window->move(to);
 }
 
 QFont designFont(const QString &family, double points, bool underline)

@@ -1,11 +1,13 @@
 #!/usr/bin/env python3
 """End-to-end checks of the built program in a real X session.
 
-Every case copies the executable into a fresh folder with its own bank file
-and settings, starts it on a private Xvfb display, drives it with real key
-and mouse events (xdotool, XTEST underneath) and looks at what a user would
-see afterwards: the bank file's bytes, the stored settings, window titles and
-the pixels of the window.
+Every case copies the executable (and the modules beside it) into a fresh
+folder with its own bank file and settings, starts it on a private Xvfb
+display under a window manager (openbox), drives it with real key and mouse
+events (xdotool, XTEST underneath) and looks at what a user would see
+afterwards: the bank file's bytes, the stored settings, window titles, the
+window manager's stacking order and active window, the pixels of the window,
+and the requests that reach a local stand-in for the online services.
 
 Usage: run_e2e.py --exe build/app/lorvanta [--case NAME ...] [--keep]
 The display is the first free one of LORVANTA_E2E_DISPLAYS (default 75-79).
@@ -14,6 +16,9 @@ The display is the first free one of LORVANTA_E2E_DISPLAYS (default 75-79).
 import argparse
 import configparser
 import ctypes
+import glob
+import http.server
+import math
 import os
 import re
 import shutil
@@ -21,6 +26,7 @@ import signal
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 import traceback
 
@@ -33,6 +39,9 @@ DEFAULT_BANK = "ā á ǎ à ō ó ǒ ò ē é ě è ī í ǐ ì ū ú ǔ ù ǖ �
 CARD = (204, 237, 199)
 BANK_BUTTON = (255, 224, 192)
 DELETE_BUTTON = (255, 192, 192)
+
+# The private display; wide enough for the practice window at 1500 px.
+SCREEN = (0, 0, 1600, 900)
 
 # Generous limits: a cold start with fonts and the first paint may take a few
 # seconds on a loaded machine; nothing here measures speed.
@@ -66,16 +75,19 @@ def gbk(text):
 # ---------------------------------------------------------------- X server
 
 class XServer:
-    """A private Xvfb; no window manager."""
+    """A private Xvfb with a window manager (openbox) when one is installed:
+    stacking, activation and frames behave as on a desktop."""
 
     def __init__(self, candidates):
         self.proc = None
         self.display = None
+        self.wm = None
+        self._wm_dir = None
         for n in candidates:
             if os.path.exists(f"/tmp/.X{n}-lock") or os.path.exists(f"/tmp/.X11-unix/X{n}"):
                 continue
             proc = subprocess.Popen(
-                ["Xvfb", f":{n}", "-screen", "0", "1280x800x24", "-nolisten", "tcp", "-noreset"],
+                ["Xvfb", f":{n}", "-screen", "0", f"{SCREEN[2]}x{SCREEN[3]}x24", "-nolisten", "tcp", "-noreset"],
                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
             deadline = time.monotonic() + 10
             while time.monotonic() < deadline:
@@ -83,6 +95,7 @@ class XServer:
                     break  # taken meanwhile: try the next number
                 if os.path.exists(f"/tmp/.X11-unix/X{n}") and self._answers(n):
                     self.proc, self.display = proc, f":{n}"
+                    self._start_wm()
                     return
                 time.sleep(0.05)
             if proc.poll() is None:
@@ -96,9 +109,124 @@ class XServer:
                            stderr=subprocess.DEVNULL)
         return r.returncode == 0
 
+    def _start_wm(self):
+        if shutil.which("openbox") is None:
+            return
+        # Debian's configuration without its key bindings: a key the window
+        # manager grabs (Alt+Space, Alt+Tab, ...) never reaches any program,
+        # and the cases press keys with every modifier.
+        self._wm_dir = tempfile.mkdtemp(prefix="lorvanta-e2e-wm-")
+        args = ["openbox", "--sm-disable"]
+        try:
+            with open("/etc/xdg/openbox/rc.xml", encoding="utf-8") as f:
+                rc = f.read()
+            rc = re.sub(r"<keyboard>.*?</keyboard>", "<keyboard></keyboard>", rc, flags=re.S)
+            path = os.path.join(self._wm_dir, "rc.xml")
+            with open(path, "w", encoding="utf-8") as f:
+                f.write(rc)
+            args += ["--config-file", path]
+        except OSError:
+            pass
+        env = dict(os.environ, DISPLAY=self.display, HOME=self._wm_dir,
+                   XDG_CONFIG_HOME=self._wm_dir, XDG_CACHE_HOME=self._wm_dir)
+        self.wm = subprocess.Popen(args, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        deadline = time.monotonic() + 10
+        while time.monotonic() < deadline:
+            r = subprocess.run(["xprop", "-display", self.display, "-root", "_NET_SUPPORTING_WM_CHECK"],
+                               capture_output=True, text=True)
+            if "window id" in r.stdout:
+                return
+            if self.wm.poll() is not None:
+                break
+            time.sleep(0.05)
+        raise RuntimeError("openbox did not start on " + self.display)
+
     def stop(self):
+        if self.wm:
+            stop_process(self.wm)
         if self.proc:
             stop_process(self.proc)
+        if self._wm_dir:
+            shutil.rmtree(self._wm_dir, ignore_errors=True)
+
+
+# ---------------------------------------------------------------- local services
+
+def silent_wav(seconds=0.05, rate=8000):
+    import struct
+    pcm = b"\0\0" * int(seconds * rate)
+    return (b"RIFF" + struct.pack("<I", 36 + len(pcm)) + b"WAVEfmt " +
+            struct.pack("<IHHIIHH", 16, 1, 1, rate, 2 * rate, 2, 16) + b"data" +
+            struct.pack("<I", len(pcm)) + pcm)
+
+
+class LocalServices:
+    """A stand-in for the speech service and the dictionary on 127.0.0.1:
+    answers by path and records every request, so a case can count what the
+    program asked for (each read-aloud, each stroke-order look-up)."""
+
+    def __init__(self, dictionary_page=b"<html><body>no stroke order here</body></html>"):
+        self.dictionary_page = dictionary_page
+        self.requests = []
+        self._lock = threading.Lock()
+        outer = self
+
+        class Handler(http.server.BaseHTTPRequestHandler):
+            def do_GET(self):
+                with outer._lock:
+                    outer.requests.append(self.path)
+                if self.path.startswith("/tts/"):
+                    body, kind = silent_wav(), "audio/wav"
+                elif self.path.startswith("/zici/"):
+                    body, kind = outer.dictionary_page, "text/html; charset=utf-8"
+                else:
+                    self.send_error(404)
+                    return
+                self.send_response(200)
+                self.send_header("Content-Type", kind)
+                self.send_header("Content-Length", str(len(body)))
+                self.end_headers()
+                self.wfile.write(body)
+
+            def log_message(self, *args):
+                pass
+
+        self.server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
+        self.server.daemon_threads = True
+        self.thread = threading.Thread(target=self.server.serve_forever, daemon=True)
+        self.thread.start()
+
+    @property
+    def base(self):
+        return f"http://127.0.0.1:{self.server.server_address[1]}"
+
+    def settings(self):
+        """The [services] section pointing the program here."""
+        return f"[services]\ntts={self.base}/tts/\ndictionary={self.base}\n"
+
+    def count(self, prefix):
+        with self._lock:
+            return sum(1 for p in self.requests if p.startswith(prefix))
+
+    def paths(self, prefix=""):
+        with self._lock:
+            return [p for p in self.requests if p.startswith(prefix)]
+
+    def wait_count(self, prefix, n, timeout=STEP_TIMEOUT):
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            if self.count(prefix) >= n:
+                return
+            time.sleep(0.03)
+        raise CaseFailure(f"{self.count(prefix)} requests to {prefix} within {timeout:.0f} s, expected {n}")
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.server.shutdown()
+        self.server.server_close()
+        return False
 
 
 # ---------------------------------------------------------------- Xlib bits
@@ -335,15 +463,19 @@ def parse_ppm(data):
 class Program:
     """One copy of the program in its own folder, running on the display."""
 
-    def __init__(self, suite, name, bank=None, settings=None):
+    def __init__(self, suite, name, bank=None, settings=None, env=None):
         self.suite = suite
         self.display = suite.xserver.display
+        self.wm = suite.xserver.wm is not None
         self.root = tempfile.mkdtemp(prefix=f"lorvanta-e2e-{name}-")
-        # bin/ inside the case folder: a portable copy keeps its bank beside it.
+        # bin/ inside the case folder: a portable copy keeps its bank and its
+        # modules (web view, audio engine) beside it.
         self.bindir = os.path.join(self.root, "bin")
         os.makedirs(self.bindir)
         self.exe = os.path.join(self.bindir, "lorvanta")
         shutil.copy2(suite.exe, self.exe)
+        for module in glob.glob(os.path.join(os.path.dirname(suite.exe), "lorvanta_*.so")):
+            shutil.copy2(module, self.bindir)
         self.bank_path = os.path.join(self.bindir, BANK_NAME)
         if bank is not None:
             with open(self.bank_path, "wb") as f:
@@ -371,6 +503,12 @@ class Program:
             "LC_ALL": "C.UTF-8",
             "QTWEBENGINE_DISABLE_SANDBOX": "1",
         })
+        # Changes for one case; None removes a variable.
+        for k, v in (env or {}).items():
+            if v is None:
+                self.env.pop(k, None)
+            else:
+                self.env[k] = v
         self.log_path = os.path.join(self.root, "log.txt")
         self.proc = None
 
@@ -381,6 +519,11 @@ class Program:
         return self
 
     def __exit__(self, *exc):
+        if exc[0] is not None and self.proc.poll() is None:
+            # What the screen showed when the case failed.
+            shot = os.path.join(tempfile.gettempdir(), f"lorvanta-e2e-failed-{os.path.basename(self.root)}.png")
+            subprocess.run(["import", "-window", "root", shot], env=self.env, capture_output=True)
+            print("    screen at the failure: " + shot)
         stop_process(self.proc)
         self.log.close()
         if exc[0] is not None or self.suite.keep:
@@ -415,7 +558,7 @@ class Program:
                 found.append(int(w))
         return found
 
-    def wait_window(self, title_regex, timeout=STEP_TIMEOUT, what=None):
+    def wait_window(self, title_regex, timeout=STEP_TIMEOUT, what=None, settle=True):
         deadline = time.monotonic() + timeout
         while time.monotonic() < deadline:
             check(self.proc.poll() is None,
@@ -423,9 +566,26 @@ class Program:
             found = self.windows(title_regex)
             if found:
                 time.sleep(0.3)  # let the first paint finish
+                if self.wm and settle:
+                    self._settle(found[-1])
                 return found[-1]
             time.sleep(0.1)
         raise CaseFailure(f"no window {what or title_regex!r} appeared within {timeout:.0f} s")
+
+    def _settle(self, window, timeout=3.0):
+        # A new window is framed by the window manager and then centred by
+        # the program, frame included: clicks wait until it stands still.
+        deadline = time.monotonic() + timeout
+        last = None
+        while time.monotonic() < deadline:
+            try:
+                now = self.frame(window)
+            except CaseFailure:
+                return
+            if now == last and "_NET_FRAME_EXTENTS(" in self._xprop(["-id", str(window), "_NET_FRAME_EXTENTS"]):
+                return
+            last = now
+            time.sleep(0.1)
 
     def wait_gone(self, window, timeout=STEP_TIMEOUT):
         deadline = time.monotonic() + timeout
@@ -451,17 +611,75 @@ class Program:
         raise CaseFailure(f"title never became {what}; last {t!r}")
 
     def geometry(self, window):
-        out = self.xdo("getwindowgeometry", "--shell", window)
-        g = dict(line.split("=", 1) for line in out.split())
-        return int(g["X"]), int(g["Y"]), int(g["WIDTH"]), int(g["HEIGHT"])
+        """Client area on the screen: x, y, width, height. (xdotool's own
+        position is wrong under a reparenting window manager.)"""
+        r = subprocess.run(["xwininfo", "-id", str(window)], env=self.env, capture_output=True, text=True)
+        check(r.returncode == 0, f"window {window} is gone")
+        g = {}
+        for line in r.stdout.splitlines():
+            key, _, value = line.strip().partition(":")
+            g[key] = value.strip()
+        return (int(g["Absolute upper-left X"]), int(g["Absolute upper-left Y"]),
+                int(g["Width"]), int(g["Height"]))
+
+    def frame(self, window):
+        """The window's frame on the screen, title bar included: x, y, width, height."""
+        x, y, w, h = self.geometry(window)
+        out = self._xprop(["-id", str(window), "_NET_FRAME_EXTENTS"])
+        m = re.search(r"=\s*(\d+),\s*(\d+),\s*(\d+),\s*(\d+)", out)
+        left, right, top, bottom = map(int, m.groups()) if m else (0, 0, 0, 0)
+        return x - left, y - top, w + left + right, h + top + bottom
+
+    def _xprop(self, args):
+        r = subprocess.run(["xprop", *args], env=self.env, capture_output=True, text=True)
+        return r.stdout
+
+    def active_window(self):
+        m = re.search(r"window id # (0x[0-9a-f]+)", self._xprop(["-root", "_NET_ACTIVE_WINDOW"]))
+        return int(m.group(1), 16) if m else None
+
+    def stacking(self):
+        """Managed windows from bottom to top, as the window manager stacks them."""
+        out = self._xprop(["-root", "_NET_CLIENT_LIST_STACKING"])
+        return [int(w, 16) for w in re.findall(r"0x[0-9a-f]+", out)]
+
+    def transient_for(self, window):
+        m = re.search(r"window id # (0x[0-9a-f]+)", self._xprop(["-id", str(window), "WM_TRANSIENT_FOR"]))
+        return int(m.group(1), 16) if m else None
+
+    def wait_active(self, window, timeout=STEP_TIMEOUT):
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            if self.active_window() == window:
+                return
+            time.sleep(0.05)
+        raise CaseFailure(f"window {window} ({self.title(window)!r}) never became the active window; "
+                          f"active: {self.active_window()}")
 
     def focus(self, window):
+        if self.wm:
+            # As a taskbar would: ask the window manager to activate it.
+            if self.active_window() != window:
+                self.xdo("windowactivate", window)
+                self.wait_active(window)
+                time.sleep(0.1)
+            return
         # No window manager: give the window the X input focus directly.
         self.xdo("windowfocus", "--sync", window)
         time.sleep(0.1)
 
-    def click(self, window, x, y):
-        self.xdo("mousemove", "--window", window, x, y, "click", "1")
+    def resize(self, window, width, height):
+        self.xdo("windowsize", window, width, height)
+        deadline = time.monotonic() + STEP_TIMEOUT
+        while time.monotonic() < deadline:
+            if self.geometry(window)[2:] == (width, height):
+                time.sleep(0.3)  # the layout and the repaint follow the resize
+                return
+            time.sleep(0.05)
+        raise CaseFailure(f"window {window} did not take the size {width}x{height}")
+
+    def click(self, window, x, y, repeat=1):
+        self.xdo("mousemove", "--window", window, x, y, "click", "--repeat", repeat, "--delay", 60, "1")
         time.sleep(0.15)
 
     def keys(self, window, *names):
@@ -488,6 +706,29 @@ class Program:
         box = self.wait_window("^" + re.escape(MESSAGE_TITLE) + "$", what="message box")
         self.keys(box, key)
         self.wait_gone(box)
+
+    def no_window(self, title_regex, seconds, what):
+        """Fails when a window of this title shows up within the time."""
+        deadline = time.monotonic() + seconds
+        while time.monotonic() < deadline:
+            check(not self.windows(title_regex), f"{what} appeared")
+            time.sleep(0.05)
+
+    def crop(self, window, x, y, w, h):
+        """The pixels of a rectangle of the window, as bytes to compare."""
+        pic = self.screenshot(window)
+        return b"".join(pic.rgb[3 * (row * pic.width + x):3 * (row * pic.width + x + w)]
+                        for row in range(y, y + h))
+
+    def wait_crop(self, window, rect, predicate, what, timeout=STEP_TIMEOUT):
+        deadline = time.monotonic() + timeout
+        while True:
+            got = self.crop(window, *rect)
+            if predicate(got):
+                return got
+            if time.monotonic() > deadline:
+                raise CaseFailure(f"{what} (looked at {rect} of the window for {timeout:.0f} s)")
+            time.sleep(0.1)
 
     # ---- files
 
@@ -659,6 +900,447 @@ def case_drop(suite):
         expect_bank(prog, "天 地 人 和", "saving the dropped file")
 
 
+# ---------------------------------------------------------------- window places
+# The practice window's controls in pixels, from the design's twips and the
+# resize layout (15 twips a pixel; centring halves round to even first).
+
+def px(twips):
+    return int(math.copysign(math.floor(abs(twips) / 15 + 0.5), twips))
+
+
+def half(x):
+    return int(round(x) / 2)
+
+
+class Places:
+    """Rectangles (x, y, w, h) of the controls at a client size."""
+
+    BUTTONS = {"cmdSet": (0, 1815), "cmdBefore": (2040, 1575), "cmdAfter": (3600, 1575),
+               "Command2": (5400, 1575), "Command1": (7080, 1575)}
+
+    def __init__(self, width, height):
+        self.width, self.height = width, height
+        bar_top = height * 15 - 495 - 300
+        self.bar = (px(half(width * 15 - 8775)), px(bar_top))
+        self.image3 = (px(half(width * 15 - 210)), px(bar_top - 250), 14, 11)
+        self.check2 = (416, 6, 65, 20)
+        self.check1 = (280, 6, 129, 20)
+        self.text2 = (200, 4, 41, 25)
+        self.label2_point = (37 + 40, 8 + 7)
+        self.bofang_point = (8 + 12, 4 + 12)
+        # The two links are sized by their font; these points lie inside them
+        # for any face of the design size.
+        self.about_point = (width - 9 - 10, 6 + 9)
+        self.shuoming_point = (width - 75, 6 + 9)
+        self.card_point = (20, 60)
+        self.item_point = (width // 2, (height * 15 - 495) // 30)
+
+    def button(self, name):
+        left, width = self.BUTTONS[name]
+        return (self.bar[0] + px(left), self.bar[1], px(width), 33)
+
+    def counter(self):
+        """The inside of the bank button, where its caption counts the items."""
+        x, y, w, h = self.button("cmdSet")
+        return (x + 4, y + 4, w - 8, h - 8)
+
+    @staticmethod
+    def centre(rect):
+        return (rect[0] + rect[2] // 2, rect[1] + rect[3] // 2)
+
+
+def main_window(prog):
+    return prog.wait_window("^" + re.escape(MAIN_TITLE) + "$", START_TIMEOUT, "practice window")
+
+
+def message_title():
+    return "^" + re.escape(MESSAGE_TITLE) + "$"
+
+
+def check_centred(prog, window, area, what, tolerance=3):
+    fx, fy, fw, fh = prog.frame(window)
+    cx, cy = fx + fw / 2, fy + fh / 2
+    ax, ay, aw, ah = area
+    check(abs(cx - (ax + aw / 2)) <= tolerance and abs(cy - (ay + ah / 2)) <= tolerance,
+          f"{what}: frame ({fx},{fy}) {fw}x{fh}, centred at ({cx},{cy}); expected the centre of {area}")
+
+
+
+# ---------------------------------------------------------------- keys and clicks
+
+def case_keys(suite):
+    """Each key of the table, alone and with Shift, Ctrl and Alt, acts once per
+    press, counted by what a user sees: the counter on the bank button, the
+    read-aloud and look-up requests that reach the services, and the delete
+    questions. Also with the interval box focused, and right after a box closed."""
+    items = "一 二 三 四 五 六 七 八 九 十"
+    with LocalServices() as services, \
+            Program(suite, "keys", bank=gbk(items), settings=services.settings()) as prog:
+        win = main_window(prog)
+        places = Places(830, 513)
+        counter = places.counter()
+        # The counter's look at each position, stepping with the buttons.
+        seen = [prog.crop(win, *counter)]
+        for i in range(2, 11):
+            prog.click(win, *Places.centre(places.button("cmdAfter")))
+            seen.append(prog.wait_crop(win, counter, lambda c: c != seen[-1],
+                                       f"下一个 did not move the counter to {i}/10"))
+        check(len(set(seen)) == 10, "the counter looks the same at two positions")
+        prog.xdo("mousemove", 0, 0)  # no hover on the buttons from now on
+
+        def position():
+            got = prog.crop(win, *counter)
+            check(got in seen, "the counter shows none of 1/10 to 10/10")
+            return seen.index(got) + 1
+
+        def press(key, expect_pos, what):
+            # A second call of a handler would come within the same key event,
+            # so the first picture that shows a change shows all of it.
+            before = position()
+            prog.focus(win)
+            prog.xdo("key", "--clearmodifiers", key)
+            deadline = time.monotonic() + 3
+            now = position()
+            while now == before and time.monotonic() < deadline:
+                time.sleep(0.05)
+                now = position()
+            check(now == expect_pos, f"{what}: at {now}/10, expected {expect_pos}/10")
+
+        # From 10 back to 5 with the buttons' counterpart on the keyboard.
+        for _ in range(5):
+            prog.click(win, *Places.centre(places.button("cmdBefore")))
+        prog.xdo("mousemove", 0, 0)
+        deadline = time.monotonic() + 3
+        while position() != 5 and time.monotonic() < deadline:
+            time.sleep(0.1)
+        check(position() == 5, f"five clicks on 上一个 from 10 left {position()}/10")
+
+        for mod in ("", "shift+", "ctrl+", "alt+"):
+            for back, forward in (("Left", "Right"), ("Up", "Down"), ("Prior", "Next")):
+                press(mod + back, 4, mod + back)
+                press(mod + forward, 5, mod + forward)
+
+            n = services.count("/tts/")
+            prog.keys(win, mod + "space")
+            services.wait_count("/tts/", n + 1)
+            time.sleep(0.3)
+            check(services.count("/tts/") == n + 1,
+                  f"{mod}space: {services.count('/tts/') - n} read-aloud requests for one press")
+
+            n = services.count("/zici/")
+            prog.keys(win, mod + "v")
+            services.wait_count("/zici/", n + 1)
+            viewer = prog.wait_window("^播放笔顺$", what="the stroke-order viewer", settle=False)
+            time.sleep(0.3)
+            check(services.count("/zici/") == n + 1,
+                  f"{mod}v: {services.count('/zici/') - n} look-ups for one press")
+            # The viewer stays above the practice window; closed, it leaves the counter visible.
+            prog.close(viewer)
+            prog.wait_gone(viewer)
+
+            for key in ("d", "Delete"):
+                prog.keys(win, mod + key)
+                box = prog.wait_window(message_title(), what=f"the question for {mod}{key}", settle=False)
+                prog.keys(box, "Escape")
+                prog.wait_gone(box)
+                prog.no_window(message_title(), 0.5, f"a second question after one {mod}{key}")
+                # Right after the box: one step for one press.
+                press("Right", 6, f"Right after the {mod}{key} question")
+                press("Left", 5, f"Left after the {mod}{key} question")
+        expect_bank(prog, items, "answering every question with No")
+
+        # The interval box has the focus while autoplay runs.
+        prog.click(win, *places.label2_point)
+        prog.wait_crop(win, places.text2, lambda c: True, "")
+        prog.click(win, *Places.centre(places.text2))
+        prog.xdo("mousemove", 0, 0)
+        press("Right", 6, "Right in the interval box")
+        prog.keys(win, "d")
+        box = prog.wait_window(message_title(), what="the question for d in the interval box")
+        prog.keys(box, "Return")
+        prog.wait_gone(box)
+        prog.no_window(message_title(), 0.6, "a second question after d and Enter")
+        prog.keys(win, "Return")
+        time.sleep(0.3)
+        expect_bank(prog, "一 二 三 四 五 七 八 九 十", "one d, Enter, Enter")
+
+
+def click_every_control(prog, win, services, size, chinese_index, what):
+    """Clicks every control of the practice window at this client size and
+    checks that the control itself answered. The item shown is the one at
+    position 1 (pinyin, tall); chinese_index is where the bank has a
+    character, for the stroke-order button (disabled for pinyin)."""
+    places = Places(*size)
+    counter = places.counter()
+
+    def at(point):
+        prog.click(win, *point)
+
+    def crop(rect):
+        return prog.crop(win, *rect)
+
+    # 下一个 and 上一个.
+    first = crop(counter)
+    at(Places.centre(places.button("cmdAfter")))
+    prog.wait_crop(win, counter, lambda c: c != first, f"{what}: 下一个 did not step")
+    at(Places.centre(places.button("cmdBefore")))
+    prog.wait_crop(win, counter, lambda c: c == first, f"{what}: << 上一个 did not step back")
+
+    # 朗读, on the lower part of its box, twice.
+    x, y, w, h = places.check2
+    before = crop(places.check2)
+    at((x + 8, y + h - 3))
+    prog.wait_crop(win, places.check2, lambda c: c != before, f"{what}: 朗读 did not take the click")
+    at((x + 8, y + h - 3))
+    prog.wait_crop(win, places.check2, lambda c: c == before, f"{what}: 朗读 did not take the second click")
+
+    # The autoplay switch (text and picture), the interval box and 每轮打乱一下.
+    box = crop(places.text2)
+    at(places.label2_point)
+    prog.wait_crop(win, places.text2, lambda c: c != box, f"{what}: 点击这里自动播放 did not start autoplay")
+    shuffle = crop(places.check1)
+    at(Places.centre(places.check1))
+    prog.wait_crop(win, places.check1, lambda c: c != shuffle, f"{what}: 每轮打乱一下 did not take the click")
+    at(Places.centre(places.check1))
+    prog.wait_crop(win, places.check1, lambda c: c == shuffle, f"{what}: 每轮打乱一下 did not take the second click")
+    at(Places.centre(places.text2))
+    shown = crop(places.text2)
+    prog.xdo("key", "End", "BackSpace", "BackSpace", "7")
+    prog.wait_crop(win, places.text2, lambda c: c != shown, f"{what}: typing in the interval box changed nothing")
+    at(places.bofang_point)
+    prog.wait_crop(win, places.text2, lambda c: c == box, f"{what}: the play picture did not stop autoplay")
+
+    # The two links.
+    at(places.shuoming_point)
+    help_window = prog.wait_window("^使用说明$", what=f"{what}: the instructions window", settle=False)
+    prog.close(help_window)
+    prog.wait_gone(help_window)
+    at(places.about_point)
+    about = prog.wait_window("^关于$", what=f"{what}: the About window", settle=False)
+    prog.close(about)
+    prog.wait_gone(about)
+
+    # The loudspeaker, the card beside the item and the item itself read it aloud.
+    for name, point in (("the loudspeaker", Places.centre(places.image3)), ("the card", places.card_point),
+                        ("the item", places.item_point)):
+        n = services.count("/tts/")
+        at(point)
+        services.wait_count("/tts/", n + 1)
+
+    # 已会,删除 asks; 我的生字库 opens the editor.
+    at(Places.centre(places.button("Command2")))
+    question = prog.wait_window(message_title(), what=f"{what}: the delete question", settle=False)
+    prog.keys(question, "Escape")
+    prog.wait_gone(question)
+    at(Places.centre(places.button("cmdSet")))
+    editor = prog.wait_window("^" + re.escape(EDITOR_TITLE), what=f"{what}: the editor", settle=False)
+    prog.close(editor)
+    prog.wait_gone(editor)
+
+    # 查看笔顺 on the character.
+    for _ in range(chinese_index - 1):
+        at(Places.centre(places.button("cmdAfter")))
+    n = services.count("/zici/")
+    at(Places.centre(places.button("Command1")))
+    services.wait_count("/zici/", n + 1)
+    viewer = prog.wait_window("^播放笔顺$", what=f"{what}: the stroke-order viewer", settle=False)
+    prog.close(viewer)
+    prog.wait_gone(viewer)
+    for _ in range(chinese_index - 1):
+        at(Places.centre(places.button("cmdBefore")))
+    prog.wait_crop(win, counter, lambda c: c == first, f"{what}: back at the first item")
+
+
+def case_clicks(suite):
+    """Every control takes its own clicks, never the item drawn across it: at
+    the design size, 1000 px wide (where ā covered 下一个 and 朗读), 1500 x 513
+    (where the tall pinyin ɡù reached the buttons), and a smaller window."""
+    with LocalServices() as services, \
+            Program(suite, "clicks", bank=gbk("ā ɡù 天"), settings=services.settings()) as prog:
+        win = main_window(prog)
+        click_every_control(prog, win, services, (830, 513), 3, "830x513")
+
+        prog.resize(win, 1000, 513)
+        click_every_control(prog, win, services, (1000, 513), 3, "1000x513")
+
+        # The tall glyph must not paint over the buttons either: << 上一个 looks
+        # the same behind ɡù as behind 天.
+        prog.xdo("windowmove", win, 10, 40)
+        prog.resize(win, 1500, 513)
+        places = Places(1500, 513)
+        x, y, w, h = places.button("cmdBefore")
+        inside = (x + 3, y + 3, w - 6, h - 6)
+
+        def step(button):
+            before = prog.crop(win, *places.counter())
+            prog.click(win, *Places.centre(places.button(button)))
+            prog.xdo("mousemove", 0, 0)
+            prog.wait_crop(win, places.counter(), lambda c: c != before, f"1500x513: {button} did not step")
+            time.sleep(0.2)
+
+        step("cmdAfter")                    # ɡù
+        behind = prog.crop(win, *inside)
+        step("cmdAfter")                    # 天
+        check(prog.crop(win, *inside) == behind, "ɡù paints over << 上一个 at 1500x513")
+        step("cmdBefore")
+        step("cmdBefore")                   # ā
+        click_every_control(prog, win, services, (1500, 513), 3, "1500x513")
+
+        prog.resize(win, 640, 400)
+        click_every_control(prog, win, services, (640, 400), 3, "640x400")
+
+
+def case_autoplay(suite):
+    """A double click on the switch starts autoplay (one toggle); six digits
+    fit the interval box; after stopping with the interval box focused, Space
+    reads the item aloud and does not open the editor."""
+    with LocalServices() as services, \
+            Program(suite, "autoplay", bank=gbk("人 口 手"), settings=services.settings()) as prog:
+        win = main_window(prog)
+        places = Places(830, 513)
+        hidden = prog.crop(win, *places.text2)
+        prog.click(win, *places.label2_point, repeat=2)
+        time.sleep(0.5)
+        check(prog.crop(win, *places.text2) != hidden, "a double click on 点击这里自动播放 left autoplay off")
+        prog.click(win, *places.bofang_point, repeat=2)
+        time.sleep(0.5)
+        check(prog.crop(win, *places.text2) == hidden, "a double click on the stop picture left autoplay on")
+
+        prog.click(win, *places.bofang_point)
+        prog.wait_crop(win, places.text2, lambda c: c != hidden, "the play picture did not start autoplay")
+        prog.click(win, *Places.centre(places.text2))
+        prog.xdo("key", "ctrl+a", "9", "9", "9", "9", "9", "9")
+        prog.xdo("mousemove", 0, 0)
+        time.sleep(0.3)
+        # Whether all six digits show is judged in the window test against
+        # the same digits in a wide box; here the picture is only measured.
+        pic = prog.screenshot(win)
+        x, y, w, h = places.text2
+        cols = [cx for cx in range(x + 1, x + w - 1)
+                if any(sum(pic.at(cx, cy)) < 300 for cy in range(y + 3, y + h - 3))]
+        if cols:
+            suite.note(f"autoplay: six digits span x {cols[0] - x}..{cols[-1] - x} of the {w} px box")
+
+        prog.click(win, *places.label2_point)  # stop, with the focus in the interval box
+        prog.wait_crop(win, places.text2, lambda c: c == hidden, "点击这里自动播放 did not stop autoplay")
+        n = services.count("/tts/")
+        prog.keys(win, "space")
+        services.wait_count("/tts/", n + 1)
+        prog.no_window("^" + re.escape(EDITOR_TITLE), 1.0, "the editor (Space went to the bank button)")
+        prog.close(win)
+        check(prog.wait_exit() == 0, "exit code")
+        check(prog.settings().get("jiange") == "999999", f"stored interval {prog.settings().get('jiange')!r}")
+
+
+def case_windows(suite):
+    """The viewer, the instructions and the About window stay above their
+    owner when the owner is clicked (the window manager's stacking order),
+    the instructions window opened from About stays above About, and V with
+    the viewer open gives the viewer the keyboard."""
+    with LocalServices() as services, \
+            Program(suite, "windows", bank=gbk("天 地"), settings=services.settings()) as prog:
+        win = main_window(prog)
+        places = Places(830, 513)
+        # The card's left edge: a part of the practice window that none of the
+        # (larger, centred) secondary windows covers. The click reads the item.
+        empty = (12, 200)
+
+        def above(top, below, what):
+            time.sleep(0.3)
+            order = prog.stacking()
+            check(top in order and below in order and order.index(top) > order.index(below),
+                  f"{what}: stacking {order}, expected {top} above {below}")
+            check(prog.transient_for(top) == below, f"{what}: WM_TRANSIENT_FOR is {prog.transient_for(top)}")
+
+        prog.keys(win, "v")
+        viewer = prog.wait_window("^播放笔顺$", what="the stroke-order viewer")
+        prog.wait_active(viewer)
+        prog.click(win, *empty)
+        prog.wait_active(win)
+        above(viewer, win, "viewer after a click on the practice window")
+
+        # Open already: V shows the next character and the viewer takes the keyboard.
+        prog.keys(win, "Right")
+        n = services.count("/zici/")
+        prog.keys(win, "v")
+        services.wait_count("/zici/", n + 1)
+        check(services.paths("/zici/")[-1].endswith("wd=%E5%9C%B0"), f"looked up {services.paths('/zici/')[-1]}")
+        prog.wait_active(viewer)
+        # Typed straight away: the box's text was selected, so b replaces 地.
+        prog.xdo("key", "b", "Return")
+        services.wait_count("/zici/", n + 2)
+        check(services.paths("/zici/")[-1].endswith("wd=b"), f"typed look-up {services.paths('/zici/')[-1]}")
+        prog.close(viewer)
+        prog.wait_gone(viewer)
+
+        prog.click(win, *places.shuoming_point)
+        help_window = prog.wait_window("^使用说明$", what="the instructions window")
+        prog.click(win, *empty)
+        prog.wait_active(win)
+        above(help_window, win, "instructions after a click on the practice window")
+        prog.close(help_window)
+        prog.wait_gone(help_window)
+
+        prog.click(win, *places.about_point)
+        about = prog.wait_window("^关于$", what="the About window")
+        check_centred(prog, about, prog.frame(win), "About on the practice window")
+        prog.click(win, *empty)
+        prog.wait_active(win)
+        above(about, win, "About after a click on the practice window")
+        prog.click(about, 240 + 20, 8 + 5)  # 【使用说明】 at (3600, 120) twips
+        help_window = prog.wait_window("^使用说明$", what="the instructions window from About")
+        check_centred(prog, help_window, SCREEN, "instructions on the screen")
+        # About lies wholly under the instructions: brought forward as a
+        # taskbar would, it still stays beneath them.
+        prog.focus(about)
+        above(help_window, about, "instructions after activating About")
+
+
+def case_start_message(suite):
+    """The practice window, frame included, is centred on the screen; the
+    message shown before it appears (no bank can be read) is centred on the
+    screen too."""
+    prog = Program(suite, "startmsg")
+    os.mkdir(prog.bank_path)  # a folder where the bank should be: nothing to read
+    with prog:
+        box = prog.wait_window(message_title(), START_TIMEOUT, "the no-bank message")
+        check_centred(prog, box, SCREEN, "the no-bank message")
+        prog.keys(box, "Return")
+        prog.wait_gone(box)
+        win = main_window(prog)
+        check_centred(prog, win, SCREEN, "the practice window")
+
+
+def case_webview_as_root(suite):
+    """Run as root without the browser engine's sandbox switched off, with a
+    dictionary whose page names an animation: V shows the offline animation
+    and the program keeps running; closing it saves the settings."""
+    if os.geteuid() != 0:
+        suite.note("webview_as_root: not root, nothing to check")
+        return
+    if not glob.glob(os.path.join(os.path.dirname(suite.exe), "lorvanta_webview.so")):
+        suite.note("webview_as_root: no web view module in this build")
+        return
+    page = b'<html><body><img id="word_bishun" class="bishun" data-gif="/gif/tian.gif" src="s.png"></body></html>'
+    env = {"QTWEBENGINE_DISABLE_SANDBOX": None, "QTWEBENGINE_CHROMIUM_FLAGS": None}
+    with LocalServices(page) as services, \
+            Program(suite, "webroot", bank=gbk("天"), settings=services.settings(), env=env) as prog:
+        win = main_window(prog)
+        prog.keys(win, "v")
+        services.wait_count("/zici/", 1)
+        viewer = prog.wait_window("^播放笔顺$", what="the stroke-order viewer")
+        time.sleep(1.5)  # the animation draws its first strokes
+        check(prog.proc.poll() is None, f"the program ended (code {prog.proc.returncode})")
+        check(services.count("/gif/") == 0, "the web view loaded the animation as root")
+        pic = prog.screenshot(viewer)
+        dark = sum(1 for yy in range(60, pic.height - 10, 3) for xx in range(10, pic.width - 10, 3)
+                   if sum(pic.at(xx, yy)) < 200)
+        check(dark > 100, f"the viewer shows no strokes ({dark} dark samples)")
+        prog.close(win)
+        check(prog.wait_exit() == 0, "exit code after closing")
+        check(prog.settings().get("jiange") == "5", "the settings were not saved")
+
+
 CASES = [
     ("first_start", case_first_start),
     ("settings", case_settings),
@@ -666,6 +1348,12 @@ CASES = [
     ("layout", case_layout),
     ("editor", case_editor),
     ("drop", case_drop),
+    ("start_message", case_start_message),
+    ("keys", case_keys),
+    ("clicks", case_clicks),
+    ("autoplay", case_autoplay),
+    ("windows", case_windows),
+    ("webview_as_root", case_webview_as_root),
 ]
 
 
