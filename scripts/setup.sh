@@ -1,8 +1,20 @@
 #!/usr/bin/env bash
 # Installs what Lorvanta needs to build, run and test on Debian 12, and the
-# stroke-order data from npm. Skips what is already there; run as root.
+# stroke-order data from npm. Skips what is already there.
+# Only the package installation needs root: as an ordinary user the missing
+# packages are installed with sudo; everything else is done as the calling
+# user (started with sudo, as the user who called sudo).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+
+# Runs a command as the user the working files belong to.
+as_user() {
+  if [ "$(id -u)" -eq 0 ] && [ -n "${SUDO_USER:-}" ] && [ "$SUDO_USER" != root ]; then
+    sudo -u "$SUDO_USER" -H -- "$@"
+  else
+    "$@"
+  fi
+}
 
 packages=(
   # build
@@ -19,6 +31,8 @@ packages=(
   nodejs npm ca-certificates
   # tests: a real X server, input events, screenshots, sanitizers and fuzzing
   xvfb xauth xdotool imagemagick x11-utils clang libclang-rt-14-dev pulseaudio pulseaudio-utils poppler-utils
+  # tests: a window manager, so that stacking, activation and frames are a desktop's
+  openbox
 )
 
 missing=()
@@ -34,21 +48,31 @@ for p in "${packages[@]}"; do
 done
 
 if [ ${#missing[@]} -gt 0 ]; then
-  if [ "$(id -u)" -ne 0 ]; then
+  echo "Installing: ${missing[*]}"
+  if [ "$(id -u)" -eq 0 ]; then
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq
+    apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  elif command -v sudo >/dev/null; then
+    sudo apt-get update -qq
+    sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  else
     echo "Missing packages: ${missing[*]}" >&2
-    echo "Run this script as root (sudo) to install them." >&2
+    echo "sudo is not installed: install them as root with" >&2
+    echo "  apt-get install --no-install-recommends ${missing[*]}" >&2
     exit 1
   fi
-  echo "Installing: ${missing[*]}"
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq
-  apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
 # Stroke outlines and medians (Arphic Public License), turned into one data
 # file by the build.
 data=third_party/npm/node_modules/hanzi-writer-data
 if [ ! -f "$data/package.json" ] || ! grep -q '"version": "2.0.1"' "$data/package.json"; then
-  mkdir -p third_party/npm
-  npm install --prefix third_party/npm --no-audit --no-fund --silent hanzi-writer-data@2.0.1
+  if [ -e third_party ] && ! as_user test -w third_party; then
+    echo "third_party/ is not writable by $(as_user id -un) (left by an earlier run as root?);" >&2
+    echo "give it back with: sudo chown -R $(as_user id -un): third_party" >&2
+    exit 1
+  fi
+  as_user mkdir -p third_party/npm
+  as_user npm install --prefix third_party/npm --no-audit --no-fund --silent hanzi-writer-data@2.0.1
 fi

@@ -1384,7 +1384,7 @@ def main():
     args = ap.parse_args()
     global MAIN_TITLE
     MAIN_TITLE = args.title
-    for tool in ("Xvfb", "xdotool", "import", "xdpyinfo"):
+    for tool in ("Xvfb", "openbox", "xdotool", "xprop", "xwininfo", "import", "xdpyinfo"):
         if shutil.which(tool) is None:
             print(f"missing tool: {tool} (scripts/setup.sh installs it); skipped")
             return 77
