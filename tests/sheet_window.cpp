@@ -14,10 +14,12 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPrinter>
+#include <QProcess>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTimer>
 
 namespace {
@@ -55,6 +57,18 @@ QString chars(int n)
 void press(frmMain *w, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
 {
     QTest::keyClick(w->windowHandle(), key, modifiers);
+}
+
+// Page 1 of a PDF at 50 dpi (pdftoppm).
+QImage firstPage(const QString &pdf)
+{
+    QProcess p;
+    p.start(QStringLiteral("pdftoppm"),
+            {QStringLiteral("-r"), QStringLiteral("50"), QStringLiteral("-f"), QStringLiteral("1"),
+             QStringLiteral("-l"), QStringLiteral("1"), QStringLiteral("-png"), QStringLiteral("-singlefile"),
+             pdf, pdf});
+    p.waitForFinished(60000);
+    return QImage(pdf + QStringLiteral(".png")).convertToFormat(QImage::Format_RGB32);
 }
 
 // Right-clicks a card widget; `inMenu` sees the menu while it is open and
@@ -411,6 +425,20 @@ private slots:
         all.setOutputFileName(out);
         QVERIFY(s->printTo(all));
         QCOMPARE(pdfPageCount(testsupport::fileBytes(out)), 3);
+        // The printed page is the saved one: same paper, same place, no
+        // printer margin added on top of the sheet's own.
+        const QString saved = f.dir.path() + QStringLiteral("/saved.pdf");
+        QVERIFY(s->savePdf(saved));
+        if (!QStandardPaths::findExecutable(QStringLiteral("pdftoppm")).isEmpty()) {
+            const QImage a = firstPage(out), b = firstPage(saved);
+            QVERIFY(!a.isNull());
+            QCOMPARE(a.size(), b.size());
+            qint64 diff = 0;
+            for (int y = 0; y < a.height(); ++y)
+                for (int x = 0; x < a.width(); ++x)
+                    diff += std::abs(qGray(a.pixel(x, y)) - qGray(b.pixel(x, y)));
+            QVERIFY2(diff < qint64(a.width()) * a.height(), qPrintable(QString::number(diff)));
+        }
         QPrinter some(QPrinter::HighResolution);
         some.setOutputFormat(QPrinter::PdfFormat);
         some.setOutputFileName(out);
