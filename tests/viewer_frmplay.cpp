@@ -8,6 +8,7 @@
 #include "viewer/strokeview.h"
 
 #include <QApplication>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QWebEngineView>
 
@@ -142,6 +143,20 @@ private slots:
         QCOMPARE(m_viewer->windowTitle(), QStringLiteral("播放笔顺"));
         QVERIFY(m_viewer->windowFlags() & Qt::Window);
         QCOMPARE(m_viewer->parentWidget(), m_owner);
+        // A dialog of its owner (kept above it by the window manager), centred
+        // on it when first shown; shown again, it stays where it is.
+        QCOMPARE(m_viewer->windowType(), Qt::Dialog);
+        QCOMPARE(m_viewer->windowHandle()->transientParent(), m_owner->windowHandle());
+        QVERIFY(m_viewer->windowFlags() & Qt::WindowMaximizeButtonHint);
+        const QRect screen = m_viewer->screen()->availableGeometry();
+        QRect expected(QPoint(), m_viewer->frameGeometry().size());
+        expected.moveCenter(m_owner->frameGeometry().center());
+        expected.moveTop(std::max(std::min(expected.top(), screen.bottom() - expected.height() + 1), screen.top()));
+        QTRY_COMPARE(m_viewer->frameGeometry().topLeft().y(), expected.top());
+        QCOMPARE(m_viewer->frameGeometry().center().x(), m_owner->frameGeometry().center().x());
+        m_viewer->move(3, 4);
+        m_viewer->show();
+        QCOMPARE(m_viewer->pos(), QPoint(3, 4));
         QVERIFY(!m_viewer->windowIcon().isNull());
         QCOMPARE(m_viewer->Text1->text(), QStringLiteral("天"));
         QCOMPARE(m_viewer->Command1->text(), QStringLiteral("查看该字详情"));
