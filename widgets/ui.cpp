@@ -49,11 +49,13 @@ void ClickLabel::mouseReleaseEvent(QMouseEvent *event)
 }
 
 namespace {
+// The frame's margins as the window system has them now. (The widget's own
+// frame geometry is cached, and can be stale or nonsense while the window
+// manager is still taking the window over.)
 QMargins marginsOf(const QWidget *w)
 {
-    const QRect f = w->frameGeometry();
-    const QRect g = w->geometry();
-    return QMargins(g.left() - f.left(), g.top() - f.top(), f.right() - g.right(), f.bottom() - g.bottom());
+    const QWindow *handle = w->windowHandle();
+    return handle ? handle->frameMargins() : QMargins();
 }
 
 // The window's frame margins, or, while the window manager has not framed it
@@ -116,7 +118,7 @@ private:
         const QMargins m = marginsOf(m_window);
         const bool framed = m.left() >= 0 && m.top() > 0 && m.right() >= 0 && m.bottom() >= 0
             && m_window->windowHandle() && m_window->windowHandle()->isExposed();
-        const QRect frame = m_window->frameGeometry();
+        const QRect frame = m_window->geometry().marginsAdded(m);
         if (framed && frame == m_lastFrame) {
             centre();
             finish();
@@ -166,12 +168,8 @@ void centreWindow(QWidget *window, const QRect &area)
         if (frame.top() < avail.top())
             frame.moveTop(avail.top());
     }
-    // A window's position is its frame's; but for a window that exists and
-    // has no known frame yet, it is where its inside goes.
-    QPoint to = frame.topLeft();
-    if (own.isNull() && window->testAttribute(Qt::WA_WState_Created))
-        to += QPoint(margins.left(), margins.top());
-    window->move(to);
+    // Placed by its inside: the window manager puts the frame around it.
+    window->setGeometry(QRect(frame.topLeft() + QPoint(margins.left(), margins.top()), window->size()));
 }
 
 QFont designFont(const QString &family, double points, bool underline)
