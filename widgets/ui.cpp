@@ -84,8 +84,8 @@ public:
         window->installEventFilter(this);
         m_poll.setInterval(40);
         connect(&m_poll, &QTimer::timeout, this, [this] { poll(); });
-        // Placed before the window exists, the position is the frame's, and
-        // the window manager puts the frame there.
+        // Placed before the window appears, so that it does not jump; the
+        // frame is guessed from another window of the program until it is known.
         if (!window->testAttribute(Qt::WA_WState_Created))
             centre();
     }
