@@ -19,7 +19,6 @@ constexpr qreal kMinStrokeMs = 350;
 constexpr qreal kLeadInMs = 500;        // the bare outline before stroke 1
 constexpr qreal kGapMs = 250;           // between two strokes
 constexpr qreal kEndPauseMs = 1500;     // the finished character, then replay
-constexpr int kFrameMs = 16;
 
 // The pen that uncovers a stroke along its median: wider than any stroke of
 // the data, and clipped to the stroke's outline.
@@ -68,9 +67,12 @@ QPainterPath polylinePrefix(const QList<QPointF> &points, qreal length)
 
 StrokeView::StrokeView(QWidget *parent) : QWidget(parent)
 {
-    m_timer.setInterval(kFrameMs);
-    m_timer.setTimerType(Qt::PreciseTimer);
-    connect(&m_timer, &QTimer::timeout, this, &StrokeView::tick);
+    m_animation.setLoopCount(-1);
+    m_animation.setStartValue(0.0);
+    connect(&m_animation, &QVariantAnimation::valueChanged, this, [this](const QVariant &value) {
+        m_now = value.toReal();
+        update();
+    });
 }
 
 StrokeView::~StrokeView() = default;
@@ -103,7 +105,7 @@ bool StrokeView::showCharacter(const QString &character)
 
 void StrokeView::clear()
 {
-    m_timer.stop();
+    m_animation.stop();
     m_glyph.reset();
     m_medianLengths.clear();
     m_starts.clear();
@@ -228,18 +230,14 @@ void StrokeView::showEvent(QShowEvent *event)
 void StrokeView::hideEvent(QHideEvent *event)
 {
     QWidget::hideEvent(event);
-    m_timer.stop();
+    m_animation.stop();
 }
 
 void StrokeView::startAnimation()
 {
     m_now = 0;
-    m_clock.start();
-    m_timer.start();
-}
-
-void StrokeView::tick()
-{
-    m_now = std::fmod(qreal(m_clock.elapsed()), m_round);
-    update();
+    m_animation.stop();
+    m_animation.setEndValue(m_round);
+    m_animation.setDuration(std::max(1, int(std::lround(m_round))));
+    m_animation.start();
 }

@@ -2,10 +2,9 @@
 // a 田字格 grid from the bundled stroke data.
 #pragma once
 
-#include <QElapsedTimer>
 #include <QImage>
 #include <QList>
-#include <QTimer>
+#include <QVariantAnimation>
 #include <QTransform>
 #include <QWidget>
 
@@ -31,8 +30,8 @@ public:
     qreal strokeStartMs(int stroke) const;
     qreal strokeDurationMs(int stroke) const;
     qreal roundMs() const;
-    // Whether the frame timer is running.
-    bool isAnimating() const { return m_timer.isActive(); }
+    // Whether the animation is running.
+    bool isAnimating() const { return m_animation.state() == QAbstractAnimation::Running; }
 
     // The frame at a time into the round, drawn into an image of the given
     // size exactly as the widget would paint it.
@@ -52,7 +51,6 @@ protected:
 private:
     void paintFrame(QPainter &p, const QRectF &area, qreal ms) const;
     void startAnimation();
-    void tick();
 
     std::optional<StrokeGlyph> m_glyph;
     QList<qreal> m_medianLengths;
@@ -60,6 +58,6 @@ private:
     QList<qreal> m_durations;
     qreal m_round = 0;
     qreal m_now = 0;
-    QTimer m_timer;
-    QElapsedTimer m_clock;
+    // Runs through one round in real time, again and again.
+    QVariantAnimation m_animation;
 };
