@@ -63,7 +63,10 @@ QIcon programIcon()
 {
     static const QIcon icon = [] {
         QIcon i;
-        for (int s : {16, 32, 48, 64, 128, 256})
+        // The sizes window managers show a window's icon at; the desktop's
+        // launchers take the larger installed theme icons. Drawing 128 and 256
+        // pixels as well cost most of the icon's time at every start-up.
+        for (int s : {16, 24, 32, 48, 64})
             i.addPixmap(QPixmap::fromImage(bookImage(s)));
         return i;
     }();

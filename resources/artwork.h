@@ -8,7 +8,7 @@
 namespace resources {
 // Brown book with a red bookmark, square, any size (16 and 32 for the windows).
 QImage bookImage(int size);
-// The icon every window carries (16, 32, 48, 64, 128 and 256 pixels).
+// The icon every window carries (16, 24, 32, 48 and 64 pixels).
 QIcon programIcon();
 // 67 × 66: dark play triangle on a light rounded square.
 QImage playPicture();
