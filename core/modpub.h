@@ -72,6 +72,8 @@ QString shuffleItems(const QString &text);
 std::mt19937 &shuffleGenerator();
 void seedShuffle(quint32 seed);
 QString normalizeItems(const QString &text);
+// The first character of a text; a surrogate pair stays whole.
+QString firstCodePoint(const QString &text);
 // g -> ɡ, then a -> ɑ (lower-case ASCII only).
 QString normalizeLetters(const QString &text);
 

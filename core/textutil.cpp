@@ -143,6 +143,13 @@ QString shuffleItems(const QString &text)
     return a.join(QLatin1Char(' '));
 }
 
+QString firstCodePoint(const QString &text)
+{
+    if (text.size() >= 2 && text.at(0).isHighSurrogate() && text.at(1).isLowSurrogate())
+        return text.left(2);
+    return text.left(1);
+}
+
 QString normalizeLetters(const QString &text)
 {
     QString t = text;

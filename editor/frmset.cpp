@@ -109,11 +109,8 @@ void frmSet::createControls()
     lblTip->setTextFormat(Qt::PlainText);
     lblTip->setWordWrap(false);
     lblTip->setFont(ui::designFont(QStringLiteral("微软雅黑"), 10.5));
-    QPalette pal = lblTip->palette();
-    pal.setColor(QPalette::WindowText, QColor(255, 128, 0));
-    pal.setColor(QPalette::Window, QColor(255, 255, 192));
-    lblTip->setPalette(pal);
-    lblTip->setAutoFillBackground(true);
+    ui::setTextColour(lblTip, QColor(255, 128, 0));
+    ui::setBackground(lblTip, QColor(255, 255, 192));
     lblTip->setText(editor::hintText());
     ui::place(lblTip, 120, 120, 10095, 600);
     lblTip->adjustSize(); // the label sizes itself to its text

@@ -27,16 +27,9 @@ Label *makeLabel(QWidget *parent, const QString &caption, double left, double to
     return label;
 }
 
-void setTextColour(QLabel *label, const QColor &colour)
-{
-    QPalette p = label->palette();
-    p.setColor(QPalette::WindowText, colour);
-    label->setPalette(p);
-}
-
 void setLinkStyle(QLabel *label)
 {
-    setTextColour(label, QColor(0, 0, 255));
+    ui::setTextColour(label, QColor(0, 0, 255));
     label->setFont(ui::designFont(QStringLiteral("宋体"), 9, true));
     label->adjustSize();
 }
@@ -80,7 +73,7 @@ void frmAbout::createControls()
 
     Label1 = makeLabel<QLabel>(this, modPub::programTitle(), 1080, 120);
     Label11 = makeLabel<ui::ClickLabel>(this, QStringLiteral("【使用说明】"), 3600, 120);
-    setTextColour(Label11, QColor(255, 128, 0));
+    ui::setTextColour(Label11, QColor(255, 128, 0));
     connect(Label11, &ui::ClickLabel::clicked, this, [this] { Label11_Click(); });
 
     Label2 = makeLabel<QLabel>(this, QStringLiteral("作者:"), 1080, 480);
@@ -96,7 +89,7 @@ void frmAbout::createControls()
                          static_cast<QLabel *>(Label8)})
         setLinkStyle(link);
     // The hand cursor belongs to Label4; the other two links take it at load.
-    Label4->setCursor(resources::handCursor());
+    Label4->setCursor(Qt::PointingHandCursor);
     connect(Label4, &ui::ClickLabel::clicked, this, [this] { Label4_Click(); });
     connect(Label6, &ui::ClickLabel::clicked, this, [this] { Label6_Click(); });
     connect(Label8, &ui::ClickLabel::clicked, this, [this] { Label8_Click(); });

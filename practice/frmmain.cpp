@@ -39,30 +39,6 @@ QString visiblePart(const QString &text)
     return text.left(n) + QStringLiteral("…");
 }
 
-void setBackground(QWidget *w, const QColor &colour)
-{
-    QPalette pal = w->palette();
-    pal.setColor(QPalette::Window, colour);
-    pal.setColor(QPalette::Button, colour);
-    w->setPalette(pal);
-    w->setAutoFillBackground(true);
-}
-
-void setTextColour(QWidget *w, const QColor &colour)
-{
-    QPalette pal = w->palette();
-    pal.setColor(QPalette::WindowText, colour);
-    pal.setColor(QPalette::ButtonText, colour);
-    w->setPalette(pal);
-}
-
-// The first character of a caption; a surrogate pair stays whole.
-QString firstCharacter(const QString &caption)
-{
-    if (caption.size() >= 2 && caption.at(0).isHighSurrogate() && caption.at(1).isLowSurrogate())
-        return caption.left(2);
-    return caption.left(1);
-}
 } // namespace
 
 frmMain::frmMain(QWidget *parent) : QWidget(parent)
@@ -84,17 +60,17 @@ void frmMain::createControls()
 
     // The card first, so that the item and the loudspeaker lie above it.
     lblBack = new ui::ClickLabel(this);
-    setBackground(lblBack, QColor(204, 237, 199));
+    ui::setBackground(lblBack, QColor(204, 237, 199));
     ui::place(lblBack, 0, 600, 1575, 1455);
 
     Check2 = new QCheckBox(QStringLiteral("朗读"), this);
     Check2->setFont(ui::designFont(QStringLiteral("宋体"), 12));
-    setBackground(Check2, white);
+    ui::setBackground(Check2, white);
     ui::place(Check2, 6240, 97, 975, 300);
 
     Check1 = new QCheckBox(QStringLiteral("每轮打乱一下"), this);
     Check1->setFont(ui::designFont(QStringLiteral("宋体"), 12));
-    setBackground(Check1, white);
+    ui::setBackground(Check1, white);
     ui::place(Check1, 4200, 97, 1935, 300);
     Check1->hide();
 
@@ -121,14 +97,14 @@ void frmMain::createControls()
 
     lblShuoming = new ui::ClickLabel(QStringLiteral("使用说明"), this);
     lblShuoming->setFont(ui::designFont(QStringLiteral("微软雅黑"), 10.5));
-    setTextColour(lblShuoming, QColor(255, 128, 0));
+    ui::setTextColour(lblShuoming, QColor(255, 128, 0));
     lblShuoming->setCursor(Qt::PointingHandCursor);
     ui::move(lblShuoming, 10800, 90);
     lblShuoming->adjustSize();
 
     lblAbout = new ui::ClickLabel(QStringLiteral("关于"), this);
     lblAbout->setFont(ui::designFont(QStringLiteral("微软雅黑"), 10.5));
-    setTextColour(lblAbout, QColor(128, 128, 128));
+    ui::setTextColour(lblAbout, QColor(128, 128, 128));
     lblAbout->setCursor(Qt::PointingHandCursor);
     ui::move(lblAbout, 11880, 90);
     lblAbout->adjustSize();
@@ -144,8 +120,8 @@ void frmMain::createControls()
 
     Label2 = new ui::ClickLabel(QStringLiteral("点击这里自动播放"), this);
     Label2->setFont(ui::designFont(QStringLiteral("宋体"), 12));
-    setBackground(Label2, QColor(255, 192, 128));
-    setTextColour(Label2, white);
+    ui::setBackground(Label2, QColor(255, 192, 128));
+    ui::setTextColour(Label2, white);
     Label2->setCursor(Qt::PointingHandCursor);
     ui::move(Label2, 555, 127);
     Label2->adjustSize();
@@ -154,14 +130,14 @@ void frmMain::createControls()
     ui::place(Picture1, 360, 5040, layout::picture1Width, layout::picture1Height);
 
     cmdSet = new QPushButton(QStringLiteral("我的生字库"), Picture1);
-    setBackground(cmdSet, QColor(255, 224, 192));
+    ui::setBackground(cmdSet, QColor(255, 224, 192));
     ui::place(cmdSet, 0, 0, 1815, 495);
     cmdBefore = new QPushButton(QStringLiteral("<< 上一个"), Picture1);
     ui::place(cmdBefore, 2040, 0, 1575, 495);
     cmdAfter = new QPushButton(QStringLiteral("下一个 >>"), Picture1);
     ui::place(cmdAfter, 3600, 0, 1575, 495);
     Command2 = new QPushButton(QStringLiteral("已会,删除(&D)"), Picture1);
-    setBackground(Command2, QColor(255, 192, 192));
+    ui::setBackground(Command2, QColor(255, 192, 192));
     ui::place(Command2, 5400, 0, 1575, 495);
     Command1 = new QPushButton(QStringLiteral("查看笔顺(&V)"), Picture1);
     ui::place(Command1, 7080, 0, 1575, 495);
@@ -172,7 +148,7 @@ void frmMain::createControls()
     lblChar = new ui::ClickLabel(this);
     lblChar->setTextFormat(Qt::PlainText);
     lblChar->setAlignment(Qt::AlignCenter);
-    setTextColour(lblChar, QColor(64, 64, 64));
+    ui::setTextColour(lblChar, QColor(64, 64, 64));
     lblChar->setFont(ui::designFont(QStringLiteral("Arial"), 72));
     ui::place(lblChar, 4440, 480, 435, 1695);
 
@@ -675,7 +651,7 @@ void frmMain::Command1_Click()
     m_viewer->raise();
     // The viewer's box takes the keyboard: its window must be the active one.
     m_viewer->activateWindow();
-    m_viewer->setCharacter(firstCharacter(m_caption));
+    m_viewer->setCharacter(firstCodePoint(m_caption));
     m_viewer->Command2_Click();
 }
 

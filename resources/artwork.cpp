@@ -151,36 +151,4 @@ QImage noteSheetPicture()
         p.drawLine(QPointF(9, y), QPointF(23, y));
     return img;
 }
-
-QCursor handCursor()
-{
-    QImage img = blank(32, 32);
-    QPainter p(&img);
-    p.setRenderHint(QPainter::Antialiasing);
-    QPainterPath hand;
-    // Index finger pointing up, three folded fingers and the thumb.
-    hand.moveTo(9, 2);
-    hand.cubicTo(11.5, 2, 12, 3, 12, 5);
-    hand.lineTo(12, 12);
-    hand.lineTo(21, 13.5);
-    hand.cubicTo(24, 14, 25, 15.5, 25, 18);
-    hand.lineTo(24, 25);
-    hand.cubicTo(23.5, 28, 22, 30, 19, 30);
-    hand.lineTo(12, 30);
-    hand.cubicTo(10, 30, 9, 29, 8, 27.5);
-    hand.lineTo(3.5, 19.5);
-    hand.cubicTo(2.5, 17.5, 4.5, 15.5, 6.5, 17);
-    hand.lineTo(6, 17.2);
-    hand.lineTo(6, 5);
-    hand.cubicTo(6, 3, 7, 2, 9, 2);
-    hand.closeSubpath();
-    p.setPen(QPen(Qt::black, 1.2));
-    p.setBrush(Qt::white);
-    p.drawPath(hand);
-    p.setPen(QPen(Qt::black, 1));
-    p.drawLine(QPointF(15.5, 13), QPointF(15.5, 18));
-    p.drawLine(QPointF(19, 13.6), QPointF(19, 18.5));
-    p.end();
-    return QCursor(QPixmap::fromImage(img), 9, 2);
-}
 } // namespace resources

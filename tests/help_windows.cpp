@@ -211,8 +211,8 @@ private slots:
             QCOMPARE(link->palette().color(QPalette::WindowText), QColor(0, 0, 255));
             QVERIFY(link->font().underline());
             QCOMPARE(link->font().pointSizeF(), 9.0);
-            QCOMPARE(link->cursor().shape(), Qt::BitmapCursor);
-            QCOMPARE(link->cursor().pixmap().toImage(), w->Label4->cursor().pixmap().toImage());
+            // The hand of Label4, handed on to the other two links.
+            QCOMPARE(link->cursor().shape(), Qt::PointingHandCursor);
             QVERIFY(link->width() > 0);
         }
         QVERIFY(!w->Label2->font().underline());

@@ -12,14 +12,6 @@
 #include <QUrl>
 
 namespace {
-// The first character of text, a surrogate pair kept whole.
-QString firstCodePoint(const QString &text)
-{
-    if (text.size() >= 2 && text.at(0).isHighSurrogate() && text.at(1).isLowSurrogate())
-        return text.left(2);
-    return text.left(1);
-}
-
 // The animation's address as the web view should get it: relative addresses
 // are taken relative to the dictionary page, and only web addresses are
 // followed, so a page cannot send the view to a local file or a script.
@@ -67,7 +59,7 @@ void frmPlay::createControls()
     // Text1_Change cuts anything longer.
     Text1->setMaxLength(2);
     ui::place(Text1, 120, 0, 495, 465);
-    Text1->installEventFilter(this);
+    connect(Text1, &QLineEdit::returnPressed, this, [this] { Text1_KeyPress(13); });
     connect(Text1, &QLineEdit::textChanged, this, [this] { Text1_Change(); });
 
     Command2 = new QPushButton(QStringLiteral("看笔顺"), this);
@@ -125,7 +117,7 @@ void frmPlay::setCharacter(const QString &text)
 void frmPlay::Text1_Change()
 {
     const QString text = Text1->text();
-    const QString first = firstCodePoint(text);
+    const QString first = modPub::firstCodePoint(text);
     if (first != text)
         Text1->setText(first);
 }
@@ -211,7 +203,7 @@ void frmPlay::showOffline(const QString &text)
     if (m_webView)
         m_webView->setProperty("url", QUrl(QStringLiteral("about:blank")));
     WebBrowser1->setCurrentWidget(m_strokeView);
-    m_strokeView->showCharacter(firstCodePoint(text));
+    m_strokeView->showCharacter(modPub::firstCodePoint(text));
 }
 
 void frmPlay::refreshDetailsButton()
@@ -227,16 +219,6 @@ bool frmPlay::webViewShown() const
 bool frmPlay::strokeViewShown() const
 {
     return WebBrowser1->currentWidget() == m_strokeView;
-}
-
-bool frmPlay::eventFilter(QObject *watched, QEvent *event)
-{
-    if (watched == Text1 && event->type() == QEvent::KeyPress) {
-        const auto *key = static_cast<QKeyEvent *>(event);
-        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)
-            Text1_KeyPress(13);
-    }
-    return QWidget::eventFilter(watched, event);
 }
 
 void frmPlay::resizeEvent(QResizeEvent *event)

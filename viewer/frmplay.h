@@ -48,7 +48,6 @@ signals:
     void documentComplete(const QString &address);
 
 protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
 
 private slots:

@@ -4,6 +4,7 @@
 #include <QElapsedTimer>
 #include <QFont>
 #include <QMouseEvent>
+#include <QPalette>
 #include <QScreen>
 #include <QTimer>
 #include <QWindow>
@@ -170,6 +171,23 @@ void centreWindow(QWidget *window, const QRect &area)
     }
     // Placed by its inside: the window manager puts the frame around it.
     window->setGeometry(QRect(frame.topLeft() + QPoint(margins.left(), margins.top()), window->size()));
+}
+
+void setBackground(QWidget *w, const QColor &colour)
+{
+    QPalette pal = w->palette();
+    pal.setColor(QPalette::Window, colour);
+    pal.setColor(QPalette::Button, colour);
+    w->setPalette(pal);
+    w->setAutoFillBackground(true);
+}
+
+void setTextColour(QWidget *w, const QColor &colour)
+{
+    QPalette pal = w->palette();
+    pal.setColor(QPalette::WindowText, colour);
+    pal.setColor(QPalette::ButtonText, colour);
+    w->setPalette(pal);
 }
 
 QFont designFont(const QString &family, double points, bool underline)

@@ -75,6 +75,11 @@ Window *showSingleInstance(QPointer<Window> &instance, QWidget *owner)
     return instance;
 }
 
+// A widget's background (its window and button roles) filled with a colour.
+void setBackground(QWidget *w, const QColor &colour);
+// A widget's text colour (window and button text).
+void setTextColour(QWidget *w, const QColor &colour);
+
 // A font by its design name and size in points.
 QFont designFont(const QString &family, double points, bool underline = false);
 // Maps the design's font names to families installed here; called once at start.
