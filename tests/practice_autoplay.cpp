@@ -246,6 +246,8 @@ private slots:
         QCOMPARE(w->cmdSet->text(), QStringLiteral("我的生字库 1/3"));
 
         // Ticked: the bank is reshuffled in memory each time a round ends.
+        // A fixed seed makes the rounds' orders the same at every run.
+        seedShuffle(12);
         w->Check1->setChecked(true);
         w->Timer1_Timer();
         w->Timer1_Timer();
@@ -269,10 +271,9 @@ private slots:
             if (QWidget *m = QApplication::activeModalWidget())
                 m->close();
         });
-        const QString before = w->bankText();
+        QVERIFY(w->bankText() != QStringLiteral("人 口 手")); // as this seed leaves it
         w->cmdSet_Click();
-        if (before != QStringLiteral("人 口 手"))
-            QCOMPARE(f.texts().value(0), QStringLiteral("生字库发生变化，系统自动重新载入"));
+        QCOMPARE(f.texts().value(0), QStringLiteral("生字库发生变化，系统自动重新载入"));
         QCOMPARE(w->bankText(), QStringLiteral("人 口 手"));
     }
 
