@@ -6,7 +6,9 @@
 
 #include <QApplication>
 #include <QFont>
+#include <QLibraryInfo>
 #include <QScreen>
+#include <QTranslator>
 
 void prepareApplication(QApplication &app)
 {
@@ -17,6 +19,13 @@ void prepareApplication(QApplication &app)
     // A Simplified Chinese face by default, so that fallback never picks
     // Japanese or Traditional glyph shapes.
     app.setFont(ui::designFont(QStringLiteral("微软雅黑"), 9));
+    // Every text the program shows is Chinese, Qt's own included (the file
+    // and print dialogs, the text boxes' context menus), whatever the locale.
+    auto *qtTexts = new QTranslator(&app);
+    if (qtTexts->load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        app.installTranslator(qtTexts);
+    else
+        delete qtTexts;
 }
 
 frmMain *startProgram()

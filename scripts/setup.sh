@@ -27,6 +27,8 @@ packages=(
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-pulseaudio gstreamer1.0-alsa
   espeak-ng-data
   fonts-arphic-ukai fonts-noto-cjk fonts-liberation fonts-dejavu-core
+  # Qt's own texts (file and print dialogs, context menus) in Chinese
+  qt6-translations-l10n
   # stroke-order data comes from npm (over https)
   nodejs npm ca-certificates
   # tests: a real X server, input events, screenshots, sanitizers and fuzzing
