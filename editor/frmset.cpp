@@ -238,7 +238,7 @@ void frmSet::Command1_Click()
     // Closing after a failed write would lose the edits: the window stays
     // open with the text as it was typed, so it can be saved again later.
     if (!writeTextFile(bankPath(), s, true)) {
-        showMessage(this, QStringLiteral("字库没有保存成功，可能磁盘已满或文件夹不能写入。"),
+        showMessage(this, bankNotSavedText(),
                     MessageIcon::Information, MessageButtons::Ok);
         return;
     }

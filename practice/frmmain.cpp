@@ -619,9 +619,15 @@ void frmMain::Command2_Click()
         for (const QString &item : m_bankText.split(QLatin1Char(' ')))
             if (deck::normalizedForm(item) != m_tag)
                 kept.append(item);
-        setBankText(normalizeItems(kept.join(QLatin1Char(' '))));
-        writeTextFile(bankPath(), m_bankText, true);
-        showCurrentItem();
+        const QString bank = normalizeItems(kept.join(QLatin1Char(' ')));
+        // A bank that cannot be written (full disk, read-only folder) keeps
+        // the item: it would otherwise come back at the next start unasked.
+        if (writeTextFile(bankPath(), bank, true)) {
+            setBankText(bank);
+            showCurrentItem();
+        } else {
+            showMessage(this, bankNotSavedText(), MessageIcon::Information, MessageButtons::Ok);
+        }
     }
     restoreFocus();
 }

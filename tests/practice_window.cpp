@@ -1,6 +1,7 @@
 // The practice window driven as a pupil would: start-up, stepping, keys,
 // layout at several sizes, deleting items and reloading after the editor.
 #include "rules/layout.h"
+#include "tests/support/fulldisk.h"
 #include "tests/support/localserver.h"
 #include "tests/support/practicefixture.h"
 
@@ -11,6 +12,7 @@
 #include <QTimer>
 
 using namespace modPub;
+using testsupport::FullDisk;
 
 namespace {
 const QString noBankYet = QStringLiteral("还没有字库，点击“我的生字库”按钮进行输入");
@@ -287,6 +289,35 @@ private slots:
         f.shown.clear();
         w->Command2_Click();
         QCOMPARE(f.texts(), QStringList{QStringLiteral("当前没有任何文字显示无法进行删除操作，请去生字库添加内容吧")});
+    }
+
+    void deleteOnAFullDiskKeepsTheItem()
+    {
+        FullDisk disk;
+        if (!disk.mounted())
+            QSKIP("mounting a small tmpfs is not allowed here (needs root); deleting on a full disk is not tested");
+        PracticeFixture f;
+        setBankDirOverride(disk.path());
+        f.writeBankText(QStringLiteral("人 口 手"));
+        QVERIFY(disk.fill());
+        frmMain *w = f.open();
+        w->cmdAfter_Click();
+        w->Command2_Click();
+        // Asked, answered Yes, told that nothing was saved: the item stays,
+        // in the window as in the file.
+        QCOMPARE(f.texts(), (QStringList{deleteQuestion(QStringLiteral("口")), bankNotSavedText()}));
+        QCOMPARE(f.shown.last().icon, MessageIcon::Information);
+        QCOMPARE(f.bankBytes(), encodeGbk(QStringLiteral("人 口 手")) + "\r\n");
+        QCOMPARE(w->bankText(), QStringLiteral("人 口 手"));
+        QCOMPARE(w->caption(), QStringLiteral("口"));
+        QCOMPARE(w->cmdSet->text(), QStringLiteral("我的生字库 2/3"));
+        // With room again, the same command deletes.
+        QVERIFY(QFile::remove(disk.filler()));
+        f.shown.clear();
+        w->Command2_Click();
+        QCOMPARE(f.texts(), QStringList{deleteQuestion(QStringLiteral("口"))});
+        QCOMPARE(f.bankBytes(), encodeGbk(QStringLiteral("人 手")) + "\r\n");
+        f.window.reset(); // closes before the file system goes
     }
 
     void deleteRemovesEveryCopyAndHyphenatedItems()
