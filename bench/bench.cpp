@@ -11,6 +11,7 @@
 #include "core/modpub.h"
 #include "core/modules.h"
 #include "practice/frmmain.h"
+#include "viewer/frmplay.h"
 #include "speech/localspeech.h"
 #include "widgets/messagebox.h"
 #include "speech/speechengine.h"
@@ -31,6 +32,7 @@
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -192,6 +194,56 @@ void autoplayBench(LocalServer &server)
     modPub::saveSetting(QStringLiteral("services"), QStringLiteral("tts"), QString());
 }
 
+// The viewer opened for the first time in this process, until its first
+// frame: offline (the bundled strokes), and online (the dictionary page at a
+// local server, the web view module loaded and its page finished).
+void viewerBench()
+{
+    std::printf("Stroke-order viewer, first opening:\n");
+    QWidget owner;
+    owner.resize(900, 700);
+    owner.show();
+    {
+        modPub::saveSetting(QStringLiteral("services"), QStringLiteral("dictionary"), QString());
+        QElapsedTimer t;
+        t.start();
+        auto *viewer = new frmPlay(&owner);
+        viewer->show();
+        viewer->setCharacter(QStringLiteral("天"));
+        viewer->Command2_Click();
+        QCoreApplication::processEvents();
+        std::printf("  offline animation: %.1f ms (%s)\n", t.nsecsElapsed() / 1e6,
+                    viewer->strokeViewShown() ? "strokes shown" : "nothing shown");
+        delete viewer;
+    }
+    {
+        LocalServer server;
+        LocalServer::Answer page;
+        page.body = "<html><body><img id=\"word_bishun\" data-gif=\"" + server.base().toUtf8()
+                    + "/gif/tian.gif\"></body></html>";
+        server.setAnswer("/zici/s", page);
+        LocalServer::Answer gif;
+        gif.contentType = "image/gif";
+        gif.body = QByteArray::fromBase64("R0lGODlhAQABAIAAAAAAAP///ywAAAAAAQABAAACAUwAOw==");
+        server.setAnswer("*", gif);
+        modPub::saveSetting(QStringLiteral("services"), QStringLiteral("dictionary"), server.base());
+        QElapsedTimer t;
+        t.start();
+        auto *viewer = new frmPlay(&owner);
+        viewer->show();
+        QSignalSpy done(viewer, &frmPlay::documentComplete);
+        viewer->setCharacter(QStringLiteral("天"));
+        viewer->Command2_Click();
+        const bool loaded = done.wait(15000) || !done.isEmpty();
+        std::printf("  online, module and web view loaded, page finished: %.1f ms (%s)\n",
+                    t.nsecsElapsed() / 1e6,
+                    !viewer->webViewShown() ? "no web view: offline animation instead"
+                                            : loaded ? "page shown" : "page not finished in 15 s");
+        delete viewer;
+        modPub::saveSetting(QStringLiteral("services"), QStringLiteral("dictionary"), QString());
+    }
+}
+
 void localSpeechBench()
 {
     const QString table = resources::syllableTable();
@@ -214,6 +266,10 @@ void localSpeechBench()
 
 int main(int argc, char **argv)
 {
+    // Measured as root (CI) too, where the browser engine starts only
+    // without its sandbox; the program itself never asks for that.
+    if (::geteuid() == 0)
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     QTemporaryDir home;
     qputenv("XDG_CONFIG_HOME", (home.path() + QStringLiteral("/config")).toLocal8Bit());
     qputenv("XDG_DATA_HOME", (home.path() + QStringLiteral("/data")).toLocal8Bit());
@@ -261,6 +317,7 @@ int main(int argc, char **argv)
         std::printf("  10-syllable pinyin item: %.1f us per lookup\n", t.nsecsElapsed() / 1e3 / runs);
     }
 
+    viewerBench();
     localSpeechBench();
 
     std::printf("Peak resident memory of this process: %ld kB\n", peakRssKb());
