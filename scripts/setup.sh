@@ -20,7 +20,7 @@ packages=(
   # build
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-multimedia-dev qt6-webengine-dev libgl-dev
-  libespeak-ng-dev
+  libespeak-ng-dev libsndfile1-dev
   # run: audio decoding, offline speech voices, fonts
   # (the audio sinks are only recommended by the players: without them a
   # desktop's sound server is never reached and read-aloud stays silent)

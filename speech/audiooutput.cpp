@@ -1,16 +1,12 @@
 #include "speech/audiooutput.h"
 
-#include <QAudioBuffer>
-#include <QAudioDecoder>
 #include <QAudioSink>
 #include <QBuffer>
+#include <QCoreApplication>
 #include <QMediaDevices>
 
 namespace {
 std::atomic<int> liveOutputs{0};
-
-// A spoken item lasts seconds; decoded audio beyond this is cut short.
-constexpr qsizetype maxDecodedBytes = 22050 * 2 * 120;
 } // namespace
 
 QAudioFormat AudioOutput::format(int sampleRate)
@@ -34,8 +30,18 @@ AudioOutput::AudioOutput(std::shared_ptr<const std::atomic<quint64>> current, QO
 
 AudioOutput::~AudioOutput()
 {
-    dropDecoder();
+    // Deleting an output runs this thread's pending events (Qt's PulseAudio
+    // backend does so in its destructor): nothing queued for this object may
+    // run from here on.
+    m_closing = true;
+    QCoreApplication::removePostedEvents(this);
     dropOutput();
+    // Outputs waiting to be deleted go now, while this object is still whole,
+    // one at a time: the events one runs may delete others.
+    while (QAudioSink *sink = findChild<QAudioSink *>(QString(), Qt::FindDirectChildrenOnly)) {
+        QCoreApplication::removePostedEvents(sink);
+        delete sink;
+    }
 }
 
 bool AudioOutput::isCurrent(quint64 item) const
@@ -45,8 +51,8 @@ bool AudioOutput::isCurrent(quint64 item) const
 
 void AudioOutput::cut()
 {
-    stopOutput();
-    dropDecoder();
+    if (!m_closing)
+        stopOutput();
 }
 
 void AudioOutput::stopOutput()
@@ -73,7 +79,7 @@ void AudioOutput::dropOutput()
 
 void AudioOutput::play(quint64 item, const QByteArray &samples, int sampleRate)
 {
-    if (!isCurrent(item))
+    if (m_closing || !isCurrent(item))
         return;
     // A fresh output for every item, on whatever device is the default now
     // (the desktop may have switched to a headset, or lost its last device).
@@ -134,69 +140,5 @@ void AudioOutput::outputStateChanged()
         break;
     case QAudio::SuspendedState:
         break;
-    }
-}
-
-void AudioOutput::decode(quint64 item, const QByteArray &encoded)
-{
-    if (!isCurrent(item))
-        return;
-    stopOutput();
-    dropDecoder();
-    m_decoding = item;
-    m_decodedPcm.clear();
-    m_decoder = new QAudioDecoder(this);
-    // The data belongs to the decoder and goes with it.
-    m_encoded = new QBuffer(m_decoder);
-    m_encoded->setData(encoded);
-    m_encoded->open(QIODevice::ReadOnly);
-    m_decoder->setAudioFormat(format());
-    m_decoder->setSourceDevice(m_encoded);
-    connect(m_decoder, &QAudioDecoder::bufferReady, this, [this] {
-        if (!m_decoder)
-            return;
-        const QAudioBuffer buffer = m_decoder->read();
-        if (!buffer.isValid())
-            return;
-        if (buffer.format() != format()) {
-            decoderDone(false);
-            return;
-        }
-        m_decodedPcm.append(buffer.constData<char>(), buffer.byteCount());
-        if (m_decodedPcm.size() >= maxDecodedBytes) {
-            m_decodedPcm.truncate(maxDecodedBytes);
-            decoderDone(true);
-        }
-    });
-    connect(m_decoder, &QAudioDecoder::finished, this, [this] { decoderDone(true); });
-    connect(m_decoder, qOverload<QAudioDecoder::Error>(&QAudioDecoder::error), this,
-            [this](QAudioDecoder::Error) { decoderDone(false); });
-    m_decoder->start();
-}
-
-void AudioOutput::decoderDone(bool ok)
-{
-    const quint64 item = m_decoding;
-    const QByteArray pcm = std::exchange(m_decodedPcm, QByteArray());
-    dropDecoder();
-    if (!isCurrent(item))
-        return;
-    ok = ok && !pcm.isEmpty();
-    emit decoded(item, ok);
-    if (ok)
-        play(item, pcm, format().sampleRate());
-}
-
-void AudioOutput::dropDecoder()
-{
-    m_decoding = 0;
-    m_decodedPcm.clear();
-    m_encoded = nullptr;
-    if (QAudioDecoder *decoder = m_decoder) {
-        m_decoder = nullptr;
-        decoder->disconnect(this);
-        decoder->stop();
-        // Later: this may run inside the decoder's own signal.
-        decoder->deleteLater();
     }
 }

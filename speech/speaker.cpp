@@ -1,5 +1,6 @@
 #include "speech/speaker.h"
 
+#include "speech/audiodecoder.h"
 #include "speech/audiooutput.h"
 #include "speech/localspeech.h"
 #include "resources/texts.h"
@@ -44,13 +45,14 @@ bool looksLikeAudio(const QByteArray &body, const QByteArray &contentType)
 }
 } // namespace
 
-// The local voice, on a thread of its own: a long item takes espeak-ng a
-// tenth of a second or more, which the window must not wait for.
-class VoiceWorker : public QObject
+// Makes the samples for the sound output, on a thread of its own: a long
+// item takes espeak-ng a tenth of a second or more, and decoding the
+// service's answer some milliseconds, which the window must not wait for.
+class PcmWorker : public QObject
 {
     Q_OBJECT
 public:
-    explicit VoiceWorker(std::shared_ptr<const std::atomic<quint64>> current) : m_current(std::move(current)) {}
+    explicit PcmWorker(std::shared_ptr<const std::atomic<quint64>> current) : m_current(std::move(current)) {}
 
     void say(quint64 item, const QString &text)
     {
@@ -64,8 +66,19 @@ public:
             emit said(item, pcm.samples, pcm.sampleRate);
     }
 
+    void decode(quint64 item, const QByteArray &encoded)
+    {
+        if (m_current->load() != item)
+            return;
+        const localspeech::Pcm pcm = audiodecoder::decode(encoded);
+        if (m_current->load() == item)
+            emit decoded(item, pcm.samples, pcm.sampleRate);
+    }
+
 signals:
     void said(quint64 item, const QByteArray &samples, int sampleRate);
+    // Empty samples: the data was no audio.
+    void decoded(quint64 item, const QByteArray &samples, int sampleRate);
 
 private:
     std::shared_ptr<const std::atomic<quint64>> m_current;
@@ -77,8 +90,8 @@ struct Speaker::Private {
     std::shared_ptr<std::atomic<quint64>> current = std::make_shared<std::atomic<quint64>>(0);
 
     // Created at the first speak: start-up pays for none of them.
-    QThread *voiceThread = nullptr;
-    VoiceWorker *voice = nullptr;
+    QThread *workerThread = nullptr;
+    PcmWorker *worker = nullptr;
     QThread *soundThread = nullptr;
     AudioOutput *output = nullptr;
     QNetworkAccessManager *network = nullptr;
@@ -108,7 +121,7 @@ Speaker::~Speaker()
 void Speaker::shutdown()
 {
     ++*d->current;
-    for (QThread *thread : {d->voiceThread, d->soundThread}) {
+    for (QThread *thread : {d->workerThread, d->soundThread}) {
         if (!thread)
             continue;
         thread->quit();
@@ -118,34 +131,34 @@ void Speaker::shutdown()
         if (thread->wait(shutdownWaitMs))
             delete thread;
     }
-    d->voiceThread = d->soundThread = nullptr;
-    d->voice = nullptr;
+    d->workerThread = d->soundThread = nullptr;
+    d->worker = nullptr;
     d->output = nullptr;
 }
 
 void Speaker::ensureWorkers()
 {
-    if (d->voiceThread)
+    if (d->workerThread)
         return;
     // Ended before the application goes, even when the window that owns the
     // speaker outlives the event loop.
     if (QCoreApplication *app = QCoreApplication::instance())
         connect(app, &QCoreApplication::aboutToQuit, this, &Speaker::shutdown, Qt::UniqueConnection);
 
-    d->voiceThread = new QThread;
-    d->voiceThread->setObjectName(QStringLiteral("lorvanta-voice"));
-    d->voice = new VoiceWorker(d->current);
-    d->voice->moveToThread(d->voiceThread);
-    connect(d->voiceThread, &QThread::finished, d->voice, &QObject::deleteLater);
-    connect(d->voice, &VoiceWorker::said, this, &Speaker::synthesised);
-    d->voiceThread->start();
+    d->workerThread = new QThread;
+    d->workerThread->setObjectName(QStringLiteral("lorvanta-speech"));
+    d->worker = new PcmWorker(d->current);
+    d->worker->moveToThread(d->workerThread);
+    connect(d->workerThread, &QThread::finished, d->worker, &QObject::deleteLater);
+    connect(d->worker, &PcmWorker::said, this, &Speaker::synthesised);
+    connect(d->worker, &PcmWorker::decoded, this, &Speaker::decoded);
+    d->workerThread->start();
 
     d->soundThread = new QThread;
     d->soundThread->setObjectName(QStringLiteral("lorvanta-sound"));
     d->output = new AudioOutput(d->current);
     d->output->moveToThread(d->soundThread);
     connect(d->soundThread, &QThread::finished, d->output, &QObject::deleteLater);
-    connect(d->output, &AudioOutput::decoded, this, &Speaker::decoded);
     connect(d->output, &AudioOutput::started, this, [this](quint64 item) {
         if (isCurrent(item))
             emit playbackStarted(d->source);
@@ -204,7 +217,7 @@ int Speaker::openOutputs() const
 int Speaker::threadCount() const
 {
     int n = 0;
-    for (const QThread *thread : {d->voiceThread, d->soundThread})
+    for (const QThread *thread : {d->workerThread, d->soundThread})
         n += thread && thread->isRunning() ? 1 : 0;
     return n;
 }
@@ -279,26 +292,26 @@ void Speaker::fetchFinished()
         ensureWorkers();
         d->audio = body;
         const quint64 item = d->current->load();
-        AudioOutput *output = d->output;
-        QMetaObject::invokeMethod(output, [output, item, body] { output->decode(item, body); },
-                                  Qt::QueuedConnection);
+        PcmWorker *worker = d->worker;
+        QMetaObject::invokeMethod(worker, [worker, item, body] { worker->decode(item, body); }, Qt::QueuedConnection);
     } else {
         speakLocally();
     }
 }
 
-void Speaker::decoded(quint64 item, bool ok)
+void Speaker::decoded(quint64 item, const QByteArray &samples, int sampleRate)
 {
     if (!isCurrent(item))
         return;
-    if (ok) {
-        d->source = online;
-        emit audioReady(online);
-    } else {
+    if (samples.isEmpty()) {
         // The service sent something that cannot be played.
         d->audio.clear();
         speakLocally();
+        return;
     }
+    d->source = online;
+    emit audioReady(online);
+    play(item, samples, sampleRate);
 }
 
 void Speaker::requestTimedOut()
@@ -326,8 +339,8 @@ void Speaker::speakLocally()
     }
     ensureWorkers();
     const quint64 item = d->current->load();
-    VoiceWorker *voice = d->voice;
-    QMetaObject::invokeMethod(voice, [voice, item, text] { voice->say(item, text); }, Qt::QueuedConnection);
+    PcmWorker *worker = d->worker;
+    QMetaObject::invokeMethod(worker, [worker, item, text] { worker->say(item, text); }, Qt::QueuedConnection);
 }
 
 void Speaker::synthesised(quint64 item, const QByteArray &samples, int sampleRate)
@@ -345,7 +358,14 @@ void Speaker::synthesised(quint64 item, const QByteArray &samples, int sampleRat
     d->audio = localspeech::wavFile(pcm);
     d->source = local;
     emit audioReady(local);
+    play(item, samples, sampleRate);
+}
+
+void Speaker::play(quint64 item, const QByteArray &samples, int sampleRate)
+{
     AudioOutput *output = d->output;
+    if (!output)
+        return; // closing
     QMetaObject::invokeMethod(output, [output, item, samples, sampleRate] { output->play(item, samples, sampleRate); },
                               Qt::QueuedConnection);
 }

@@ -3,8 +3,9 @@
 // call cuts the previous audio off at once.
 //
 // Every call returns at once. The request runs in the network layer, the
-// local voice on a thread of its own, decoding and the sound output on
-// another; whatever the sound server does, the window does not wait for it.
+// local voice and the decoding of the service's audio on a thread of their
+// own, the sound output on another; whatever the sound server does, the
+// window does not wait for it.
 // Nothing is created before the first item is spoken.
 #pragma once
 
@@ -69,7 +70,8 @@ private:
     void speakLocally();
     void cancelRequest();
     void synthesised(quint64 item, const QByteArray &samples, int sampleRate);
-    void decoded(quint64 item, bool ok);
+    void decoded(quint64 item, const QByteArray &samples, int sampleRate);
+    void play(quint64 item, const QByteArray &samples, int sampleRate);
     bool isCurrent(quint64 item) const;
 
     struct Private;

@@ -12,6 +12,8 @@
 #include <QtEndian>
 #include <cmath>
 
+#include <sndfile.h>
+
 using speechtest::monotonicUs;
 
 namespace {
@@ -31,6 +33,27 @@ QByteArray toneWav(int ms)
     wav += "data";
     u32(pcm.size());
     return wav + pcm;
+}
+
+// The tone as MP3, the service's own format.
+QByteArray toneMp3(int ms)
+{
+    QTemporaryDir dir;
+    const QByteArray path = (dir.path() + u"/tone.mp3"_qs).toLocal8Bit();
+    SF_INFO info{};
+    info.samplerate = 16000;
+    info.channels = 1;
+    info.format = SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III;
+    SNDFILE *file = sf_open(path.constData(), SFM_WRITE, &info);
+    if (!file)
+        return QByteArray();
+    const int n = 16000 * ms / 1000;
+    std::vector<short> pcm(static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i)
+        pcm[static_cast<size_t>(i)] = short(8000 * std::sin(2 * M_PI * 440 * i / 16000));
+    sf_writef_short(file, pcm.data(), n);
+    sf_close(file);
+    return testsupport::fileBytes(QString::fromLocal8Bit(path));
 }
 
 // About three seconds of speech.
@@ -72,22 +95,25 @@ private slots:
         LocalServer::Answer late{200, "audio/wav", wav};
         late.delayMs = 800;
         server.setAnswer("/late/text2audio", late);
+        server.setAnswer("/mp3/text2audio", {200, "audio/mpeg", toneMp3(400)});
     }
 
     void itemIsHeardToItsEnd_data()
     {
-        QTest::addColumn<bool>("online");
-        QTest::newRow("local speech") << false;
-        QTest::newRow("online audio") << true;
+        QTest::addColumn<QString>("service");
+        QTest::newRow("local speech") << QString();
+        QTest::newRow("online WAV") << u"/tts/"_qs;
+        QTest::newRow("online MP3") << u"/mp3/"_qs;
     }
     void itemIsHeardToItsEnd()
     {
-        QFETCH(bool, online);
+        QFETCH(QString, service);
+        const bool online = !service.isEmpty();
         Speaker speaker;
         QSignalSpy started(&speaker, &Speaker::playbackStarted);
         QSignalSpy finished(&speaker, &Speaker::playbackFinished);
         QSignalSpy silent(&speaker, &Speaker::silent);
-        const QString url = online ? readaloud::ttsRequest(server.base() + u"/tts/"_qs, u"%E5%A4%A9"_qs) : QString();
+        const QString url = online ? readaloud::ttsRequest(server.base() + service, u"%E5%A4%A9"_qs) : QString();
         const qint64 from = monotonicUs();
         speaker.speak(url, u"天"_qs, u"天"_qs);
         QVERIFY(finished.wait(5000));

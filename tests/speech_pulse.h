@@ -23,6 +23,7 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -56,6 +57,8 @@ public:
         m_process.setProcessEnvironment(env);
         m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         m_process.setStandardOutputFile(QProcess::nullDevice());
+        // Ends with this process, even when a failed test kills it.
+        m_process.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGTERM); });
         m_process.start(exe, {QStringLiteral("-n"), QStringLiteral("--daemonize=no"),
                               QStringLiteral("--exit-idle-time=-1"), QStringLiteral("--use-pid-file=no"),
                               QStringLiteral("--log-level=0"),
@@ -134,6 +137,7 @@ public:
         const QByteArray device = "--device=" + monitorSource.toLocal8Bit();
         m_pid = fork();
         if (m_pid == 0) {
+            prctl(PR_SET_PDEATHSIG, SIGTERM);
             dup2(fds[1], 1);
             ::close(fds[0]);
             ::close(fds[1]);
