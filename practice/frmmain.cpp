@@ -569,7 +569,7 @@ SpeechEngine *frmMain::speechEngine()
 {
     // Loaded with its module when the first item is spoken.
     if (!m_speechEngine)
-        m_speechEngine = speech::createEngine(this);
+        m_speechEngine = speech::createEngine(this, m_syllableTable);
     return m_speechEngine;
 }
 

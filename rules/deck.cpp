@@ -2,6 +2,8 @@
 
 #include "core/modpub.h"
 
+#include <algorithm>
+
 namespace deck {
 
 QStringList itemList(const QString &bankText)
@@ -24,10 +26,7 @@ QString displayForm(const QString &normalized)
 bool isChinese(const QString &normalized)
 {
     // Same test as regexTest(item, "[\u4e00-\u9fa5]"), without compiling a pattern per item.
-    for (const QChar c : normalized)
-        if (c.unicode() >= 0x4E00 && c.unicode() <= 0x9FA5)
-            return true;
-    return false;
+    return std::any_of(normalized.begin(), normalized.end(), isChineseCharacter);
 }
 
 int baseFontSizeFor(const QString &normalized)

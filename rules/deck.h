@@ -2,6 +2,7 @@
 // item, Chinese or pinyin, and the base font size.
 #pragma once
 
+#include <QChar>
 #include <QString>
 #include <QStringList>
 
@@ -13,6 +14,8 @@ QStringList itemList(const QString &bankText);
 QString normalizedForm(const QString &stored);
 // Hyphens shown as spaces.
 QString displayForm(const QString &normalized);
+// A character from U+4E00 to U+9FA5.
+inline bool isChineseCharacter(QChar c) { return c.unicode() >= 0x4E00 && c.unicode() <= 0x9FA5; }
 // Holds a character from U+4E00 to U+9FA5.
 bool isChinese(const QString &normalized);
 // 240 - 30(L-1) for Chinese, 230 - 13(L-1) for pinyin, 40 when that is not positive.

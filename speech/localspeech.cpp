@@ -1,5 +1,6 @@
 #include "speech/localspeech.h"
 
+#include "rules/deck.h"
 #include "rules/readaloud.h"
 
 #include <QMutex>
@@ -49,11 +50,6 @@ int collect(short *wav, int count, espeak_EVENT *)
         qToLittleEndian<qint16>(wav, count, out->data() + at);
     }
     return 0; // go on
-}
-
-bool isChinese(QChar c)
-{
-    return c.unicode() >= 0x4E00 && c.unicode() <= 0x9FA5;
 }
 
 // The program writes a and g as ɑ and ɡ; the voice knows only the ASCII letters.
@@ -236,7 +232,7 @@ QString localText(const QString &caption, const QString &syllableTable)
         syllable.clear();
     };
     for (const QChar c : caption) {
-        if (isChinese(c)) {
+        if (deck::isChineseCharacter(c)) {
             flushSyllable();
             chinese += c;
         } else if (c.isSpace() || c.isPunct()) {

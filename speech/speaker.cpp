@@ -322,6 +322,12 @@ void Speaker::requestTimedOut()
     speakLocally();
 }
 
+void Speaker::setSyllableTable(const QString &table)
+{
+    d->syllableTable = table;
+    d->tableLoaded = true;
+}
+
 void Speaker::speakLocally()
 {
     if (!d->tableLoaded) {

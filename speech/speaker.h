@@ -31,6 +31,9 @@ public:
     // (the representative characters for a pinyin item).
     void speak(const QString &requestUrl, const QString &caption, const QString &spokenText);
     void stop();
+    // The syllable table for local speech, when the caller has it loaded
+    // already; otherwise it is read the first time it is needed.
+    void setSyllableTable(const QString &table);
 
     // How long the online request may take before local speech takes over.
     void setRequestTimeout(int ms);

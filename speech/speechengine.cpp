@@ -9,9 +9,9 @@ QString moduleFileName()
     return QStringLiteral("lorvanta_speech.so");
 }
 
-SpeechEngine *createEngine(QObject *parent)
+SpeechEngine *createEngine(QObject *parent, const QString &syllableTable)
 {
     auto *factory = qobject_cast<SpeechEngineFactory *>(modules::instance(moduleFileName()));
-    return factory ? factory->createEngine(parent) : nullptr;
+    return factory ? factory->createEngine(parent, syllableTable) : nullptr;
 }
 } // namespace speech

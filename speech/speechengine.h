@@ -26,8 +26,9 @@ class SpeechEngineFactory
 {
 public:
     virtual ~SpeechEngineFactory() = default;
-    // A new engine, deleted with parent.
-    virtual SpeechEngine *createEngine(QObject *parent) = 0;
+    // A new engine, deleted with parent, reading pinyin with the syllable
+    // table the window has loaded.
+    virtual SpeechEngine *createEngine(QObject *parent, const QString &syllableTable) = 0;
 };
 
 #define SpeechEngineFactory_iid "org.lorvanta.SpeechEngineFactory/1"
@@ -38,5 +39,5 @@ namespace speech {
 QString moduleFileName();
 // A new engine from the module, loading it on first use; nullptr when the
 // module is missing or cannot be loaded (then nothing is spoken).
-SpeechEngine *createEngine(QObject *parent);
+SpeechEngine *createEngine(QObject *parent, const QString &syllableTable);
 } // namespace speech

@@ -8,7 +8,10 @@ namespace {
 class SpeakerEngine : public QObject, public SpeechEngine
 {
 public:
-    explicit SpeakerEngine(QObject *parent) : QObject(parent), m_speaker(new Speaker(this)) {}
+    SpeakerEngine(QObject *parent, const QString &syllableTable) : QObject(parent), m_speaker(new Speaker(this))
+    {
+        m_speaker->setSyllableTable(syllableTable);
+    }
 
     void speak(const QString &requestUrl, const QString &caption, const QString &spokenText) override
     {
@@ -28,7 +31,10 @@ class SpeechPlugin : public QObject, public SpeechEngineFactory
     Q_PLUGIN_METADATA(IID SpeechEngineFactory_iid)
     Q_INTERFACES(SpeechEngineFactory)
 public:
-    SpeechEngine *createEngine(QObject *parent) override { return new SpeakerEngine(parent); }
+    SpeechEngine *createEngine(QObject *parent, const QString &syllableTable) override
+    {
+        return new SpeakerEngine(parent, syllableTable);
+    }
 };
 
 #include "speechplugin.moc"
