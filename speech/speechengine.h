@@ -17,8 +17,11 @@ public:
     // A new call cuts the previous audio off at once.
     virtual void speak(const QString &requestUrl, const QString &caption, const QString &spokenText) = 0;
     virtual void stop() = 0;
-    // The object carrying the engine's signals: playbackStarted(QString source),
-    // playbackFinished(QString source), silent().
+    // The object carrying the engine's signals: audioReady(QString source)
+    // when an item's audio is decoded or synthesised and handed to the sound
+    // output, playbackStarted(QString source) when the output really plays,
+    // playbackFinished(QString source), and silent() when nothing can be
+    // heard (no audio, or no sound device).
     virtual QObject *signalSource() = 0;
 };
 
