@@ -11,13 +11,13 @@
 #include "core/modpub.h"
 #include "core/modules.h"
 #include "practice/frmmain.h"
-#include "viewer/frmplay.h"
-#include "speech/localspeech.h"
-#include "widgets/messagebox.h"
-#include "speech/speechengine.h"
-#include "rules/readaloud.h"
 #include "resources/texts.h"
+#include "rules/readaloud.h"
+#include "speech/localspeech.h"
+#include "speech/speechengine.h"
 #include "tests/support/localserver.h"
+#include "viewer/frmplay.h"
+#include "widgets/messagebox.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -38,7 +38,7 @@ namespace {
 
 long peakRssKb()
 {
-    rusage u{};
+    rusage u {};
     getrusage(RUSAGE_SELF, &u);
     return u.ru_maxrss;
 }
@@ -71,18 +71,17 @@ ChildRun runChild(const QByteArray &exe)
     if (posix_spawn(&pid, exe.constData(), nullptr, nullptr, argv, environ) != 0)
         return run;
     int status = 0;
-    rusage usage{};
+    rusage usage {};
     if (wait4(pid, &status, 0, &usage) < 0)
         return run;
     run.wallMs = t.nsecsElapsed() / 1e6;
     run.cpuMs = (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3
-              + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
+        + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
     run.peakKb = usage.ru_maxrss;
     return run;
 }
 
-template <typename T>
-T median(QList<T> values)
+template <typename T> T median(QList<T> values)
 {
     std::sort(values.begin(), values.end());
     return values.isEmpty() ? T() : values[values.size() / 2];
@@ -105,15 +104,19 @@ void startupBench(int runs)
     for (int i = 0; i < runs; ++i) {
         const ChildRun b = runChild(bare);
         const ChildRun p = runChild(program);
-        bWall << b.wallMs; bCpu << b.cpuMs; bKb << b.peakKb;
-        pWall << p.wallMs; pCpu << p.cpuMs; pKb << p.peakKb;
+        bWall << b.wallMs;
+        bCpu << b.cpuMs;
+        bKb << b.peakKb;
+        pWall << p.wallMs;
+        pCpu << p.cpuMs;
+        pKb << p.peakKb;
     }
     const double ratioCpu = median(pCpu) / std::max(0.001, median(bCpu));
     const double ratioKb = double(median(pKb)) / std::max(1L, median(bKb));
-    std::printf("  bare Qt Widgets window : wall %6.1f ms, CPU %6.1f ms, peak %6ld kB\n",
-                median(bWall), median(bCpu), median(bKb));
-    std::printf("  Lorvanta               : wall %6.1f ms, CPU %6.1f ms, peak %6ld kB\n",
-                median(pWall), median(pCpu), median(pKb));
+    std::printf("  bare Qt Widgets window : wall %6.1f ms, CPU %6.1f ms, peak %6ld kB\n", median(bWall),
+                median(bCpu), median(bKb));
+    std::printf("  Lorvanta               : wall %6.1f ms, CPU %6.1f ms, peak %6ld kB\n", median(pWall),
+                median(pCpu), median(pKb));
     std::printf("  ratios (medians of %d) : CPU %.2f, peak memory %.2f\n", runs, ratioCpu, ratioKb);
     std::fflush(stdout);
 }
@@ -122,7 +125,8 @@ void stepBench(const QTemporaryDir &dir, int items, bool readAloud, LocalServer 
 {
     modPub::writeTextFile(modPub::bankPath(), bankOf(items), true);
     if (server)
-        modPub::saveSetting(QStringLiteral("services"), QStringLiteral("tts"), server->base() + QStringLiteral("/"));
+        modPub::saveSetting(QStringLiteral("services"), QStringLiteral("tts"),
+                            server->base() + QStringLiteral("/"));
     frmMain w;
     w.show();
     QCoreApplication::processEvents();
@@ -144,7 +148,8 @@ void stepBench(const QTemporaryDir &dir, int items, bool readAloud, LocalServer 
 void autoplayBench(LocalServer &server)
 {
     modPub::writeTextFile(modPub::bankPath(), bankOf(24), true);
-    modPub::saveSetting(QStringLiteral("services"), QStringLiteral("tts"), server.base() + QStringLiteral("/"));
+    modPub::saveSetting(QStringLiteral("services"), QStringLiteral("tts"),
+                        server.base() + QStringLiteral("/"));
     frmMain w;
     w.show();
     QCoreApplication::processEvents();
@@ -220,7 +225,7 @@ void viewerBench()
         LocalServer server;
         LocalServer::Answer page;
         page.body = "<html><body><img id=\"word_bishun\" data-gif=\"" + server.base().toUtf8()
-                    + "/gif/tian.gif\"></body></html>";
+            + "/gif/tian.gif\"></body></html>";
         server.setAnswer("/zici/s", page);
         LocalServer::Answer gif;
         gif.contentType = "image/gif";
@@ -238,7 +243,8 @@ void viewerBench()
         std::printf("  online, module and web view loaded, page finished: %.1f ms (%s)\n",
                     t.nsecsElapsed() / 1e6,
                     !viewer->webViewShown() ? "no web view: offline animation instead"
-                                            : loaded ? "page shown" : "page not finished in 15 s");
+                        : loaded            ? "page shown"
+                                            : "page not finished in 15 s");
         delete viewer;
         modPub::saveSetting(QStringLiteral("services"), QStringLiteral("dictionary"), QString());
     }
@@ -250,15 +256,17 @@ void localSpeechBench()
     QElapsedTimer t;
     t.start();
     const bool ok = localspeech::available();
-    std::printf("Local speech (espeak-ng):\n  start-up %.1f ms%s\n", t.nsecsElapsed() / 1e6, ok ? "" : " (not available)");
+    std::printf("Local speech (espeak-ng):\n  start-up %.1f ms%s\n", t.nsecsElapsed() / 1e6,
+                ok ? "" : " (not available)");
     if (!ok)
         return;
-    for (const QString &caption : {QStringLiteral("天地"), QStringLiteral("zhōnɡ huá rén mín ɡònɡ hé ɡuó wàn suì yuè")}) {
+    for (const QString &caption :
+         {QStringLiteral("天地"), QStringLiteral("zhōnɡ huá rén mín ɡònɡ hé ɡuó wàn suì yuè")}) {
         const QString text = localspeech::localText(caption, table);
         t.restart();
         const localspeech::Pcm pcm = localspeech::synthesize(text);
-        std::printf("  %s: %.1f ms to synthesise %lld ms of audio\n", qPrintable(caption), t.nsecsElapsed() / 1e6,
-                    static_cast<long long>(pcm.durationMs()));
+        std::printf("  %s: %.1f ms to synthesise %lld ms of audio\n", qPrintable(caption),
+                    t.nsecsElapsed() / 1e6, static_cast<long long>(pcm.durationMs()));
     }
 }
 

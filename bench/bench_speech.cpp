@@ -84,8 +84,7 @@ public:
                         lines += c == '\n';
                     pclose(p);
                     int seen = m_most.load();
-                    while (lines > seen && !m_most.compare_exchange_weak(seen, lines)) {
-                    }
+                    while (lines > seen && !m_most.compare_exchange_weak(seen, lines)) { }
                 }
                 std::this_thread::sleep_for(std::chrono::milliseconds(50));
             }
@@ -102,8 +101,8 @@ public:
 
 private:
     std::thread m_thread;
-    std::atomic<bool> m_stop{false};
-    std::atomic<int> m_most{0};
+    std::atomic<bool> m_stop {false};
+    std::atomic<int> m_most {0};
 };
 
 // A WAV file of ms milliseconds of a voice-like tone (22,050 Hz mono, a
@@ -120,11 +119,25 @@ QByteArray speechWav(int ms = 1500)
         qToLittleEndian<qint16>(qint16(6000 * v), pcm.data() + 2 * i);
     }
     QByteArray wav = "RIFF";
-    const auto u32 = [&wav](quint32 v) { char b[4]; qToLittleEndian(v, b); wav.append(b, 4); };
-    const auto u16 = [&wav](quint16 v) { char b[2]; qToLittleEndian(v, b); wav.append(b, 2); };
+    const auto u32 = [&wav](quint32 v) {
+        char b[4];
+        qToLittleEndian(v, b);
+        wav.append(b, 4);
+    };
+    const auto u16 = [&wav](quint16 v) {
+        char b[2];
+        qToLittleEndian(v, b);
+        wav.append(b, 2);
+    };
     u32(36 + pcm.size());
     wav += "WAVEfmt ";
-    u32(16); u16(1); u16(1); u32(rate); u32(rate * 2); u16(2); u16(16);
+    u32(16);
+    u16(1);
+    u16(1);
+    u32(rate);
+    u32(rate * 2);
+    u16(2);
+    u16(16);
     wav += "data";
     u32(pcm.size());
     return wav + pcm;
@@ -150,14 +163,18 @@ public:
     {
         m_thread.start();
         m_context.moveToThread(&m_thread);
-        QMetaObject::invokeMethod(&m_context, [this, answer] {
-            m_server = new LocalServer;
-            m_server->setAnswer("/text2audio", answer);
-        }, Qt::BlockingQueuedConnection);
+        QMetaObject::invokeMethod(
+            &m_context,
+            [this, answer] {
+                m_server = new LocalServer;
+                m_server->setAnswer("/text2audio", answer);
+            },
+            Qt::BlockingQueuedConnection);
     }
     ~ServerThread()
     {
-        QMetaObject::invokeMethod(&m_context, [this] { delete m_server; }, Qt::BlockingQueuedConnection);
+        QMetaObject::invokeMethod(
+            &m_context, [this] { delete m_server; }, Qt::BlockingQueuedConnection);
         m_thread.quit();
         m_thread.wait();
     }
@@ -166,7 +183,8 @@ public:
     // does not count as the program's memory.
     void forget()
     {
-        QMetaObject::invokeMethod(&m_context, [this] { m_server->clear(); }, Qt::BlockingQueuedConnection);
+        QMetaObject::invokeMethod(
+            &m_context, [this] { m_server->clear(); }, Qt::BlockingQueuedConnection);
     }
 
 private:
@@ -217,7 +235,8 @@ std::unique_ptr<ServerThread> prepareCase(const QString &name, const QByteArray 
             a.contentType = "audio/wav";
         a.delayMs = delayMs;
         server = std::make_unique<ServerThread>(a);
-        modPub::saveSetting(QStringLiteral("services"), QStringLiteral("tts"), server->base() + QStringLiteral("/"));
+        modPub::saveSetting(QStringLiteral("services"), QStringLiteral("tts"),
+                            server->base() + QStringLiteral("/"));
     } else {
         modPub::saveSetting(QStringLiteral("services"), QStringLiteral("tts"), QString());
     }
@@ -258,7 +277,8 @@ int burstChild(const QString &caseName, int presses)
 {
     QStringList bank;
     for (int i = 0; i < presses + 20; ++i)
-        bank << (i % 2 ? QStringLiteral("zhōnɡ-huá-rén-mín-%1").arg(i) : QStringLiteral("天地人口手%1").arg(i));
+        bank << (i % 2 ? QStringLiteral("zhōnɡ-huá-rén-mín-%1").arg(i)
+                       : QStringLiteral("天地人口手%1").arg(i));
     modPub::writeTextFile(modPub::bankPath(), bank.join(u' '), true);
     const auto server = prepareCase(caseName, speechWav());
     const auto recorder = startRecorder();
@@ -279,8 +299,8 @@ int burstChild(const QString &caseName, int presses)
     // The engine is loaded by the first item spoken; its signals are
     // watched from then on.
     std::unique_ptr<QSignalSpy> ready, started;
-    std::atomic<qint64> lastRight{0}, deleteAt{0};
-    std::atomic<bool> fed{false};
+    std::atomic<qint64> lastRight {0}, deleteAt {0};
+    std::atomic<bool> fed {false};
     // The keyboard device is made by the first key event: here, not in the feeder.
     QKeyEvent(QEvent::KeyPress, Qt::Key_Right, Qt::NoModifier);
     const qint64 begin = monotonicUs();
@@ -305,8 +325,10 @@ int burstChild(const QString &caseName, int presses)
     while ((!fed || questionAt == 0) && guard.elapsed() < 60000) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
         if (!ready && w.speechEngine()) {
-            ready = std::make_unique<QSignalSpy>(w.speechEngine()->signalSource(), SIGNAL(audioReady(QString)));
-            started = std::make_unique<QSignalSpy>(w.speechEngine()->signalSource(), SIGNAL(playbackStarted(QString)));
+            ready
+                = std::make_unique<QSignalSpy>(w.speechEngine()->signalSource(), SIGNAL(audioReady(QString)));
+            started = std::make_unique<QSignalSpy>(w.speechEngine()->signalSource(),
+                                                   SIGNAL(playbackStarted(QString)));
         }
     }
     feeder.join();
@@ -326,15 +348,17 @@ int burstChild(const QString &caseName, int presses)
         const qint64 to = recorder->lastSoundSince(lastRight, 100);
         heard = from < 0 ? QStringLiteral("nothing")
                          : QStringLiteral("%1 ms of audio from %2 ms after the last Right")
-                               .arg((to - from) / 1000).arg((from - lastRight) / 1000);
+                               .arg((to - from) / 1000)
+                               .arg((from - lastRight) / 1000);
     }
     std::printf("  %-8s %2d presses: answer %6.1f ms after the last Right (%5.1f ms after Delete); "
                 "event loop held at most %5.1f ms (%5.1f ms with the first item, which loads the engine); "
                 "counter \"%s\"; audio ready %lld, started %lld times; "
                 "speaking the last item: %s; heard: %s\n",
                 qPrintable(caseName), presses, questionAt ? (questionAt - lastRight) / 1000.0 : -1.0,
-                questionAt ? (questionAt - deleteAt) / 1000.0 : -1.0, stallAfterFirst / 1000.0, stallAll / 1000.0,
-                qPrintable(counterAtQuestion), ready ? static_cast<long long>(ready->size()) : 0LL,
+                questionAt ? (questionAt - deleteAt) / 1000.0 : -1.0, stallAfterFirst / 1000.0,
+                stallAll / 1000.0, qPrintable(counterAtQuestion),
+                ready ? static_cast<long long>(ready->size()) : 0LL,
                 started ? static_cast<long long>(started->size()) : 0LL,
                 spoken == lastCaption ? "yes" : qPrintable(u"no ("_qs + spoken + u")"_qs), qPrintable(heard));
     return 0;
@@ -371,7 +395,8 @@ int autoplayChild(const QString &caseName, int steps, int intervalMs)
     while (ticks < steps) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
         if (!started && w.speechEngine())
-            started = std::make_unique<QSignalSpy>(w.speechEngine()->signalSource(), SIGNAL(playbackStarted(QString)));
+            started = std::make_unique<QSignalSpy>(w.speechEngine()->signalSource(),
+                                                   SIGNAL(playbackStarted(QString)));
         static int reported = -1;
         if (ticks % 100 == 0 && ticks != reported && ticks > 0) {
             reported = ticks;
@@ -475,7 +500,8 @@ int parent(int argc, char **argv)
     speechtest::PrivatePulse pulse;
     const bool sound = pulse.start();
     std::printf("Lorvanta read-aloud benchmark (%s)\n",
-                sound ? "sound to a private PulseAudio null sink" : "PulseAudio not found: no sound device in any case");
+                sound ? "sound to a private PulseAudio null sink"
+                      : "PulseAudio not found: no sound device in any case");
     std::fflush(stdout);
 
     std::printf("Bursts of Right 30 ms apart with 朗读 ticked, then Delete:\n");

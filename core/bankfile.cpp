@@ -49,15 +49,9 @@ bool folderIsWritable(const QString &dir)
 }
 } // namespace
 
-QString programTitle()
-{
-    return QStringLiteral("Lorvanta V%1.%2").arg(versionMajor).arg(versionMinor);
-}
+QString programTitle() { return QStringLiteral("Lorvanta V%1.%2").arg(versionMajor).arg(versionMinor); }
 
-QString appDir()
-{
-    return withSlash(QCoreApplication::applicationDirPath());
-}
+QString appDir() { return withSlash(QCoreApplication::applicationDirPath()); }
 
 QString bankDir()
 {
@@ -82,15 +76,9 @@ void setBankDirOverride(const QString &dir)
     bankDirOverride() = dir.isEmpty() ? QString() : withSlash(dir);
 }
 
-QString bankPath()
-{
-    return bankDir() + bankFileName();
-}
+QString bankPath() { return bankDir() + bankFileName(); }
 
-QString defaultBank()
-{
-    return QStringLiteral("ā á ǎ à ō ó ǒ ò ē é ě è ī í ǐ ì ū ú ǔ ù ǖ ǘ ǚ ǜ");
-}
+QString defaultBank() { return QStringLiteral("ā á ǎ à ō ó ǒ ò ē é ě è ī í ǐ ì ū ú ǔ ù ǖ ǘ ǚ ǜ"); }
 
 QString decodeGbk(const QByteArray &bytes)
 {

@@ -56,13 +56,7 @@ QObject *instance(const QString &fileName)
     return object;
 }
 
-bool attempted(const QString &fileName)
-{
-    return loaded().contains(fileName);
-}
+bool attempted(const QString &fileName) { return loaded().contains(fileName); }
 
-void setSearchFolder(const QString &folder)
-{
-    searchFolder() = folder;
-}
+void setSearchFolder(const QString &folder) { searchFolder() = folder; }
 } // namespace modules

@@ -50,18 +50,15 @@ QString httpGetText(const QString &address)
     return client ? client->getText(address, httpTimeoutMs, httpMaxPageBytes) : QString();
 }
 
-QString httpModuleFileName()
-{
-    return QStringLiteral("lorvanta_http.so");
-}
+QString httpModuleFileName() { return QStringLiteral("lorvanta_http.so"); }
 
 QString strokeOrderUrlFromPage(const QString &page)
 {
     // Global, IgnoreCase and MultiLine all on, as regexTest sets them; only
     // the first match matters.
     static const QString pattern = QStringLiteral("<img id=\"word_bishun\"[^>]*?gif=\"(.*?)\"[^>]*?>");
-    const QRegularExpression re(pattern, QRegularExpression::CaseInsensitiveOption
-                                             | QRegularExpression::MultilineOption);
+    const QRegularExpression re(
+        pattern, QRegularExpression::CaseInsensitiveOption | QRegularExpression::MultilineOption);
     const QRegularExpressionMatch m = re.match(page);
     return m.hasMatch() ? m.captured(1) : QString();
 }
@@ -73,6 +70,5 @@ QString getStrokeOrderUrl(const QString &character)
         return QString();
     return strokeOrderUrlFromPage(httpGetText(dictionaryPageEndpoint() + urlEncode(character)));
 }
-
 
 } // namespace modPub

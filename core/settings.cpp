@@ -18,10 +18,7 @@ void saveSetting(const QString &section, const QString &key, const QString &valu
     settings.setValue(section + QLatin1Char('/') + key, value);
 }
 
-QString ttsEndpoint()
-{
-    return getSetting(QStringLiteral("services"), QStringLiteral("tts")).trimmed();
-}
+QString ttsEndpoint() { return getSetting(QStringLiteral("services"), QStringLiteral("tts")).trimmed(); }
 
 QString dictionaryBase()
 {
@@ -31,9 +28,6 @@ QString dictionaryBase()
     return base;
 }
 
-QString dictionaryPageEndpoint()
-{
-    return dictionaryBase() + QStringLiteral("/zici/s?wd=");
-}
+QString dictionaryPageEndpoint() { return dictionaryBase() + QStringLiteral("/zici/s?wd="); }
 
 } // namespace modPub

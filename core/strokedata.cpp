@@ -28,7 +28,7 @@ constexpr quint32 kMaxMedianPoints = 255;
 constexpr qint32 kMinCoordinate = -2048;
 constexpr qint32 kMaxCoordinate = 4096;
 
-std::atomic<bool> g_bundledOpened{false};
+std::atomic<bool> g_bundledOpened {false};
 
 quint32 read32(const uchar *p)
 {
@@ -40,7 +40,7 @@ quint32 read32(const uchar *p)
 class RecordReader
 {
 public:
-    RecordReader(const uchar *begin, const uchar *end) : m_p(begin), m_end(end) {}
+    RecordReader(const uchar *begin, const uchar *end) : m_p(begin), m_end(end) { }
 
     bool failed() const { return m_failed; }
     bool atEnd() const { return m_p == m_end; }
@@ -72,8 +72,7 @@ public:
     {
         m_x += unzigzag(varint());
         m_y += unzigzag(varint());
-        if (m_x < kMinCoordinate || m_x > kMaxCoordinate || m_y < kMinCoordinate
-            || m_y > kMaxCoordinate)
+        if (m_x < kMinCoordinate || m_x > kMaxCoordinate || m_y < kMinCoordinate || m_y > kMaxCoordinate)
             fail();
         return QPointF(m_x, m_y);
     }
@@ -116,9 +115,7 @@ std::optional<StrokeGlyph> decodeRecord(const uchar *begin, const uchar *end)
         path.moveTo(in.point());
         for (quint32 k = 0; k < segments; ++k) {
             switch ((kinds[k / 4] >> (2 * (k % 4))) & 3) {
-            case 0:
-                path.lineTo(in.point());
-                break;
+            case 0: path.lineTo(in.point()); break;
             case 1: {
                 const QPointF c = in.point();
                 path.quadTo(c, in.point());
@@ -130,8 +127,7 @@ std::optional<StrokeGlyph> decodeRecord(const uchar *begin, const uchar *end)
                 path.cubicTo(c1, c2, in.point());
                 break;
             }
-            default:
-                return std::nullopt;
+            default: return std::nullopt;
             }
             if (in.failed())
                 return std::nullopt;
@@ -163,8 +159,7 @@ StrokeData::StrokeData(QByteArray bytes) : m_bytes(std::move(bytes))
     if (size < kHeaderSize)
         return;
     const auto *p = reinterpret_cast<const uchar *>(m_bytes.constData());
-    if (p[0] != 'L' || p[1] != 'V' || p[2] != 'S' || p[3] != 'K' || p[4] != 1 || p[5] || p[6]
-        || p[7])
+    if (p[0] != 'L' || p[1] != 'V' || p[2] != 'S' || p[3] != 'K' || p[4] != 1 || p[5] || p[6] || p[7])
         return;
     const quint32 count = read32(p + 8);
     const quint32 recordsSize = read32(p + 12);
@@ -196,9 +191,8 @@ std::optional<StrokeGlyph> StrokeData::find(char32_t codePoint) const
             hi = mid;
         else {
             const quint64 begin = read32(index + qsizetype(mid) * kEntrySize + 4);
-            const quint64 end = mid + 1 < m_count
-                                    ? read32(index + qsizetype(mid + 1) * kEntrySize + 4)
-                                    : quint64(m_recordsSize);
+            const quint64 end = mid + 1 < m_count ? read32(index + qsizetype(mid + 1) * kEntrySize + 4)
+                                                  : quint64(m_recordsSize);
             if (begin >= end || end > quint64(m_recordsSize))
                 return std::nullopt;
             const uchar *records = base + m_recordsStart;
@@ -226,14 +220,11 @@ const StrokeData &StrokeData::bundled()
             return StrokeData(QByteArray());
         // Stored uncompressed: the bytes are used in place, without a copy.
         if (res.compressionAlgorithm() == QResource::NoCompression)
-            return StrokeData(QByteArray::fromRawData(reinterpret_cast<const char *>(res.data()),
-                                                      qsizetype(res.size())));
+            return StrokeData(
+                QByteArray::fromRawData(reinterpret_cast<const char *>(res.data()), qsizetype(res.size())));
         return StrokeData(res.uncompressedData());
     }();
     return data;
 }
 
-bool StrokeData::bundledOpened()
-{
-    return g_bundledOpened;
-}
+bool StrokeData::bundledOpened() { return g_bundledOpened; }

@@ -15,10 +15,9 @@
 // One character's strokes, in drawing order, in the data's own coordinates:
 // a 1024-unit grid whose y axis points up, with the baseline at y = 0 and
 // the top of the character box at y = 900.
-struct StrokeGlyph
-{
-    QList<QPainterPath> outlines;   // closed outline of each stroke
-    QList<QList<QPointF>> medians;  // centre line of each stroke, start to end
+struct StrokeGlyph {
+    QList<QPainterPath> outlines; // closed outline of each stroke
+    QList<QList<QPointF>> medians; // centre line of each stroke, start to end
 };
 
 class StrokeData

@@ -55,15 +55,9 @@ QRegularExpression makeEngine(const QString &pattern, bool multiLine)
 }
 } // namespace
 
-QString itemSeparatorPattern()
-{
-    return QStringLiteral("[\\s,，.。　]+");
-}
+QString itemSeparatorPattern() { return QStringLiteral("[\\s,，.。　]+"); }
 
-bool regexIsValid(const QString &pattern)
-{
-    return makeEngine(pattern, true).isValid();
-}
+bool regexIsValid(const QString &pattern) { return makeEngine(pattern, true).isValid(); }
 
 QString regexReplace(const QString &text, const QString &pattern, const QString &replacement)
 {
@@ -112,10 +106,7 @@ std::mt19937 &shuffleGenerator()
     return rng;
 }
 
-void seedShuffle(quint32 seed)
-{
-    shuffleGenerator().seed(seed);
-}
+void seedShuffle(quint32 seed) { shuffleGenerator().seed(seed); }
 
 QString shuffleItems(const QString &text)
 {

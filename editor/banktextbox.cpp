@@ -29,10 +29,7 @@ namespace {
 constexpr int breakKind = QTextFormat::UserProperty + 1;
 enum BreakKind { LineBreak = 0, SpaceBreak = 1, NoCharacterBreak = 2 };
 
-int kindOf(const QTextBlock &block)
-{
-    return block.blockFormat().intProperty(breakKind);
-}
+int kindOf(const QTextBlock &block) { return block.blockFormat().intProperty(breakKind); }
 
 QTextBlockFormat formatFor(BreakKind kind)
 {
@@ -63,7 +60,7 @@ void insertLine(QTextCursor &cursor, QStringView line)
 }
 } // namespace
 
-BankTextBox::BankTextBox(frmSet *form) : QPlainTextEdit(form), m_form(form) {}
+BankTextBox::BankTextBox(frmSet *form) : QPlainTextEdit(form), m_form(form) { }
 
 QString BankTextBox::logicalRange(int from, int to) const
 {
@@ -87,10 +84,7 @@ QString BankTextBox::logicalRange(int from, int to) const
     return out;
 }
 
-QString BankTextBox::logicalText() const
-{
-    return logicalRange(0, document()->characterCount());
-}
+QString BankTextBox::logicalText() const { return logicalRange(0, document()->characterCount()); }
 
 void BankTextBox::insertLogical(QTextCursor &cursor, QStringView text)
 {
@@ -217,10 +211,7 @@ void BankTextBox::dragMoveEvent(QDragMoveEvent *event)
         event->ignore();
 }
 
-void BankTextBox::dragLeaveEvent(QDragLeaveEvent *event)
-{
-    event->accept();
-}
+void BankTextBox::dragLeaveEvent(QDragLeaveEvent *event) { event->accept(); }
 
 void BankTextBox::dropEvent(QDropEvent *event)
 {

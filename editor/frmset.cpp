@@ -1,9 +1,9 @@
 #include "editor/frmset.h"
 
 #include "core/modpub.h"
+#include "resources/artwork.h"
 #include "rules/tones.h"
 #include "widgets/messagebox.h"
-#include "resources/artwork.h"
 #include "widgets/ui.h"
 
 #include <QKeyEvent>
@@ -14,15 +14,9 @@ using namespace modPub;
 
 namespace editor {
 
-QString simpleFinals()
-{
-    return QStringLiteral("ɑ o e i u ü");
-}
+QString simpleFinals() { return QStringLiteral("ɑ o e i u ü"); }
 
-QString initials()
-{
-    return QStringLiteral("b p m f d t n l ɡ k h j q x z c s zh ch sh r y w");
-}
+QString initials() { return QStringLiteral("b p m f d t n l ɡ k h j q x z c s zh ch sh r y w"); }
 
 QString compoundFinals()
 {
@@ -36,18 +30,18 @@ QString wholeReadSyllables()
 
 QString firstGradeCharacters()
 {
-    return QStringLiteral(
-        "一 二 三 上 口 目 耳 手 日 田 禾 火 虫 云 山 八 十 了 子 人 大 月 儿 头 里 "
-        "可 东 西 天 四 是 女 开 水 去 来 不 小 少 牛 果 鸟 早 书 刀 尺 本 木 林 土 "
-        "力 心 中 五 立 正 在 后 我 好 长 比 巴 把 下 个 雨 们 问 有 半 从 你 才 明 "
-        "同 学 自 己 衣 白 的 又 和 竹 牙 马 用 几 只 石 多 出 见 对 妈 全 回 工 厂");
+    return QStringLiteral("一 二 三 上 口 目 耳 手 日 田 禾 火 虫 云 山 八 十 了 子 人 大 月 儿 头 里 "
+                          "可 东 西 天 四 是 女 开 水 去 来 不 小 少 牛 果 鸟 早 书 刀 尺 本 木 林 土 "
+                          "力 心 中 五 立 正 在 后 我 好 长 比 巴 把 下 个 雨 们 问 有 半 从 你 才 明 "
+                          "同 学 自 己 衣 白 的 又 和 竹 牙 马 用 几 只 石 多 出 见 对 妈 全 回 工 厂");
 }
 
 QString hintText()
 {
     return QStringLiteral("【字库格式说明】可手动在下面框框添加汉字或拼音，注意每个字或拼音之间用空格隔开。")
         + QStringLiteral("\r\n")
-        + QStringLiteral("【拼音声调输法】我们用数字键1234表示四个声调，采用组合键输入的办法，如要输ě同时按住e键和3即可");
+        + QStringLiteral("【拼音声调输法】我们用数字键1234表示四个声调，采用组合键输入的办法，如要输ě同时按住"
+                         "e键和3即可");
 }
 
 } // namespace editor
@@ -86,8 +80,8 @@ frmSet::frmSet(QWidget *parent) : QDialog(parent)
 
 void frmSet::createControls()
 {
-    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                   | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint
+                   | Qt::WindowCloseButtonHint);
     setModal(true);
     setSizeGripEnabled(false);
     setWindowTitle(QStringLiteral("管理我的生字库"));
@@ -125,7 +119,7 @@ void frmSet::createControls()
     Command9 = makeButton(this, QStringLiteral("拼音去声调"), 9840, 840, 1335, 495);
     Command10 = makeButton(this, QStringLiteral("一年级生字表1"), 11400, 840, 1575, 495);
 
-    QWidget *order[] = {Text1, Command1, Command2, Command3, Command4, Command5,
+    QWidget *order[] = {Text1,    Command1, Command2, Command3, Command4, Command5,
                         Command6, Command7, Command8, Command9, Command10};
     for (size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
@@ -154,15 +148,9 @@ void frmSet::Form_Load()
     Text1->moveCursor(QTextCursor::End);
 }
 
-QString frmSet::text() const
-{
-    return Text1->logicalText();
-}
+QString frmSet::text() const { return Text1->logicalText(); }
 
-void frmSet::setText(const QString &text)
-{
-    Text1->setLogicalText(text);
-}
+void frmSet::setText(const QString &text) { Text1->setLogicalText(text); }
 
 void frmSet::Text1_Change()
 {
@@ -233,58 +221,33 @@ void frmSet::Command1_Click()
     // Normalised once more after the separators became spaces: a separator
     // at either end, or one between two equal items, would otherwise leave an
     // empty or a repeated item in the file.
-    const QString s = normalizeItems(regexReplace(normalizeItems(text()), itemSeparatorPattern(),
-                                                  QStringLiteral(" ")));
+    const QString s
+        = normalizeItems(regexReplace(normalizeItems(text()), itemSeparatorPattern(), QStringLiteral(" ")));
     // Closing after a failed write would lose the edits: the window stays
     // open with the text as it was typed, so it can be saved again later.
     if (!writeTextFile(bankPath(), s, true)) {
-        showMessage(this, bankNotSavedText(),
-                    MessageIcon::Information, MessageButtons::Ok);
+        showMessage(this, bankNotSavedText(), MessageIcon::Information, MessageButtons::Ok);
         return;
     }
     setText(s);
     accept();
 }
 
-void frmSet::Command2_Click()
-{
-    setText(shuffleItems(text()));
-}
+void frmSet::Command2_Click() { setText(shuffleItems(text())); }
 
-void frmSet::Command3_Click()
-{
-    appendItems(editor::simpleFinals());
-}
+void frmSet::Command3_Click() { appendItems(editor::simpleFinals()); }
 
-void frmSet::Command4_Click()
-{
-    appendItems(editor::initials());
-}
+void frmSet::Command4_Click() { appendItems(editor::initials()); }
 
-void frmSet::Command5_Click()
-{
-    appendItems(editor::compoundFinals());
-}
+void frmSet::Command5_Click() { appendItems(editor::compoundFinals()); }
 
-void frmSet::Command6_Click()
-{
-    appendItems(editor::wholeReadSyllables());
-}
+void frmSet::Command6_Click() { appendItems(editor::wholeReadSyllables()); }
 
-void frmSet::Command10_Click()
-{
-    appendItems(editor::firstGradeCharacters());
-}
+void frmSet::Command10_Click() { appendItems(editor::firstGradeCharacters()); }
 
-void frmSet::Command7_Click()
-{
-    setText(QString());
-}
+void frmSet::Command7_Click() { setText(QString()); }
 
-void frmSet::Command9_Click()
-{
-    setText(tones::removeToneMarks(text()));
-}
+void frmSet::Command9_Click() { setText(tones::removeToneMarks(text())); }
 
 void frmSet::Command8_Click()
 {

@@ -50,16 +50,16 @@ public:
     void setText(const QString &text);
 
     editor::BankTextBox *Text1 = nullptr;
-    QPushButton *Command1 = nullptr;  // 保存并关闭
+    QPushButton *Command1 = nullptr; // 保存并关闭
     QLabel *lblTip = nullptr;
-    QPushButton *Command2 = nullptr;  // 打乱一下
-    QPushButton *Command3 = nullptr;  // 单韵母
-    QPushButton *Command4 = nullptr;  // 声母
-    QPushButton *Command5 = nullptr;  // 复韵母
-    QPushButton *Command6 = nullptr;  // 整体认读音节
-    QPushButton *Command7 = nullptr;  // 清空
-    QPushButton *Command8 = nullptr;  // 拼音加声调
-    QPushButton *Command9 = nullptr;  // 拼音去声调
+    QPushButton *Command2 = nullptr; // 打乱一下
+    QPushButton *Command3 = nullptr; // 单韵母
+    QPushButton *Command4 = nullptr; // 声母
+    QPushButton *Command5 = nullptr; // 复韵母
+    QPushButton *Command6 = nullptr; // 整体认读音节
+    QPushButton *Command7 = nullptr; // 清空
+    QPushButton *Command8 = nullptr; // 拼音加声调
+    QPushButton *Command9 = nullptr; // 拼音去声调
     QPushButton *Command10 = nullptr; // 一年级生字表1
 
 protected:

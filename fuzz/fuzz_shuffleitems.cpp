@@ -10,11 +10,18 @@ namespace {
 bool isSeparator(QChar c)
 {
     switch (c.unicode()) {
-    case u' ': case u'\t': case u'\n': case 0x0B: case u'\f': case u'\r':
-    case u',': case 0xFF0C: case u'.': case 0x3002: case 0x3000:
-        return true;
-    default:
-        return false;
+    case u' ':
+    case u'\t':
+    case u'\n':
+    case 0x0B:
+    case u'\f':
+    case u'\r':
+    case u',':
+    case 0xFF0C:
+    case u'.':
+    case 0x3002:
+    case 0x3000: return true;
+    default: return false;
     }
 }
 } // namespace

@@ -11,7 +11,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         return 0;
     FUZZ_CHECK(!url.contains(QLatin1Char('"')), "the address stops at the closing quote");
     FUZZ_CHECK(!url.contains(QLatin1Char('\n')), "the address lies on one line");
-    FUZZ_CHECK(page.contains(QStringLiteral("<img id=\"word_bishun\""), Qt::CaseInsensitive), "the image tag");
+    FUZZ_CHECK(page.contains(QStringLiteral("<img id=\"word_bishun\""), Qt::CaseInsensitive),
+               "the image tag");
     FUZZ_CHECK(page.contains(QStringLiteral("gif=\"") + url + QLatin1Char('"'), Qt::CaseInsensitive),
                "the gif attribute's value");
     return 0;

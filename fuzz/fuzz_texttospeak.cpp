@@ -19,10 +19,7 @@ const QString &table()
     return t;
 }
 
-bool isHan(QChar c)
-{
-    return c.unicode() >= 0x4E00 && c.unicode() <= 0x9FA5;
-}
+bool isHan(QChar c) { return c.unicode() >= 0x4E00 && c.unicode() <= 0x9FA5; }
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)

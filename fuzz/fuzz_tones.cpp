@@ -1,7 +1,7 @@
 // The tone commands and the typing aids on arbitrary text.
 #include "core/modpub.h"
-#include "rules/tones.h"
 #include "fuzz/fuzzcheck.h"
+#include "rules/tones.h"
 
 namespace {
 bool hasToneMark(const QString &s, const QString &table)

@@ -10,12 +10,12 @@
 #include <cstdio>
 #include <cstdlib>
 
-#define FUZZ_CHECK(cond, what)                                                     \
-    do {                                                                           \
-        if (!(cond)) {                                                             \
-            std::fprintf(stderr, "property failed: %s (%s:%d)\n", what, __FILE__, __LINE__); \
-            std::abort();                                                          \
-        }                                                                          \
+#define FUZZ_CHECK(cond, what)                                                                               \
+    do {                                                                                                     \
+        if (!(cond)) {                                                                                       \
+            std::fprintf(stderr, "property failed: %s (%s:%d)\n", what, __FILE__, __LINE__);                 \
+            std::abort();                                                                                    \
+        }                                                                                                    \
     } while (0)
 
 namespace fuzz {
@@ -35,8 +35,5 @@ inline QString utf16(const uint8_t *data, size_t size)
     return s;
 }
 
-inline QString toDebug(const QString &s)
-{
-    return s.left(200);
-}
+inline QString toDebug(const QString &s) { return s.left(200); }
 } // namespace fuzz

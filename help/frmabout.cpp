@@ -1,9 +1,9 @@
 #include "help/frmabout.h"
 
 #include "core/modpub.h"
-#include "rules/aboutanimation.h"
 #include "help/frmshuoming.h"
 #include "resources/artwork.h"
+#include "rules/aboutanimation.h"
 
 #include <QDesktopServices>
 #include <QPixmap>
@@ -18,8 +18,7 @@ QPointer<frmAbout> &theInstance()
 }
 
 // A label at a design place, sized to its caption.
-template <typename Label>
-Label *makeLabel(QWidget *parent, const QString &caption, double left, double top)
+template <typename Label> Label *makeLabel(QWidget *parent, const QString &caption, double left, double top)
 {
     auto *label = new Label(caption, parent);
     ui::move(label, left, top);
@@ -42,8 +41,9 @@ const QString mailAddress = QStringLiteral("hello@lorvanta.example.org");
 } // namespace
 
 frmAbout::frmAbout(QWidget *owner)
-    : QWidget(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint
-                         | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
+    : QWidget(owner,
+              Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                  | Qt::WindowCloseButtonHint)
 {
     // A dialog-type window: the window manager keeps it above its owner.
     createControls();
@@ -51,9 +51,7 @@ frmAbout::frmAbout(QWidget *owner)
     // Centred on the owner the first time it is shown.
     if (owner) {
         const QPointer<QWidget> o(owner->window());
-        ui::centreOnFirstShow(this, [this, o] {
-            return o ? o->frameGeometry() : frameGeometry();
-        });
+        ui::centreOnFirstShow(this, [this, o] { return o ? o->frameGeometry() : frameGeometry(); });
     }
 }
 
@@ -85,8 +83,8 @@ void frmAbout::createControls()
     Label7 = makeLabel<QLabel>(this, QStringLiteral("邮箱:"), 1080, 1200);
     Label8 = makeLabel<ui::ClickLabel>(this, mailAddress, 1560, 1200);
     Label9 = makeLabel<QLabel>(this, QStringLiteral("2017-9-26"), 1080, 1560);
-    for (QLabel *link : {static_cast<QLabel *>(Label4), static_cast<QLabel *>(Label6),
-                         static_cast<QLabel *>(Label8)})
+    for (QLabel *link :
+         {static_cast<QLabel *>(Label4), static_cast<QLabel *>(Label6), static_cast<QLabel *>(Label8)})
         setLinkStyle(link);
     // The hand cursor belongs to Label4; the other two links take it at load.
     Label4->setCursor(Qt::PointingHandCursor);
@@ -119,10 +117,7 @@ void frmAbout::setImage1Top(float top)
     ui::move(Image1, ui::leftOf(Image1), top);
 }
 
-void frmAbout::Command1_Click()
-{
-    close();
-}
+void frmAbout::Command1_Click() { close(); }
 
 void frmAbout::Image1_Click()
 {
@@ -139,8 +134,7 @@ void frmAbout::Timer1_Timer()
     s.restart = m_image1Tag.toFloat();
     s.interval = Timer1->interval();
     s.enabled = Timer1->isActive();
-    const aboutanimation::State next =
-        aboutanimation::step(ui::scaleHeight(this), ui::heightOf(Image1), s);
+    const aboutanimation::State next = aboutanimation::step(ui::scaleHeight(this), ui::heightOf(Image1), s);
 
     if (!next.enabled)
         Timer1->stop();
@@ -150,15 +144,9 @@ void frmAbout::Timer1_Timer()
     setImage1Top(next.top);
 }
 
-void frmAbout::Label11_Click()
-{
-    frmShuoming::showInstance(this);
-}
+void frmAbout::Label11_Click() { frmShuoming::showInstance(this); }
 
-void frmAbout::Label4_Click()
-{
-    QDesktopServices::openUrl(QUrl(Label4->text()));
-}
+void frmAbout::Label4_Click() { QDesktopServices::openUrl(QUrl(Label4->text())); }
 
 void frmAbout::Label6_Click()
 {
@@ -176,12 +164,6 @@ void frmAbout::Label8_Click()
     QDesktopServices::openUrl(QUrl(address));
 }
 
-frmAbout *frmAbout::showInstance(QWidget *owner)
-{
-    return ui::showSingleInstance(theInstance(), owner);
-}
+frmAbout *frmAbout::showInstance(QWidget *owner) { return ui::showSingleInstance(theInstance(), owner); }
 
-frmAbout *frmAbout::instance()
-{
-    return theInstance();
-}
+frmAbout *frmAbout::instance() { return theInstance(); }

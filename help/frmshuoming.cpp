@@ -1,8 +1,8 @@
 #include "help/frmshuoming.h"
 
-#include "widgets/ui.h"
 #include "resources/artwork.h"
 #include "resources/texts.h"
+#include "widgets/ui.h"
 
 #include <QPointer>
 #include <QScreen>
@@ -16,8 +16,9 @@ QPointer<frmShuoming> &theInstance()
 } // namespace
 
 frmShuoming::frmShuoming(QWidget *owner)
-    : QWidget(owner, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                         | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint)
+    : QWidget(owner,
+              Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint
+                  | Qt::WindowCloseButtonHint)
 {
     // A dialog-type window: the window manager keeps it above its owner (the
     // practice window or the About window).
@@ -46,10 +47,7 @@ frmShuoming::frmShuoming(QWidget *owner)
     });
 }
 
-void frmShuoming::Form_Load()
-{
-    setWindowIcon(resources::programIcon());
-}
+void frmShuoming::Form_Load() { setWindowIcon(resources::programIcon()); }
 
 void frmShuoming::Form_Resize()
 {
@@ -66,10 +64,7 @@ frmShuoming *frmShuoming::showInstance(QWidget *owner)
     return ui::showSingleInstance(theInstance(), owner);
 }
 
-frmShuoming *frmShuoming::instance()
-{
-    return theInstance();
-}
+frmShuoming *frmShuoming::instance() { return theInstance(); }
 
 void frmShuoming::resizeEvent(QResizeEvent *event)
 {

@@ -5,14 +5,14 @@
 #include "editor/frmset.h"
 #include "help/frmabout.h"
 #include "help/frmshuoming.h"
-#include "rules/deck.h"
-#include "rules/layout.h"
-#include "widgets/messagebox.h"
-#include "rules/readaloud.h"
-#include "speech/speechengine.h"
 #include "resources/artwork.h"
 #include "resources/texts.h"
+#include "rules/deck.h"
+#include "rules/layout.h"
+#include "rules/readaloud.h"
+#include "speech/speechengine.h"
 #include "viewer/frmplay.h"
+#include "widgets/messagebox.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -195,7 +195,8 @@ void frmMain::createControls()
     connect(Timer1, &QTimer::timeout, this, &frmMain::Timer1_Timer);
     connect(Timer2, &QTimer::timeout, this, &frmMain::Timer2_Timer);
     // Practice sheets: right-click on the card, or Ctrl+P (P is no key of the key table).
-    sheetwindow::attach(this, {lblChar, lblBack}, [this] { return m_bankText; }, [this] { return m_tag; });
+    sheetwindow::attach(
+        this, {lblChar, lblBack}, [this] { return m_bankText; }, [this] { return m_tag; });
 
     Text2->installEventFilter(this);
 }
@@ -265,8 +266,8 @@ void frmMain::loadBank()
         m_curIndex = 1;
         showCurrentItem();
     } else {
-        showMessage(this, QStringLiteral("还没有字库，点击“我的生字库”按钮进行输入"),
-                    MessageIcon::None, MessageButtons::Ok);
+        showMessage(this, QStringLiteral("还没有字库，点击“我的生字库”按钮进行输入"), MessageIcon::None,
+                    MessageButtons::Ok);
     }
 }
 
@@ -370,26 +371,15 @@ void frmMain::Form_KeyDown(int key)
     switch (key) {
     case Qt::Key_Left:
     case Qt::Key_PageUp:
-    case Qt::Key_Up:
-        cmdBefore_Click();
-        break;
+    case Qt::Key_Up: cmdBefore_Click(); break;
     case Qt::Key_Right:
     case Qt::Key_PageDown:
-    case Qt::Key_Down:
-        cmdAfter_Click();
-        break;
-    case Qt::Key_Space:
-        lblChar_Click();
-        break;
-    case Qt::Key_V:
-        Command1_Click();
-        break;
+    case Qt::Key_Down: cmdAfter_Click(); break;
+    case Qt::Key_Space: lblChar_Click(); break;
+    case Qt::Key_V: Command1_Click(); break;
     case Qt::Key_D:
-    case Qt::Key_Delete:
-        Command2_Click();
-        break;
-    default:
-        break;
+    case Qt::Key_Delete: Command2_Click(); break;
+    default: break;
     }
 }
 
@@ -460,10 +450,7 @@ void frmMain::Form_Resize()
 
 // ---------------------------------------------------------------- autoplay
 
-void frmMain::imgBofang_Click()
-{
-    Label2_Click();
-}
+void frmMain::imgBofang_Click() { Label2_Click(); }
 
 void frmMain::Label2_Click()
 {
@@ -584,15 +571,9 @@ void frmMain::lblChar_Click()
     playContent(urlEncode(*s));
 }
 
-void frmMain::Image3_Click()
-{
-    lblChar_Click();
-}
+void frmMain::Image3_Click() { lblChar_Click(); }
 
-void frmMain::lblBack_Click()
-{
-    lblChar_Click();
-}
+void frmMain::lblBack_Click() { lblChar_Click(); }
 
 void frmMain::playContent(const QString &content)
 {
@@ -640,8 +621,8 @@ void frmMain::cmdSet_Click()
     }
     const QString s = readTextFile(bankPath());
     if (s != m_bankText) {
-        showMessage(this, QStringLiteral("生字库发生变化，系统自动重新载入"),
-                    MessageIcon::Information, MessageButtons::Ok);
+        showMessage(this, QStringLiteral("生字库发生变化，系统自动重新载入"), MessageIcon::Information,
+                    MessageButtons::Ok);
         loadBank();
     }
     restoreFocus();
@@ -661,12 +642,6 @@ void frmMain::Command1_Click()
     m_viewer->Command2_Click();
 }
 
-void frmMain::lblShuoming_Click()
-{
-    frmShuoming::showInstance(this);
-}
+void frmMain::lblShuoming_Click() { frmShuoming::showInstance(this); }
 
-void frmMain::lblAbout_Click()
-{
-    frmAbout::showInstance(this);
-}
+void frmMain::lblAbout_Click() { frmAbout::showInstance(this); }

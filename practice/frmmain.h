@@ -69,11 +69,11 @@ public:
     frmPlay *viewer() const { return m_viewer; }
 
     // ---- Controls ----
-    QCheckBox *Check2 = nullptr;   // 朗读
-    QCheckBox *Check1 = nullptr;   // 每轮打乱一下
-    QLineEdit *Text2 = nullptr;    // interval in seconds
-    QLabel *Label3 = nullptr;      // 秒
-    QLabel *Label4 = nullptr;      // clock
+    QCheckBox *Check2 = nullptr; // 朗读
+    QCheckBox *Check1 = nullptr; // 每轮打乱一下
+    QLineEdit *Text2 = nullptr; // interval in seconds
+    QLabel *Label3 = nullptr; // 秒
+    QLabel *Label4 = nullptr; // clock
     ui::ClickLabel *lblShuoming = nullptr;
     ui::ClickLabel *lblAbout = nullptr;
     ui::ClickLabel *imgBofang = nullptr;
@@ -87,11 +87,11 @@ public:
     QPushButton *Command1 = nullptr;
     ui::ClickLabel *lblChar = nullptr;
     ui::ClickLabel *lblBack = nullptr;
-    QLineEdit *Text1 = nullptr;    // hidden focus box
+    QLineEdit *Text1 = nullptr; // hidden focus box
     QTimer *Timer1 = nullptr;
     QTimer *Timer2 = nullptr;
-    QPixmap Image1;                // play picture
-    QPixmap Image2;                // stop picture
+    QPixmap Image1; // play picture
+    QPixmap Image2; // stop picture
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -109,7 +109,7 @@ private:
     bool Text2_KeyPress(QKeyEvent *event);
 
     QString m_bankText;
-    QStringList m_items;           // item list of m_bankText, rebuilt when it changes
+    QStringList m_items; // item list of m_bankText, rebuilt when it changes
     int m_curIndex = 0;
     int m_baseFontSize = 150;
     int m_refHeight = 0;
@@ -117,7 +117,7 @@ private:
     QString m_caption;
     QString m_tag;
     QString m_syllableTable;
-    QString m_spokenText;          // what the last request carries
+    QString m_spokenText; // what the last request carries
     bool m_emptyMessageOpen = false;
     bool m_inText2Change = false;
     SpeechEngine *m_speechEngine = nullptr;

@@ -1,5 +1,6 @@
 // The program's pictures, drawn in code so that they stay sharp and need no
-// binary files: window icon, play/stop switch, loudspeaker, About picture. Links point with the system's hand cursor.
+// binary files: window icon, play/stop switch, loudspeaker, About picture. Links point with the system's hand
+// cursor.
 #pragma once
 #include <QIcon>
 #include <QImage>
@@ -17,4 +18,4 @@ QImage stopPicture();
 QImage speakerPicture();
 // 32 × 32: yellow note sheet.
 QImage noteSheetPicture();
-}
+} // namespace resources

@@ -13,13 +13,7 @@ QString readUtf8(const QString &path)
 }
 } // namespace
 
-QString syllableTable()
-{
-    return readUtf8(QStringLiteral(":/texts/syllables.txt"));
-}
+QString syllableTable() { return readUtf8(QStringLiteral(":/texts/syllables.txt")); }
 
-QString instructionsText()
-{
-    return readUtf8(QStringLiteral(":/texts/instructions.txt"));
-}
+QString instructionsText() { return readUtf8(QStringLiteral(":/texts/instructions.txt")); }
 } // namespace resources

@@ -7,4 +7,4 @@ namespace resources {
 QString syllableTable();
 // The instructions window's text, every line ended by CR LF.
 QString instructionsText();
-}
+} // namespace resources

@@ -6,9 +6,9 @@ namespace aboutanimation {
 // What a tick reads and writes: the picture's Top, the restart height kept in
 // its Tag, and the timer.
 struct State {
-    float top = 0;        // T
-    float restart = 0;    // R
-    int interval = 300;   // ms
+    float top = 0; // T
+    float restart = 0; // R
+    int interval = 300; // ms
     bool enabled = false;
 };
 

@@ -11,10 +11,7 @@ QStringList itemList(const QString &bankText)
     return (QLatin1Char(' ') + bankText).split(QLatin1Char(' '));
 }
 
-QString normalizedForm(const QString &stored)
-{
-    return modPub::normalizeLetters(stored);
-}
+QString normalizedForm(const QString &stored) { return modPub::normalizeLetters(stored); }
 
 QString displayForm(const QString &normalized)
 {

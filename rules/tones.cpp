@@ -26,10 +26,7 @@ int tablePosition(char16_t c)
 }
 } // namespace
 
-QString toneTable()
-{
-    return QString(reinterpret_cast<const QChar *>(table), rowCount * rowLength);
-}
+QString toneTable() { return QString(reinterpret_cast<const QChar *>(table), rowCount * rowLength); }
 
 char16_t substituteKey(char16_t key)
 {
@@ -98,9 +95,6 @@ QString expandToneMarks(const QString &text)
     return modPub::normalizeItems(out);
 }
 
-QString addToneMarks(const QString &text)
-{
-    return expandToneMarks(removeToneMarks(text));
-}
+QString addToneMarks(const QString &text) { return expandToneMarks(removeToneMarks(text)); }
 
 } // namespace tones

@@ -17,10 +17,7 @@ struct Memory {
     sf_count_t pos = 0;
 };
 
-sf_count_t length(void *user)
-{
-    return static_cast<Memory *>(user)->data->size();
-}
+sf_count_t length(void *user) { return static_cast<Memory *>(user)->data->size(); }
 
 sf_count_t seek(sf_count_t offset, int whence, void *user)
 {
@@ -44,15 +41,9 @@ sf_count_t read(void *ptr, sf_count_t count, void *user)
     return n;
 }
 
-sf_count_t write(const void *, sf_count_t, void *)
-{
-    return 0;
-}
+sf_count_t write(const void *, sf_count_t, void *) { return 0; }
 
-sf_count_t tell(void *user)
-{
-    return static_cast<Memory *>(user)->pos;
-}
+sf_count_t tell(void *user) { return static_cast<Memory *>(user)->pos; }
 } // namespace
 
 localspeech::Pcm decode(const QByteArray &encoded, int maxSeconds)
@@ -60,9 +51,9 @@ localspeech::Pcm decode(const QByteArray &encoded, int maxSeconds)
     localspeech::Pcm pcm;
     if (encoded.isEmpty())
         return pcm;
-    Memory memory{&encoded, 0};
-    SF_VIRTUAL_IO io{length, seek, read, write, tell};
-    SF_INFO info{};
+    Memory memory {&encoded, 0};
+    SF_VIRTUAL_IO io {length, seek, read, write, tell};
+    SF_INFO info {};
     SNDFILE *file = sf_open_virtual(&io, SFM_READ, &info, &memory);
     if (!file)
         return pcm;
@@ -77,7 +68,8 @@ localspeech::Pcm decode(const QByteArray &encoded, int maxSeconds)
     QByteArray out;
     qint64 total = 0;
     while (total < maxFrames) {
-        const sf_count_t got = sf_readf_short(file, frames.data(), std::min<sf_count_t>(chunk, maxFrames - total));
+        const sf_count_t got
+            = sf_readf_short(file, frames.data(), std::min<sf_count_t>(chunk, maxFrames - total));
         if (got <= 0)
             break;
         const qsizetype at = out.size();

@@ -6,7 +6,7 @@
 #include <QMediaDevices>
 
 namespace {
-std::atomic<int> liveOutputs{0};
+std::atomic<int> liveOutputs {0};
 } // namespace
 
 QAudioFormat AudioOutput::format(int sampleRate)
@@ -18,15 +18,11 @@ QAudioFormat AudioOutput::format(int sampleRate)
     return f;
 }
 
-int AudioOutput::openOutputs()
-{
-    return liveOutputs.load();
-}
+int AudioOutput::openOutputs() { return liveOutputs.load(); }
 
 AudioOutput::AudioOutput(std::shared_ptr<const std::atomic<quint64>> current, QObject *parent)
     : QObject(parent), m_current(std::move(current)), m_buffer(new QBuffer(this))
-{
-}
+{ }
 
 AudioOutput::~AudioOutput()
 {
@@ -44,10 +40,7 @@ AudioOutput::~AudioOutput()
     }
 }
 
-bool AudioOutput::isCurrent(quint64 item) const
-{
-    return item != 0 && item == m_current->load();
-}
+bool AudioOutput::isCurrent(quint64 item) const { return item != 0 && item == m_current->load(); }
 
 void AudioOutput::cut()
 {
@@ -138,7 +131,6 @@ void AudioOutput::outputStateChanged()
             emit unavailable(item);
         }
         break;
-    case QAudio::SuspendedState:
-        break;
+    case QAudio::SuspendedState: break;
     }
 }

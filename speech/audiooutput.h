@@ -50,8 +50,8 @@ private:
 
     std::shared_ptr<const std::atomic<quint64>> m_current;
     bool m_closing = false;
-    QAudioSink *m_sink = nullptr;  // the item's output, made afresh for each
+    QAudioSink *m_sink = nullptr; // the item's output, made afresh for each
     QBuffer *m_buffer = nullptr;
-    quint64 m_playing = 0;   // the item the output holds, 0 for none
+    quint64 m_playing = 0; // the item the output holds, 0 for none
     bool m_startedSent = false;
 };

@@ -67,10 +67,7 @@ bool isToneMark(QChar c)
     return u == 0x0300 || u == 0x0301 || u == 0x0304 || u == 0x030C;
 }
 
-bool isVowel(QChar c)
-{
-    return QStringView(u"aeiou\u00FC").contains(c);
-}
+bool isVowel(QChar c) { return QStringView(u"aeiou\u00FC").contains(c); }
 
 QString spokenSyllable(const QString &syllable, const QString &syllableTable)
 {
@@ -108,10 +105,7 @@ QString spokenSyllable(const QString &syllable, const QString &syllableTable)
 
 } // namespace
 
-void setDataPath(const QString &path)
-{
-    engine().dataPath = path;
-}
+void setDataPath(const QString &path) { engine().dataPath = path; }
 
 namespace {
 bool startEngine()
@@ -201,12 +195,12 @@ QByteArray wavFile(const Pcm &pcm)
     out += "WAVE";
     out += "fmt ";
     u32(16);
-    u16(1);        // PCM
-    u16(1);        // mono
+    u16(1); // PCM
+    u16(1); // mono
     u32(rate);
     u32(rate * 2); // bytes per second
-    u16(2);        // bytes per frame
-    u16(16);       // bits per sample
+    u16(2); // bytes per frame
+    u16(16); // bits per sample
     out += "data";
     u32(dataSize);
     out += pcm.samples;

@@ -1,9 +1,9 @@
 #include "speech/speaker.h"
 
+#include "resources/texts.h"
 #include "speech/audiodecoder.h"
 #include "speech/audiooutput.h"
 #include "speech/localspeech.h"
-#include "resources/texts.h"
 
 #include <QCoreApplication>
 #include <QNetworkAccessManager>
@@ -52,7 +52,8 @@ class PcmWorker : public QObject
 {
     Q_OBJECT
 public:
-    explicit PcmWorker(std::shared_ptr<const std::atomic<quint64>> current) : m_current(std::move(current)) {}
+    explicit PcmWorker(std::shared_ptr<const std::atomic<quint64>> current)
+        : m_current(std::move(current)) { }
 
     void say(quint64 item, const QString &text)
     {
@@ -101,7 +102,7 @@ struct Speaker::Private {
     QString caption;
     QString spokenText;
     QByteArray audio;
-    QString source;                  // "online" or "local" once the audio is ready
+    QString source; // "online" or "local" once the audio is ready
 
     QString syllableTable;
     bool tableLoaded = false;
@@ -110,7 +111,7 @@ struct Speaker::Private {
     int timeoutMs = 4000;
 };
 
-Speaker::Speaker(QObject *parent) : QObject(parent), d(std::make_unique<Private>()) {}
+Speaker::Speaker(QObject *parent) : QObject(parent), d(std::make_unique<Private>()) { }
 
 Speaker::~Speaker()
 {
@@ -174,45 +175,21 @@ void Speaker::ensureWorkers()
     d->soundThread->start();
 }
 
-bool Speaker::isCurrent(quint64 item) const
-{
-    return item == d->current->load();
-}
+bool Speaker::isCurrent(quint64 item) const { return item == d->current->load(); }
 
-void Speaker::setRequestTimeout(int ms)
-{
-    d->timeoutMs = qMax(1, ms);
-}
+void Speaker::setRequestTimeout(int ms) { d->timeoutMs = qMax(1, ms); }
 
-int Speaker::requestTimeout() const
-{
-    return d->timeoutMs;
-}
+int Speaker::requestTimeout() const { return d->timeoutMs; }
 
-QString Speaker::currentCaption() const
-{
-    return d->caption;
-}
+QString Speaker::currentCaption() const { return d->caption; }
 
-QByteArray Speaker::currentAudio() const
-{
-    return d->audio;
-}
+QByteArray Speaker::currentAudio() const { return d->audio; }
 
-QString Speaker::lastLocalText() const
-{
-    return d->lastLocalText;
-}
+QString Speaker::lastLocalText() const { return d->lastLocalText; }
 
-qint64 Speaker::lastLocalSampleCount() const
-{
-    return d->lastLocalSamples;
-}
+qint64 Speaker::lastLocalSampleCount() const { return d->lastLocalSamples; }
 
-int Speaker::openOutputs() const
-{
-    return AudioOutput::openOutputs();
-}
+int Speaker::openOutputs() const { return AudioOutput::openOutputs(); }
 
 int Speaker::threadCount() const
 {
@@ -293,7 +270,8 @@ void Speaker::fetchFinished()
         d->audio = body;
         const quint64 item = d->current->load();
         PcmWorker *worker = d->worker;
-        QMetaObject::invokeMethod(worker, [worker, item, body] { worker->decode(item, body); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            worker, [worker, item, body] { worker->decode(item, body); }, Qt::QueuedConnection);
     } else {
         speakLocally();
     }
@@ -346,7 +324,8 @@ void Speaker::speakLocally()
     ensureWorkers();
     const quint64 item = d->current->load();
     PcmWorker *worker = d->worker;
-    QMetaObject::invokeMethod(worker, [worker, item, text] { worker->say(item, text); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        worker, [worker, item, text] { worker->say(item, text); }, Qt::QueuedConnection);
 }
 
 void Speaker::synthesised(quint64 item, const QByteArray &samples, int sampleRate)
@@ -372,8 +351,9 @@ void Speaker::play(quint64 item, const QByteArray &samples, int sampleRate)
     AudioOutput *output = d->output;
     if (!output)
         return; // closing
-    QMetaObject::invokeMethod(output, [output, item, samples, sampleRate] { output->play(item, samples, sampleRate); },
-                              Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        output, [output, item, samples, sampleRate] { output->play(item, samples, sampleRate); },
+        Qt::QueuedConnection);
 }
 
 #include "speaker.moc"

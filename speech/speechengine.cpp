@@ -4,10 +4,7 @@
 
 namespace speech {
 
-QString moduleFileName()
-{
-    return QStringLiteral("lorvanta_speech.so");
-}
+QString moduleFileName() { return QStringLiteral("lorvanta_speech.so"); }
 
 SpeechEngine *createEngine(QObject *parent, const QString &syllableTable)
 {

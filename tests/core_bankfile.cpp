@@ -18,8 +18,8 @@
 
 using namespace modPub;
 using testsupport::fileBytes;
-using testsupport::writeBytes;
 using testsupport::FullDisk;
+using testsupport::writeBytes;
 
 class CoreBankFile : public QObject
 {
@@ -75,7 +75,7 @@ private slots:
         QVERIFY(writeTextFile(path(), QStringLiteral("三"), true));
         QCOMPARE(readTextFile(path()), QStringLiteral("三"));
         // Overwriting leaves no temporary file behind.
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{bankFileName()});
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList {bankFileName()});
     }
 
     void failuresGiveEmptyOrFalse()
@@ -96,7 +96,8 @@ private slots:
         QVERIFY(writeTextFile(p, QStringLiteral("旧"), true));
         QFile::setPermissions(ro.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
         QVERIFY(!writeTextFile(p, QStringLiteral("新"), true));
-        QFile::setPermissions(ro.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        QFile::setPermissions(ro.path(),
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
         QCOMPARE(readTextFile(p), QStringLiteral("旧"));
     }
 
@@ -131,19 +132,19 @@ private slots:
 
     void startupDefaultRule()
     {
-        QVERIFY(bankFileNeedsDefault(path()));          // missing
+        QVERIFY(bankFileNeedsDefault(path())); // missing
         writeBytes(path(), "");
-        QVERIFY(bankFileNeedsDefault(path()));          // zero bytes
+        QVERIFY(bankFileNeedsDefault(path())); // zero bytes
         writeBytes(path(), "\r\n");
-        QVERIFY(bankFileNeedsDefault(path()));          // only CR LF
+        QVERIFY(bankFileNeedsDefault(path())); // only CR LF
         writeBytes(path(), "   ");
-        QVERIFY(!bankFileNeedsDefault(path()));         // spaces are content
+        QVERIFY(!bankFileNeedsDefault(path())); // spaces are content
         QDir(dir.path()).mkdir(QStringLiteral("d"));
         QVERIFY(!bankFileNeedsDefault(path(QStringLiteral("d")))); // a folder is not overwritten
         if (geteuid() != 0) {
             writeBytes(path(), "天");
             QFile::setPermissions(path(), QFileDevice::WriteOwner);
-            QVERIFY(!bankFileNeedsDefault(path()));     // unreadable: left alone
+            QVERIFY(!bankFileNeedsDefault(path())); // unreadable: left alone
             QFile::setPermissions(path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
         }
     }
@@ -152,7 +153,8 @@ private slots:
     {
         FullDisk disk;
         if (!disk.mounted())
-            QSKIP("mounting a small tmpfs is not allowed here (needs root); the full-disk case is not tested");
+            QSKIP(
+                "mounting a small tmpfs is not allowed here (needs root); the full-disk case is not tested");
         const QString bank = disk.filePath(bankFileName());
         QVERIFY(writeTextFile(bank, QStringLiteral("天 地 人"), true));
         const QByteArray old = fileBytes(bank);
@@ -169,7 +171,7 @@ private slots:
         // No temporary file is left taking space.
         QDir folder(disk.filePath(QString()));
         QCOMPARE(folder.entryList(QDir::Files | QDir::Hidden, QDir::Name),
-                 (QStringList{QStringLiteral("filler"), bankFileName()}));
+                 (QStringList {QStringLiteral("filler"), bankFileName()}));
         // The next start finds the pupil's bank, not an empty one.
         QVERIFY(!bankFileNeedsDefault(bank));
         QCOMPARE(readTextFile(bank), QStringLiteral("天 地 人"));
@@ -193,7 +195,7 @@ private slots:
         const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
         QVERIFY(sock >= 0);
         const auto closeSocket = qScopeGuard([sock] { ::close(sock); });
-        sockaddr_un address{};
+        sockaddr_un address {};
         address.sun_family = AF_UNIX;
         const QByteArray socketName = QFile::encodeName(socketPath);
         QVERIFY(size_t(socketName.size()) < sizeof(address.sun_path));

@@ -27,7 +27,8 @@ public:
                         return;
                     m_request = s->readAll();
                     s->write("HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=utf-8\r\n"
-                             "Connection: close\r\n\r\n" + m_start);
+                             "Connection: close\r\n\r\n"
+                             + m_start);
                     feed(s);
                 });
                 connect(s, &QTcpSocket::bytesWritten, this, [this, s] { feed(s); });
@@ -91,7 +92,10 @@ private slots:
         QCOMPARE(bytesToText(QByteArray("\xCC\xEC"), QStringLiteral("GB18030")), QStringLiteral("天"));
         QCOMPARE(bytesToText(QByteArray("x"), QStringLiteral("no-such-charset")), QString());
         // Invalid UTF-8 decodes to replacement characters, never fails.
-        QVERIFY(bytesToText(QByteArray("a\xFF" "b"), QStringLiteral("UTF-8")).startsWith(QLatin1Char('a')));
+        QVERIFY(bytesToText(QByteArray("a\xFF"
+                                       "b"),
+                            QStringLiteral("UTF-8"))
+                    .startsWith(QLatin1Char('a')));
     }
 
     void httpTextAndHeader()
@@ -121,15 +125,20 @@ private slots:
 
     void strokeOrderPattern()
     {
-        QCOMPARE(strokeOrderUrlFromPage(QStringLiteral("<img id=\"word_bishun\" class=\"x\" data-gif=\"G\" src=\"S\">")),
+        QCOMPARE(strokeOrderUrlFromPage(
+                     QStringLiteral("<img id=\"word_bishun\" class=\"x\" data-gif=\"G\" src=\"S\">")),
                  QStringLiteral("G"));
-        QCOMPARE(strokeOrderUrlFromPage(QStringLiteral("<img class=\"x\" id=\"word_bishun\" data-gif=\"G\">")), QString());
+        QCOMPARE(
+            strokeOrderUrlFromPage(QStringLiteral("<img class=\"x\" id=\"word_bishun\" data-gif=\"G\">")),
+            QString());
         // Tag names in any case; the [^>] runs cross lines; the first match wins.
-        QCOMPARE(strokeOrderUrlFromPage(QStringLiteral("<IMG ID=\"word_bishun\"\nclass=\"a\"\n DATA-GIF=\"http://h/1.gif\">"
-                                                      "<img id=\"word_bishun\" gif=\"second\">")),
+        QCOMPARE(strokeOrderUrlFromPage(
+                     QStringLiteral("<IMG ID=\"word_bishun\"\nclass=\"a\"\n DATA-GIF=\"http://h/1.gif\">"
+                                    "<img id=\"word_bishun\" gif=\"second\">")),
                  QStringLiteral("http://h/1.gif"));
         // The address itself stays within one line; entities are not decoded.
-        QCOMPARE(strokeOrderUrlFromPage(QStringLiteral("<img id=\"word_bishun\" gif=\"a&amp;b\">")), QStringLiteral("a&amp;b"));
+        QCOMPARE(strokeOrderUrlFromPage(QStringLiteral("<img id=\"word_bishun\" gif=\"a&amp;b\">")),
+                 QStringLiteral("a&amp;b"));
         QCOMPARE(strokeOrderUrlFromPage(QStringLiteral("<img id=\"word_bishun\" gif=\"a\nb\">")), QString());
         QCOMPARE(strokeOrderUrlFromPage(QString()), QString());
     }
@@ -137,9 +146,12 @@ private slots:
     void strokeOrderLookup()
     {
         LocalServer server;
-        server.setAnswer("/zici/s", {200, "text/html; charset=utf-8",
-                                     QByteArray("<html><img id=\"word_bishun\" data-gif=\"http://x/tian.gif\"></html>")});
-        saveSetting(QStringLiteral("services"), QStringLiteral("dictionary"), server.base() + QStringLiteral("/"));
+        server.setAnswer(
+            "/zici/s",
+            {200, "text/html; charset=utf-8",
+             QByteArray("<html><img id=\"word_bishun\" data-gif=\"http://x/tian.gif\"></html>")});
+        saveSetting(QStringLiteral("services"), QStringLiteral("dictionary"),
+                    server.base() + QStringLiteral("/"));
         QCOMPARE(dictionaryPageEndpoint(), server.base() + QStringLiteral("/zici/s?wd="));
         QCOMPARE(getStrokeOrderUrl(QStringLiteral("天")), QStringLiteral("http://x/tian.gif"));
         QCOMPARE(server.requests().last().target, QByteArray("/zici/s?wd=%E5%A4%A9"));
@@ -156,12 +168,14 @@ private slots:
         LocalServer server;
         saveSetting(QStringLiteral("services"), QStringLiteral("dictionary"), server.base());
         // A large page below the limit is read whole: the element at its very end is found.
-        server.setAnswer("/zici/s", {200, "text/html; charset=utf-8",
-                                     QByteArray(int(httpMaxPageBytes) - element.size(), ' ') + element});
+        server.setAnswer("/zici/s",
+                         {200, "text/html; charset=utf-8",
+                          QByteArray(int(httpMaxPageBytes) - element.size(), ' ') + element});
         QCOMPARE(getStrokeOrderUrl(QStringLiteral("天")), QStringLiteral("http://x/tian.gif"));
         // One byte more and the page is dropped, element and all.
-        server.setAnswer("/zici/s", {200, "text/html; charset=utf-8",
-                                     element + QByteArray(int(httpMaxPageBytes) - element.size() + 1, ' ')});
+        server.setAnswer("/zici/s",
+                         {200, "text/html; charset=utf-8",
+                          element + QByteArray(int(httpMaxPageBytes) - element.size() + 1, ' ')});
         QCOMPARE(getStrokeOrderUrl(QStringLiteral("天")), QString());
         QCOMPARE(httpGetText(server.base() + QStringLiteral("/zici/s?wd=x")), QString());
         saveSetting(QStringLiteral("services"), QStringLiteral("dictionary"), QString());

@@ -27,9 +27,11 @@ private slots:
         QCOMPARE(regexFirstGroup(QStringLiteral("b"), QStringLiteral("(a)?b")), QString());
         QVERIFY(regexTest(QStringLiteral("ABC"), QStringLiteral("b")));
         QVERIFY(!regexTest(QStringLiteral("ABC"), QStringLiteral("d")));
-        QCOMPARE(regexReplace(QStringLiteral("a1b22"), QStringLiteral("[^\\d]"), QString()), QStringLiteral("122"));
+        QCOMPARE(regexReplace(QStringLiteral("a1b22"), QStringLiteral("[^\\d]"), QString()),
+                 QStringLiteral("122"));
         // IgnoreCase excludes A-Z from [^a-z] too.
-        QCOMPARE(regexReplace(QStringLiteral("aBc1"), QStringLiteral("[^a-z]"), QString()), QStringLiteral("aBc"));
+        QCOMPARE(regexReplace(QStringLiteral("aBc1"), QStringLiteral("[^a-z]"), QString()),
+                 QStringLiteral("aBc"));
     }
 
     void escapesAndAsciiClasses()
@@ -38,14 +40,19 @@ private slots:
         QVERIFY(regexTest(QStringLiteral("ɑ字"), QStringLiteral("[\\u4e00-\\u9fa5]")));
         QVERIFY(!regexTest(QStringLiteral("ɑbc"), QStringLiteral("[\\u4e00-\\u9fa5]")));
         // \d is ASCII only: full-width and Arabic-Indic digits are not digits.
-        QCOMPARE(regexReplace(QStringLiteral("１2٣"), QStringLiteral("[^\\d]"), QString()), QStringLiteral("2"));
+        QCOMPARE(regexReplace(QStringLiteral("１2٣"), QStringLiteral("[^\\d]"), QString()),
+                 QStringLiteral("2"));
         // \s is space, tab, LF, VT, FF, CR — not the ideographic or no-break space.
-        QCOMPARE(regexReplace(QStringLiteral("a\tb\x0B" "c\x0C" "d\re\nf"), QStringLiteral("\\s"), QStringLiteral("_")),
+        QCOMPARE(regexReplace(QStringLiteral("a\tb\x0B"
+                                             "c\x0C"
+                                             "d\re\nf"),
+                              QStringLiteral("\\s"), QStringLiteral("_")),
                  QStringLiteral("a_b_c_d_e_f"));
         QCOMPARE(regexReplace(QStringLiteral("a\u3000b\u00A0c"), QStringLiteral("\\s"), QStringLiteral("_")),
                  QStringLiteral("a\u3000b\u00A0c"));
         // The replacement is literal: no back-references.
-        QCOMPARE(regexReplace(QStringLiteral("ab"), QStringLiteral("(a)"), QStringLiteral("\\1$1")), QStringLiteral("\\1$1b"));
+        QCOMPARE(regexReplace(QStringLiteral("ab"), QStringLiteral("(a)"), QStringLiteral("\\1$1")),
+                 QStringLiteral("\\1$1b"));
     }
 
     void invalidPatternsNeverFail()
@@ -53,7 +60,8 @@ private slots:
         QVERIFY(!regexIsValid(QStringLiteral("[^a-z](ma")));
         QCOMPARE(regexFirstGroup(QStringLiteral("abc"), QStringLiteral("(")), QString());
         QVERIFY(!regexTest(QStringLiteral("abc"), QStringLiteral("[")));
-        QCOMPARE(regexReplace(QStringLiteral("abc"), QStringLiteral("*"), QStringLiteral("x")), QStringLiteral("abc"));
+        QCOMPARE(regexReplace(QStringLiteral("abc"), QStringLiteral("*"), QStringLiteral("x")),
+                 QStringLiteral("abc"));
         // A broken \u escape is left to the engine, which reports it invalid or literal; no crash.
         regexTest(QStringLiteral("u12"), QStringLiteral("\\u12"));
         regexTest(QStringLiteral("x"), QStringLiteral("\\"));
@@ -69,7 +77,8 @@ private slots:
         QCOMPARE(shuffleItems(QString()), QString());
         QCOMPARE(shuffleItems(QStringLiteral("天")), QStringLiteral("天"));
         // Duplicates stay; line breaks are separators here.
-        QCOMPARE(sorted(shuffleItems(QStringLiteral("天 天\r\n地")).split(QLatin1Char(' '))), sorted({"天", "天", "地"}));
+        QCOMPARE(sorted(shuffleItems(QStringLiteral("天 天\r\n地")).split(QLatin1Char(' '))),
+                 sorted({"天", "天", "地"}));
     }
 
     void shuffleLargeListsAndRandomness()

@@ -2,10 +2,10 @@
 // resize, typing with tone digits and the tone commands.
 #include "core/modpub.h"
 #include "editor/frmset.h"
-#include "widgets/messagebox.h"
-#include "widgets/ui.h"
 #include "tests/support/fulldisk.h"
 #include "tests/support/testsupport.h"
+#include "widgets/messagebox.h"
+#include "widgets/ui.h"
 
 #include <QApplication>
 #include <QDropEvent>
@@ -21,14 +21,11 @@
 
 using namespace modPub;
 using testsupport::fileBytes;
-using testsupport::writeBytes;
 using testsupport::FullDisk;
+using testsupport::writeBytes;
 
 namespace {
-QString title(int n)
-{
-    return QStringLiteral("管理我的生字库(当前有%1个生字)").arg(n);
-}
+QString title(int n) { return QStringLiteral("管理我的生字库(当前有%1个生字)").arg(n); }
 
 const QString saveFailedMessage = QStringLiteral("字库没有保存成功，可能磁盘已满或文件夹不能写入。");
 
@@ -94,19 +91,23 @@ private slots:
         QCOMPARE(f.windowTitle(), title(2));
         QVERIFY(f.Text1->textCursor().atEnd());
 
-        const struct { QPushButton *b; const char *caption; int left, width; } buttons[] = {
-            {f.Command1, "保存并关闭", 120, 1215}, {f.Command2, "打乱一下", 1320, 1215},
-            {f.Command7, "清空", 2520, 1215}, {f.Command3, "单韵母", 4080, 975},
-            {f.Command4, "声母", 5040, 975}, {f.Command5, "复韵母", 6000, 975},
+        const struct {
+            QPushButton *b;
+            const char *caption;
+            int left, width;
+        } buttons[] = {
+            {f.Command1, "保存并关闭", 120, 1215},    {f.Command2, "打乱一下", 1320, 1215},
+            {f.Command7, "清空", 2520, 1215},         {f.Command3, "单韵母", 4080, 975},
+            {f.Command4, "声母", 5040, 975},          {f.Command5, "复韵母", 6000, 975},
             {f.Command6, "整体认读音节", 6960, 1455}, {f.Command8, "拼音加声调", 8520, 1335},
-            {f.Command9, "拼音去声调", 9840, 1335}, {f.Command10, "一年级生字表1", 11400, 1575},
+            {f.Command9, "拼音去声调", 9840, 1335},   {f.Command10, "一年级生字表1", 11400, 1575},
         };
         for (const auto &b : buttons) {
             QCOMPARE(b.b->text(), QString::fromUtf8(b.caption));
             QCOMPARE(b.b->geometry(), QRect(ui::px(b.left), ui::px(840), ui::px(b.width), ui::px(495)));
         }
         // Tab order: the box, then the buttons in design order.
-        QWidget *order[] = {f.Text1, f.Command1, f.Command2, f.Command3, f.Command4, f.Command5,
+        QWidget *order[] = {f.Text1,    f.Command1, f.Command2, f.Command3, f.Command4, f.Command5,
                             f.Command6, f.Command7, f.Command8, f.Command9, f.Command10};
         const auto nextTabStop = [](QWidget *w) {
             do
@@ -126,8 +127,10 @@ private slots:
         QCOMPARE(f.lblTip->palette().color(QPalette::WindowText), QColor(255, 128, 0));
         QCOMPARE(f.lblTip->palette().color(QPalette::Window), QColor(255, 255, 192));
         QCOMPARE(f.lblTip->text(),
-                 QStringLiteral("【字库格式说明】可手动在下面框框添加汉字或拼音，注意每个字或拼音之间用空格隔开。\r\n"
-                                "【拼音声调输法】我们用数字键1234表示四个声调，采用组合键输入的办法，如要输ě同时按住e键和3即可"));
+                 QStringLiteral(
+                     "【字库格式说明】可手动在下面框框添加汉字或拼音，注意每个字或拼音之间用空格隔开。\r\n"
+                     "【拼音声调输法】我们用数字键1234表示四个声调，采用组合键输入的办法，如要输ě同时按住e键"
+                     "和3即可"));
         QCOMPARE(f.lblTip->pos(), QPoint(ui::px(120), ui::px(120)));
 
         // Shown at design size, the box and the hint fill the width, the box the height.
@@ -187,9 +190,16 @@ private slots:
         QCOMPARE(f.text(), QStringLiteral("mɑ ɡɑ ɑ o e i u ü"));
 
         // Each list on an empty box: its items, all distinct, in its own order.
-        const struct { void (frmSet::*click)(); int n; const char *first; const char *last; } lists[] = {
-            {&frmSet::Command4_Click, 23, "b", "w"},     {&frmSet::Command5_Click, 18, "ɑi", "onɡ"},
-            {&frmSet::Command6_Click, 16, "zhi", "yinɡ"}, {&frmSet::Command10_Click, 100, "一", "厂"},
+        const struct {
+            void (frmSet::*click)();
+            int n;
+            const char *first;
+            const char *last;
+        } lists[] = {
+            {&frmSet::Command4_Click, 23, "b", "w"},
+            {&frmSet::Command5_Click, 18, "ɑi", "onɡ"},
+            {&frmSet::Command6_Click, 16, "zhi", "yinɡ"},
+            {&frmSet::Command10_Click, 100, "一", "厂"},
         };
         for (const auto &l : lists) {
             f.Command7_Click();
@@ -219,8 +229,9 @@ private slots:
         f.Command2_Click();
         QStringList items = f.text().split(QLatin1Char(' '));
         items.sort();
-        QCOMPARE(items, (QStringList{QStringLiteral("ma"), QStringLiteral("地"), QStringLiteral("天"),
-                                     QStringLiteral("天")}));
+        QCOMPARE(items,
+                 (QStringList {QStringLiteral("ma"), QStringLiteral("地"), QStringLiteral("天"),
+                               QStringLiteral("天")}));
         QCOMPARE(f.windowTitle(), title(4));
     }
 
@@ -228,13 +239,20 @@ private slots:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("file");
-        QTest::newRow("separators") << "一，二。三\n四" << "一 二 三 四";
-        QTest::newRow("repeat") << "mɑ mɑ" << "mɑ";
-        QTest::newRow("ascii a g") << "ma  ga" << "mɑ ɡɑ";
-        QTest::newRow("ideographic space, tab, crlf") << "天　地\t人\r\n口." << "天 地 人 口";
-        QTest::newRow("separator at the ends") << "，一 二。" << "一 二";
-        QTest::newRow("repeat across a comma") << "一，一 二" << "一 二";
-        QTest::newRow("empty") << "" << "";
+        QTest::newRow("separators") << "一，二。三\n四"
+                                    << "一 二 三 四";
+        QTest::newRow("repeat") << "mɑ mɑ"
+                                << "mɑ";
+        QTest::newRow("ascii a g") << "ma  ga"
+                                   << "mɑ ɡɑ";
+        QTest::newRow("ideographic space, tab, crlf") << "天　地\t人\r\n口."
+                                                      << "天 地 人 口";
+        QTest::newRow("separator at the ends") << "，一 二。"
+                                               << "一 二";
+        QTest::newRow("repeat across a comma") << "一，一 二"
+                                               << "一 二";
+        QTest::newRow("empty") << ""
+                               << "";
     }
     void saveWritesCanonicalBank()
     {
@@ -294,7 +312,8 @@ private slots:
             f.Command1_Click();
             QVERIFY(f.isVisible());
             QCOMPARE(f.text(), typed);
-            QCOMPARE(shown, (QList<Shown>{{saveFailedMessage, MessageIcon::Information, MessageButtons::Ok}}));
+            QCOMPARE(shown,
+                     (QList<Shown> {{saveFailedMessage, MessageIcon::Information, MessageButtons::Ok}}));
         };
 
         // A folder that cannot be created: nothing appears anywhere.
@@ -318,7 +337,7 @@ private slots:
             f.setText(QStringLiteral("新 字"));
             saveFails(f);
             QCOMPARE(bankFile(), QStringLiteral("天 地"));
-            QCOMPARE(QDir(ro.path()).entryList(QDir::Files | QDir::Hidden), QStringList{bankFileName()});
+            QCOMPARE(QDir(ro.path()).entryList(QDir::Files | QDir::Hidden), QStringList {bankFileName()});
         }
         QFile::setPermissions(ro.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
@@ -327,7 +346,8 @@ private slots:
     {
         FullDisk disk;
         if (!disk.mounted())
-            QSKIP("mounting a small tmpfs is not allowed here (needs root); saving on a full disk is not tested");
+            QSKIP("mounting a small tmpfs is not allowed here (needs root); saving on a full disk is not "
+                  "tested");
         QList<Shown> shown;
         setMessageAnswerer([&](const QString &text, MessageIcon icon, MessageButtons buttons) {
             shown.append({text, icon, buttons});
@@ -348,7 +368,7 @@ private slots:
         f.Command1_Click();
         QVERIFY(f.isVisible());
         QCOMPARE(f.text(), QStringLiteral("一，二 ma"));
-        QCOMPARE(shown, (QList<Shown>{{saveFailedMessage, MessageIcon::Information, MessageButtons::Ok}}));
+        QCOMPARE(shown, (QList<Shown> {{saveFailedMessage, MessageIcon::Information, MessageButtons::Ok}}));
         QCOMPARE(fileBytes(bankPath()), old);
         // Clearing the bank and saving must not empty the file either.
         f.Command7_Click();
@@ -381,8 +401,8 @@ private slots:
         QCOMPARE(f.windowTitle(), title(2));
 
         // Two files, with the paths as text as file managers add them: the last file, as read.
-        std::unique_ptr<QMimeData> two(filesDrop({path(QStringLiteral("a.txt")), path(QStringLiteral("b.txt"))},
-                                                 path(QStringLiteral("a.txt"))));
+        std::unique_ptr<QMimeData> two(filesDrop(
+            {path(QStringLiteral("a.txt")), path(QStringLiteral("b.txt"))}, path(QStringLiteral("a.txt"))));
         drop(f, two.get());
         QCOMPARE(f.text(), QStringLiteral("ma\n天"));
 
@@ -513,23 +533,57 @@ private slots:
         QTest::addColumn<QString>("before");
         QTest::addColumn<QString>("keys");
         QTest::addColumn<QString>("result");
-        QTest::newRow("ma3") << "" << "ma3" << "mǎ";
-        QTest::newRow("hao3") << "" << "hao3" << "hɑǒ";
-        QTest::newRow("ha3o") << "" << "ha3o" << "hǎo";
-        QTest::newRow("ni13") << "" << "ni13" << "nǐ";
-        QTest::newRow("ni130") << "" << "ni130" << "ni";
-        QTest::newRow("ni33") << "" << "ni33" << "nǐ";
-        QTest::newRow("lv4") << "" << "lv4" << "lǜ";
-        QTest::newRow("ga2") << "" << "ga2" << "ɡá";
-        QTest::newRow("upper case") << "" << "AGV1" << "AGV1";
-        QTest::newRow("digit first") << "" << "1" << "1";
-        QTest::newRow("after consonant") << "" << "m2" << "m2";
-        QTest::newRow("after space") << "" << "o 3" << "o 3";
-        QTest::newRow("after character") << "天" << "4" << "天4";
-        QTest::newRow("after ascii a") << "a" << "1" << "a1";
-        QTest::newRow("toned vowel") << "nǎ" << "2" << "ná";
-        QTest::newRow("five after vowel") << "" << "ma5" << "mɑ5";
-        QTest::newRow("caret after tone") << "" << "ma3x" << "mǎx";
+        QTest::newRow("ma3") << ""
+                             << "ma3"
+                             << "mǎ";
+        QTest::newRow("hao3") << ""
+                              << "hao3"
+                              << "hɑǒ";
+        QTest::newRow("ha3o") << ""
+                              << "ha3o"
+                              << "hǎo";
+        QTest::newRow("ni13") << ""
+                              << "ni13"
+                              << "nǐ";
+        QTest::newRow("ni130") << ""
+                               << "ni130"
+                               << "ni";
+        QTest::newRow("ni33") << ""
+                              << "ni33"
+                              << "nǐ";
+        QTest::newRow("lv4") << ""
+                             << "lv4"
+                             << "lǜ";
+        QTest::newRow("ga2") << ""
+                             << "ga2"
+                             << "ɡá";
+        QTest::newRow("upper case") << ""
+                                    << "AGV1"
+                                    << "AGV1";
+        QTest::newRow("digit first") << ""
+                                     << "1"
+                                     << "1";
+        QTest::newRow("after consonant") << ""
+                                         << "m2"
+                                         << "m2";
+        QTest::newRow("after space") << ""
+                                     << "o 3"
+                                     << "o 3";
+        QTest::newRow("after character") << "天"
+                                         << "4"
+                                         << "天4";
+        QTest::newRow("after ascii a") << "a"
+                                       << "1"
+                                       << "a1";
+        QTest::newRow("toned vowel") << "nǎ"
+                                     << "2"
+                                     << "ná";
+        QTest::newRow("five after vowel") << ""
+                                          << "ma5"
+                                          << "mɑ5";
+        QTest::newRow("caret after tone") << ""
+                                          << "ma3x"
+                                          << "mǎx";
     }
     void typing()
     {
@@ -618,14 +672,27 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("added");
         QTest::addColumn<QString>("removed");
-        QTest::newRow("priority") << "ɑ b ui iu 一" << "ā á ǎ à b uī uí uǐ uì īu íu ǐu ìu 一"
+        QTest::newRow("priority") << "ɑ b ui iu 一"
+                                  << "ā á ǎ à b uī uí uǐ uì īu íu ǐu ìu 一"
                                   << "ɑ b ui iu 一";
-        QTest::newRow("hao") << "hǎo" << "hāo háo hǎo hào" << "hɑo";
-        QTest::newRow("joined") << "mɑ-mɑ" << "mā-mā má-má mǎ-mǎ mà-mà" << "mɑ-mɑ";
-        QTest::newRow("yuan") << "yuɑn" << "yuān yuán yuǎn yuàn" << "yuɑn";
-        QTest::newRow("ascii repeat") << "ma ma" << "mā má mǎ mà" << "mɑ";
-        QTest::newRow("two lines") << "mɑ\nni" << "mā\nni má\nni mǎ\nni mà\nni" << "mɑ\nni";
-        QTest::newRow("marked") << "nǐ hǎo lǜ" << "nī ní nǐ nì hāo háo hǎo hào lǖ lǘ lǚ lǜ" << "ni hɑo lü";
+        QTest::newRow("hao") << "hǎo"
+                             << "hāo háo hǎo hào"
+                             << "hɑo";
+        QTest::newRow("joined") << "mɑ-mɑ"
+                                << "mā-mā má-má mǎ-mǎ mà-mà"
+                                << "mɑ-mɑ";
+        QTest::newRow("yuan") << "yuɑn"
+                              << "yuān yuán yuǎn yuàn"
+                              << "yuɑn";
+        QTest::newRow("ascii repeat") << "ma ma"
+                                      << "mā má mǎ mà"
+                                      << "mɑ";
+        QTest::newRow("two lines") << "mɑ\nni"
+                                   << "mā\nni má\nni mǎ\nni mà\nni"
+                                   << "mɑ\nni";
+        QTest::newRow("marked") << "nǐ hǎo lǜ"
+                                << "nī ní nǐ nì hāo háo hǎo hào lǖ lǘ lǚ lǜ"
+                                << "ni hɑo lü";
     }
     void toneCommands()
     {

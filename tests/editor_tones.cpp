@@ -54,12 +54,18 @@ private slots:
     {
         QTest::addColumn<QString>("in");
         QTest::addColumn<QString>("out");
-        QTest::newRow("syllables") << "nǐ hǎo lǜ" << "ni hɑo lü";
-        QTest::newRow("collapse") << "mā má mǎ mà" << "mɑ";
-        QTest::newRow("every row") << "āáǎà ōóǒò ēéěè īíǐì ūúǔù ǖǘǚǜ" << "ɑɑɑɑ oooo eeee iiii uuuu üüüü";
-        QTest::newRow("ascii and spaces") << "  ma  gē 天 " << "mɑ ɡe 天";
-        QTest::newRow("empty") << "" << "";
-        QTest::newRow("other marks stay") << "ń ǹ Ā" << "ń ǹ Ā";
+        QTest::newRow("syllables") << "nǐ hǎo lǜ"
+                                   << "ni hɑo lü";
+        QTest::newRow("collapse") << "mā má mǎ mà"
+                                  << "mɑ";
+        QTest::newRow("every row") << "āáǎà ōóǒò ēéěè īíǐì ūúǔù ǖǘǚǜ"
+                                   << "ɑɑɑɑ oooo eeee iiii uuuu üüüü";
+        QTest::newRow("ascii and spaces") << "  ma  gē 天 "
+                                          << "mɑ ɡe 天";
+        QTest::newRow("empty") << ""
+                               << "";
+        QTest::newRow("other marks stay") << "ń ǹ Ā"
+                                          << "ń ǹ Ā";
     }
     void removeMarks()
     {
@@ -72,17 +78,28 @@ private slots:
     {
         QTest::addColumn<QString>("in");
         QTest::addColumn<QString>("out");
-        QTest::newRow("priority") << "ɑ b ui iu 一" << "ā á ǎ à b uī uí uǐ uì īu íu ǐu ìu 一";
-        QTest::newRow("marks removed first") << "hǎo" << "hāo háo hǎo hào";
-        QTest::newRow("every occurrence") << "mɑ-mɑ" << "mā-mā má-má mǎ-mǎ mà-mà";
-        QTest::newRow("yuan") << "yuɑn" << "yuān yuán yuǎn yuàn";
-        QTest::newRow("ascii and repeat") << "ma ma" << "mā má mǎ mà";
-        QTest::newRow("ao ou") << "ɑo ou" << "āo áo ǎo ào ōu óu ǒu òu";
-        QTest::newRow("ü") << "lü" << "lǖ lǘ lǚ lǜ";
-        QTest::newRow("two lines one item") << "mɑ\nni" << "mā\nni má\nni mǎ\nni mà\nni";
-        QTest::newRow("toned twins collapse") << "mā mà zh" << "mā má mǎ mà zh";
-        QTest::newRow("empty") << "" << "";
-        QTest::newRow("no vowel") << "zh ch 天地" << "zh ch 天地";
+        QTest::newRow("priority") << "ɑ b ui iu 一"
+                                  << "ā á ǎ à b uī uí uǐ uì īu íu ǐu ìu 一";
+        QTest::newRow("marks removed first") << "hǎo"
+                                             << "hāo háo hǎo hào";
+        QTest::newRow("every occurrence") << "mɑ-mɑ"
+                                          << "mā-mā má-má mǎ-mǎ mà-mà";
+        QTest::newRow("yuan") << "yuɑn"
+                              << "yuān yuán yuǎn yuàn";
+        QTest::newRow("ascii and repeat") << "ma ma"
+                                          << "mā má mǎ mà";
+        QTest::newRow("ao ou") << "ɑo ou"
+                               << "āo áo ǎo ào ōu óu ǒu òu";
+        QTest::newRow("ü") << "lü"
+                           << "lǖ lǘ lǚ lǜ";
+        QTest::newRow("two lines one item") << "mɑ\nni"
+                                            << "mā\nni má\nni mǎ\nni mà\nni";
+        QTest::newRow("toned twins collapse") << "mā mà zh"
+                                              << "mā má mǎ mà zh";
+        QTest::newRow("empty") << ""
+                               << "";
+        QTest::newRow("no vowel") << "zh ch 天地"
+                                  << "zh ch 天地";
     }
     void addMarks()
     {

@@ -43,8 +43,8 @@ private slots:
             }
         }
         QCOMPARE(ticks, 70);
-        QCOMPARE(bounceTicks, (QList<int>{13, 25, 35, 44, 52, 58, 63, 67, 69}));
-        QCOMPARE(restarts, (QList<float>{320, 520, 720, 920, 1120, 1320, 1520, 1720, 1920}));
+        QCOMPARE(bounceTicks, (QList<int> {13, 25, 35, 44, 52, 58, 63, 67, 69}));
+        QCOMPARE(restarts, (QList<float> {320, 520, 720, 920, 1120, 1320, 1520, 1720, 1920}));
         QCOMPARE(s.top, 1815.0f);
         QCOMPARE(s.interval, 285);
         QCOMPARE(s.restart, 1920.0f);
@@ -53,12 +53,12 @@ private slots:
     void intervalShrinksAndIsNotResetAtABounce()
     {
         State s = designStart();
-        QList<int> intervals{s.interval};
+        QList<int> intervals {s.interval};
         for (int i = 0; i < 8; ++i) {
             s = aboutanimation::step(SH, H, s);
             intervals << s.interval;
         }
-        QCOMPARE(intervals, (QList<int>{300, 285, 271, 257, 244, 232, 220, 209, 199}));
+        QCOMPARE(intervals, (QList<int> {300, 285, 271, 257, 244, 232, 220, 209, 199}));
 
         // Up to the first bounce (tick 13) and one past it.
         for (int i = 8; i < 12; ++i)

@@ -3,9 +3,9 @@
 #include "core/modpub.h"
 #include "help/frmabout.h"
 #include "help/frmshuoming.h"
-#include "widgets/ui.h"
 #include "resources/artwork.h"
 #include "tests/support/testsupport.h"
+#include "widgets/ui.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -38,20 +38,25 @@ void flushDeletes()
     QCoreApplication::processEvents();
 }
 
-const QStringList instructionLines{
+const QStringList instructionLines {
     QStringLiteral("Lorvanta"),
     QString(),
     QStringLiteral("一、软件说明"),
-    QStringLiteral("本软件是小学生学习汉字拼音辅助软件，可以自由添加生字库，点击左上角软件按顺序轮播也可以随机打乱，根据熟练程度设置轮播间隔的秒速。已经熟练掌握的可以点击红色的那个按钮删除，直至剩下的疑难部分加强联系，慢慢逐步掌握。"),
+    QStringLiteral("本软件是小学生学习汉字拼音辅助软件，可以自由添加生字库，点击左上角软件按顺序轮播也可以随"
+                   "机打乱，根据熟练程度设置轮播间隔的秒速。已经熟练掌握的可以点击红色的那个按钮删除，直至剩"
+                   "下的疑难部分加强联系，慢慢逐步掌握。"),
     QString(),
     QStringLiteral("生字库已经内置了韵母声母等拼音，可一键添加，非常方便。也可以家长输入需要学习的汉字。"),
     QString(),
     QStringLiteral("二、生字库管理功能说明"),
     QStringLiteral("【字库格式说明】可手动在下面框框添加汉字或拼音，注意每个字或拼音之间用空格隔开。"),
-    QStringLiteral("【拼音声调输法】我们用数字键1234表示四个声调，采用组合键输入的办法，如要输ě同时按住e键和3，不同时摁住也可以的，先输入e然后摁上面的数字键1234看看，输错声调可随时修改，例如不小心声调输入错了，比如想输入第二声的结果摁了1，这时候无须按删除键，直接按数字2即可。"),
+    QStringLiteral("【拼音声调输法】我们用数字键1234表示四个声调，采用组合键输入的办法，如要输ě同时按住e键和3"
+                   "，不同时摁住也可以的，先输入e然后摁上面的数字键1234看看，输错声调可随时修改，例如不小心声"
+                   "调输入错了，比如想输入第二声的结果摁了1，这时候无须按删除键，直接按数字2即可。"),
     QString(),
     QStringLiteral("三、如何输入音节词？"),
-    QStringLiteral("如果要输入音节词可以用“-”相连接，例如要输入“bá hé”，应当在生字库里输入“bá-hé”，这样软件才能整体显示。"),
+    QStringLiteral("如果要输入音节词可以用“-”相连接，例如要输入“bá "
+                   "hé”，应当在生字库里输入“bá-hé”，这样软件才能整体显示。"),
     QString(),
     QStringLiteral("四、系统支持的一些快捷键"),
     QStringLiteral("上一个下一个可以通过键盘方向键来控制。↑↓可控制上一个下一个，或者用← →"),
@@ -195,7 +200,8 @@ private slots:
         QVERIFY(!w->windowIcon().isNull());
 
         QCOMPARE(w->Label1->text(), modPub::programTitle());
-        QCOMPARE(w->Label1->text(), QStringLiteral("Lorvanta V%1.%2").arg(modPub::versionMajor).arg(modPub::versionMinor));
+        QCOMPARE(w->Label1->text(),
+                 QStringLiteral("Lorvanta V%1.%2").arg(modPub::versionMajor).arg(modPub::versionMinor));
         QCOMPARE(w->Label9->text(), QStringLiteral("2017-9-26"));
         QCOMPARE(w->Label5->text(), QStringLiteral("Q  Q:"));
         QCOMPARE(w->Label11->text(), QStringLiteral("【使用说明】"));
@@ -291,7 +297,7 @@ private slots:
         QCOMPARE(m_recorder.urls.at(0).scheme(), QStringLiteral("https"));
 
         const QString messenger = QStringLiteral("tencent://message?uin=") + w->Label6->text()
-                                  + QStringLiteral("&Site=好人&Menu=yes");
+            + QStringLiteral("&Site=好人&Menu=yes");
         QCOMPARE(m_recorder.urls.at(1).toString(), messenger);
         QCOMPARE(m_recorder.urls.at(1).query(QUrl::FullyDecoded),
                  QStringLiteral("uin=%1&Site=好人&Menu=yes").arg(w->Label6->text()));
@@ -335,7 +341,8 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(about));
         QCOMPARE(about->windowType(), Qt::Dialog);
         QCOMPARE(about->windowHandle()->transientParent(), m_owner->windowHandle());
-        QTRY_VERIFY((about->frameGeometry().center() - m_owner->frameGeometry().center()).manhattanLength() <= 2);
+        QTRY_VERIFY((about->frameGeometry().center() - m_owner->frameGeometry().center()).manhattanLength()
+                    <= 2);
 
         about->Label11_Click();
         frmShuoming *help = frmShuoming::instance();
@@ -344,10 +351,12 @@ private slots:
         QCOMPARE(help->windowHandle()->transientParent(), about->windowHandle());
         QVERIFY(help->windowFlags() & Qt::WindowMaximizeButtonHint);
         const QRect screen = help->screen()->availableGeometry();
-        const QRect expected = QRect(QPoint(), help->frameGeometry().size()).translated(
-            screen.center() - QRect(QPoint(), help->frameGeometry().size()).center());
-        QTRY_COMPARE(help->frameGeometry().topLeft(), QPoint(std::max(expected.left(), screen.left()),
-                                                             std::max(expected.top(), screen.top())));
+        const QRect expected
+            = QRect(QPoint(), help->frameGeometry().size())
+                  .translated(screen.center() - QRect(QPoint(), help->frameGeometry().size()).center());
+        QTRY_COMPARE(
+            help->frameGeometry().topLeft(),
+            QPoint(std::max(expected.left(), screen.left()), std::max(expected.top(), screen.top())));
         // Moved by the user, reopened: it stays where the user put it.
         help->move(5, 6);
         frmShuoming::showInstance(m_owner);

@@ -31,7 +31,9 @@ std::pair<int, int> inkColumns(const QImage &image)
 
 QString stored(const QString &key)
 {
-    return QSettings(QStringLiteral("LORVANTA"), QStringLiteral("LORVANTA")).value(QStringLiteral("main/") + key).toString();
+    return QSettings(QStringLiteral("LORVANTA"), QStringLiteral("LORVANTA"))
+        .value(QStringLiteral("main/") + key)
+        .toString();
 }
 } // namespace
 
@@ -78,14 +80,14 @@ private slots:
 
     void garbageInTheStore()
     {
-        {   // No digit at all: treated as a first start, the options are not read.
+        { // No digit at all: treated as a first start, the options are not read.
             store(QStringLiteral("abc"), QStringLiteral("1"), QStringLiteral("1"));
             PracticeFixture f;
             frmMain *w = f.open();
             QCOMPARE(w->Text2->text(), QStringLiteral("5"));
             QVERIFY(!w->Check1->isChecked() && !w->Check2->isChecked());
         }
-        {   // Digits are kept, values outside 0..2 count as unticked.
+        { // Digits are kept, values outside 0..2 count as unticked.
             store(QStringLiteral("7x"), QStringLiteral("9"), QStringLiteral("-1"));
             PracticeFixture f;
             frmMain *w = f.open();
@@ -93,7 +95,7 @@ private slots:
             QCOMPARE(w->Timer1->interval(), 7000);
             QVERIFY(!w->Check1->isChecked() && !w->Check2->isChecked());
         }
-        {   // An empty interval was saved: the next start is a first start.
+        { // An empty interval was saved: the next start is a first start.
             store(QString(), QStringLiteral("1"), QStringLiteral("1"));
             PracticeFixture f;
             frmMain *w = f.open();
@@ -170,11 +172,14 @@ private slots:
         // release, double click, release.
         QTest::mouseDClick(w->windowHandle(), Qt::LeftButton, Qt::NoModifier, w->Label2->geometry().center());
         QVERIFY(w->Timer1->isActive());
-        QTest::mouseDClick(w->windowHandle(), Qt::LeftButton, Qt::NoModifier, w->imgBofang->geometry().center());
+        QTest::mouseDClick(w->windowHandle(), Qt::LeftButton, Qt::NoModifier,
+                           w->imgBofang->geometry().center());
         QVERIFY(!w->Timer1->isActive());
         // Two single clicks are two toggles.
-        QTest::mouseClick(w->windowHandle(), Qt::LeftButton, Qt::NoModifier, w->imgBofang->geometry().center());
-        QTest::mouseClick(w->windowHandle(), Qt::LeftButton, Qt::NoModifier, w->imgBofang->geometry().center());
+        QTest::mouseClick(w->windowHandle(), Qt::LeftButton, Qt::NoModifier,
+                          w->imgBofang->geometry().center());
+        QTest::mouseClick(w->windowHandle(), Qt::LeftButton, Qt::NoModifier,
+                          w->imgBofang->geometry().center());
         QVERIFY(!w->Timer1->isActive());
     }
 
@@ -201,8 +206,13 @@ private slots:
             w->Text2->setCursorPosition(caret);
             const QImage image = w->Text2->grab().toImage();
             const auto [l, r] = inkColumns(image);
-            QVERIFY2(r - l == wr - wl, qPrintable(QStringLiteral("caret %1: ink %2..%3 of %4, needs %5")
-                                                      .arg(caret).arg(l).arg(r).arg(image.width()).arg(wr - wl + 1)));
+            QVERIFY2(r - l == wr - wl,
+                     qPrintable(QStringLiteral("caret %1: ink %2..%3 of %4, needs %5")
+                                    .arg(caret)
+                                    .arg(l)
+                                    .arg(r)
+                                    .arg(image.width())
+                                    .arg(wr - wl + 1)));
         }
     }
 
@@ -242,7 +252,7 @@ private slots:
             w->Timer1_Timer();
             seen << w->caption();
         }
-        QCOMPARE(seen, (QStringList{"手", "人", "口", "手", "人"}));
+        QCOMPARE(seen, (QStringList {"手", "人", "口", "手", "人"}));
         QCOMPARE(w->cmdSet->text(), QStringLiteral("我的生字库 1/3"));
 
         // Ticked: the bank is reshuffled in memory each time a round ends.
@@ -260,7 +270,7 @@ private slots:
             QStringList items = w->bankText().split(QLatin1Char(' '));
             orders << w->bankText();
             items.sort();
-            QCOMPARE(items, (QStringList{"人", "口", "手"}));
+            QCOMPARE(items, (QStringList {"人", "口", "手"}));
         }
         orders.removeDuplicates();
         QVERIFY(orders.size() > 1);
@@ -293,8 +303,9 @@ private slots:
         f.shown.clear();
         w->Timer1_Timer();
         w->Timer1_Timer();
-        QCOMPARE(f.texts(), (QStringList{QStringLiteral("当前生字库内容为空，请点击“我的生字库”输入生字"),
-                                         QStringLiteral("当前生字库内容为空，请点击“我的生字库”输入生字")}));
+        QCOMPARE(f.texts(),
+                 (QStringList {QStringLiteral("当前生字库内容为空，请点击“我的生字库”输入生字"),
+                               QStringLiteral("当前生字库内容为空，请点击“我的生字库”输入生字")}));
     }
 
     void realTimerAdvances()

@@ -14,11 +14,23 @@ QByteArray wav()
     // 0.05 s of silence, 8 kHz mono 16-bit.
     const QByteArray pcm(800, '\0');
     QByteArray h("RIFF");
-    auto le32 = [&h](quint32 v) { for (int i = 0; i < 4; ++i) h.append(char((v >> (8 * i)) & 0xFF)); };
-    auto le16 = [&h](quint16 v) { h.append(char(v & 0xFF)); h.append(char(v >> 8)); };
+    auto le32 = [&h](quint32 v) {
+        for (int i = 0; i < 4; ++i)
+            h.append(char((v >> (8 * i)) & 0xFF));
+    };
+    auto le16 = [&h](quint16 v) {
+        h.append(char(v & 0xFF));
+        h.append(char(v >> 8));
+    };
     le32(36 + pcm.size());
     h += "WAVEfmt ";
-    le32(16); le16(1); le16(1); le32(8000); le32(16000); le16(2); le16(16);
+    le32(16);
+    le16(1);
+    le16(1);
+    le32(8000);
+    le32(16000);
+    le16(2);
+    le16(16);
     h += "data";
     le32(pcm.size());
     return h + pcm;
@@ -31,14 +43,12 @@ class PracticeReadAloud : public QObject
     LocalServer server;
 
 private slots:
-    void initTestCase()
-    {
-        server.setAnswer("/tts/text2audio", {200, "audio/wav", wav()});
-    }
+    void initTestCase() { server.setAnswer("/tts/text2audio", {200, "audio/wav", wav()}); }
     void init()
     {
         clearSettings();
-        saveSetting(QStringLiteral("services"), QStringLiteral("tts"), server.base() + QStringLiteral("/tts/"));
+        saveSetting(QStringLiteral("services"), QStringLiteral("tts"),
+                    server.base() + QStringLiteral("/tts/"));
         server.clear();
     }
 
@@ -56,9 +66,9 @@ private slots:
         QCOMPARE(server.requests().last().target, "/tts/text2audio?tex=%E5%A4%A9%E5%9C%B0" + fixedPairs);
 
         const QList<QByteArray> expected = {
-            "/tts/text2audio?tex=%E5%85%AB%E5%93%88" + fixedPairs,                              // 八哈
-            "/tts/text2audio?tex=%E6%92%AD%E6%B3%BC%E6%91%B8%E4%BD%9B" + fixedPairs,            // 播泼摸佛
-            "/tts/text2audio?tex=" + fixedPairs,                                                 // nothing found
+            "/tts/text2audio?tex=%E5%85%AB%E5%93%88" + fixedPairs, // 八哈
+            "/tts/text2audio?tex=%E6%92%AD%E6%B3%BC%E6%91%B8%E4%BD%9B" + fixedPairs, // 播泼摸佛
+            "/tts/text2audio?tex=" + fixedPairs, // nothing found
         };
         for (const QByteArray &target : expected) {
             server.clear();
@@ -86,7 +96,7 @@ private slots:
         QTest::qWait(200);
         QCOMPARE(server.requests().size(), 0); // 朗读 not ticked
         w->Check2->setChecked(true);
-        w->cmdBefore_Click();                  // mɑ( breaks the lookup pattern: nothing is sent
+        w->cmdBefore_Click(); // mɑ( breaks the lookup pattern: nothing is sent
         QTest::qWait(200);
         QCOMPARE(server.requests().size(), 0);
         QCOMPARE(w->caption(), QStringLiteral("mɑ("));
@@ -150,7 +160,8 @@ private slots:
             QTest::keyClick(w->windowHandle(), Qt::Key_Right);
             if (!ready) {
                 QVERIFY(w->speechEngine());
-                ready = std::make_unique<QSignalSpy>(w->speechEngine()->signalSource(), SIGNAL(audioReady(QString)));
+                ready = std::make_unique<QSignalSpy>(w->speechEngine()->signalSource(),
+                                                     SIGNAL(audioReady(QString)));
             }
             QTest::qWait(5);
         }
@@ -160,7 +171,8 @@ private slots:
         // Items overtaken while the voice was at them were dropped.
         QVERIFY2(ready->size() < 40, qPrintable(QString::number(ready->size())));
         const QObject *speaker = w->speechEngine()->signalSource();
-        QCOMPARE(speaker->property("currentCaption").toString(), QStringLiteral("zhōnɡ huá rén mín ɡònɡ hé ɡuó 40"));
+        QCOMPARE(speaker->property("currentCaption").toString(),
+                 QStringLiteral("zhōnɡ huá rén mín ɡònɡ hé ɡuó 40"));
         QVERIFY(speaker->property("lastLocalText").toString().endsWith(QStringLiteral(" 40")));
     }
 };

@@ -1,10 +1,10 @@
 // The practice window's rules that need no window: deck, layout arithmetic,
 // the syllable table and the read-aloud lookup.
 #include "core/modpub.h"
+#include "resources/texts.h"
 #include "rules/deck.h"
 #include "rules/layout.h"
 #include "rules/readaloud.h"
-#include "resources/texts.h"
 #include "tests/support/testsupport.h"
 
 #include <QCoreApplication>
@@ -19,7 +19,7 @@ private slots:
 
     void itemList()
     {
-        QCOMPARE(deck::itemList(QStringLiteral("人 口 手")), (QStringList{"", "人", "口", "手"}));
+        QCOMPARE(deck::itemList(QStringLiteral("人 口 手")), (QStringList {"", "人", "口", "手"}));
         QCOMPARE(deck::itemList(QStringLiteral("a  b")).size() - 1, 3);
         QCOMPARE(deck::itemList(QStringLiteral(" ")).size() - 1, 2);
         QCOMPARE(deck::itemList(QString()).size() - 1, 1);
@@ -66,8 +66,8 @@ private slots:
     {
         QCOMPARE(layout::halfOf(3675), 1837);
         QCOMPARE(layout::halfOf(-101), -50);
-        QCOMPARE(layout::halfOf(2.5), 1);   // 2.5 rounds to 2
-        QCOMPARE(layout::halfOf(3.5), 2);   // 3.5 rounds to 4
+        QCOMPARE(layout::halfOf(2.5), 1); // 2.5 rounds to 2
+        QCOMPARE(layout::halfOf(3.5), 2); // 3.5 rounds to 4
         QCOMPARE(layout::halfOf(-3), -1);
         QCOMPARE(layout::halfOf(0), 0);
     }
@@ -131,9 +131,9 @@ private slots:
         QCOMPARE(lines.size(), 1539);
         QCOMPARE(table.count(QLatin1Char('\n')), 1538);
         QCOMPARE(table.count(QLatin1Char('\r')), 1538);
-        QCOMPARE(lines.at(53), QStringLiteral("ā阿"));      // line 54
-        QCOMPARE(lines.at(1351), QStringLiteral("zuò作"));  // line 1352
-        QCOMPARE(lines.at(1352), QStringLiteral("bɑ吧"));   // line 1353
+        QCOMPARE(lines.at(53), QStringLiteral("ā阿")); // line 54
+        QCOMPARE(lines.at(1351), QStringLiteral("zuò作")); // line 1352
+        QCOMPARE(lines.at(1352), QStringLiteral("bɑ吧")); // line 1353
         QVERIFY(lines.contains(QStringLiteral("línɡ\"")));
         for (const char *k : {"ang肮", "eng鞥", "ing英", "ong勇"})
             QVERIFY(lines.mid(0, 53).contains(QString::fromUtf8(k)));
@@ -146,21 +146,36 @@ private slots:
     {
         QTest::addColumn<QString>("syllable");
         QTest::addColumn<QString>("character");
-        QTest::newRow("b") << "b" << "播";
-        QTest::newRow("ɑ skips line 1") << "ɑ" << "阿";
-        QTest::newRow("zh") << "zh" << "知";
-        QTest::newRow("yue") << "yue" << "约";
-        QTest::newRow("ōu inside ɡōu") << "ōu" << "沟";
-        QTest::newRow("onɡ inside ɡonɡ") << "onɡ" << "公";
-        QTest::newRow("ɑnɡ") << "ɑnɡ" << "";
-        QTest::newRow("inɡ") << "inɡ" << "";
-        QTest::newRow("ɑi") << "ɑi" << "";
-        QTest::newRow("z") << "z" << "";
-        QTest::newRow("c") << "c" << "";
-        QTest::newRow("s") << "s" << "";
-        QTest::newRow("línɡ") << "línɡ" << "";
-        QTest::newRow("B") << "B" << "播";
-        QTest::newRow("empty") << "" << "啊";
+        QTest::newRow("b") << "b"
+                           << "播";
+        QTest::newRow("ɑ skips line 1") << "ɑ"
+                                        << "阿";
+        QTest::newRow("zh") << "zh"
+                            << "知";
+        QTest::newRow("yue") << "yue"
+                             << "约";
+        QTest::newRow("ōu inside ɡōu") << "ōu"
+                                       << "沟";
+        QTest::newRow("onɡ inside ɡonɡ") << "onɡ"
+                                         << "公";
+        QTest::newRow("ɑnɡ") << "ɑnɡ"
+                             << "";
+        QTest::newRow("inɡ") << "inɡ"
+                             << "";
+        QTest::newRow("ɑi") << "ɑi"
+                            << "";
+        QTest::newRow("z") << "z"
+                           << "";
+        QTest::newRow("c") << "c"
+                           << "";
+        QTest::newRow("s") << "s"
+                           << "";
+        QTest::newRow("línɡ") << "línɡ"
+                              << "";
+        QTest::newRow("B") << "B"
+                           << "播";
+        QTest::newRow("empty") << ""
+                               << "啊";
     }
     void syllableLookups()
     {
@@ -185,8 +200,9 @@ private slots:
 
     void ttsRequest()
     {
-        QCOMPARE(readaloud::ttsRequest(QStringLiteral("http://h/"), modPub::urlEncode(QStringLiteral("天"))),
-                 QStringLiteral("http://h/text2audio?tex=%E5%A4%A9&cuid=dict&lan=ZH&ctp=1&pdt=30&vol=8&spd=5"));
+        QCOMPARE(
+            readaloud::ttsRequest(QStringLiteral("http://h/"), modPub::urlEncode(QStringLiteral("天"))),
+            QStringLiteral("http://h/text2audio?tex=%E5%A4%A9&cuid=dict&lan=ZH&ctp=1&pdt=30&vol=8&spd=5"));
         QCOMPARE(readaloud::ttsRequest(QStringLiteral("http://h/"), QString()),
                  QStringLiteral("http://h/text2audio?tex=&cuid=dict&lan=ZH&ctp=1&pdt=30&vol=8&spd=5"));
     }

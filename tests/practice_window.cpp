@@ -21,8 +21,9 @@ const QString changed = QStringLiteral("生字库发生变化，系统自动重�
 
 QString deleteQuestion(const QString &caption)
 {
-    return QStringLiteral("确定要删除【") + caption + QStringLiteral("】吗？\r\n熟练认识了点“是”将从生字库中删除“")
-        + caption + QStringLiteral("”字，未熟练认识点“否”");
+    return QStringLiteral("确定要删除【") + caption
+        + QStringLiteral("】吗？\r\n熟练认识了点“是”将从生字库中删除“") + caption
+        + QStringLiteral("”字，未熟练认识点“否”");
 }
 
 // A key pressed in the window, as the window system delivers it: to the
@@ -92,15 +93,15 @@ private slots:
 
     void badBankFilesNeverStopTheStart()
     {
-        {   // A folder where the file should be: not replaced, the pupil is told.
+        { // A folder where the file should be: not replaced, the pupil is told.
             PracticeFixture f;
             QDir(f.dir.path()).mkdir(bankFileName());
             frmMain *w = f.open();
             QVERIFY(QFileInfo(f.bankPath()).isDir());
-            QCOMPARE(f.texts(), QStringList{noBankYet});
+            QCOMPARE(f.texts(), QStringList {noBankYet});
             QCOMPARE(w->caption(), QString());
         }
-        {   // Binary garbage and broken GBK are shown as whatever they decode to.
+        { // Binary garbage and broken GBK are shown as whatever they decode to.
             PracticeFixture f;
             QByteArray garbage;
             for (int i = 0; i < 2000; ++i)
@@ -110,7 +111,7 @@ private slots:
             QCOMPARE(f.bankBytes(), garbage); // never rewritten
             QVERIFY(w->curIndex() >= 1);
         }
-        {   // One enormous item: kept whole in memory, the card shows its beginning.
+        { // One enormous item: kept whole in memory, the card shows its beginning.
             PracticeFixture f;
             f.writeBank(QByteArray(4 * 1024 * 1024, 'b'));
             frmMain *w = f.open();
@@ -194,7 +195,8 @@ private slots:
         f.writeBankText(QStringLiteral("天 ǖ"));
         frmMain *w = f.open();
         const QString kai = QFontInfo(w->lblChar->font()).family();
-        QVERIFY2(kai.contains(QStringLiteral("Kai")) || kai.contains(QStringLiteral("WenKai")), qPrintable(kai));
+        QVERIFY2(kai.contains(QStringLiteral("Kai")) || kai.contains(QStringLiteral("WenKai")),
+                 qPrintable(kai));
         w->cmdAfter_Click();
         const QFontMetrics m(w->lblChar->font());
         for (const QChar c : QStringLiteral("ɑɡǖǘǚǜāóěì"))
@@ -261,7 +263,7 @@ private slots:
         w->cmdAfter_Click();
         f.answer = MessageAnswer::No;
         press(w, Qt::Key_D);
-        QCOMPARE(f.texts(), QStringList{deleteQuestion(QStringLiteral("口"))});
+        QCOMPARE(f.texts(), QStringList {deleteQuestion(QStringLiteral("口"))});
         QCOMPARE(f.shown[0].icon, MessageIcon::Information);
         QCOMPARE(f.shown[0].buttons, MessageButtons::YesNo);
         QCOMPARE(f.bankBytes(), encodeGbk(QStringLiteral("人 口 手")) + "\r\n");
@@ -282,20 +284,22 @@ private slots:
         QCOMPARE(f.bankBytes(), QByteArray("\r\n"));
         QCOMPARE(w->caption(), QString());
         QCOMPARE(w->lblChar->text(), QString());
-        QCOMPARE(f.texts(), (QStringList{deleteQuestion(QStringLiteral("人")), bankEmpty}));
+        QCOMPARE(f.texts(), (QStringList {deleteQuestion(QStringLiteral("人")), bankEmpty}));
         QVERIFY(!w->cmdBefore->isEnabled() && !w->cmdAfter->isEnabled());
         QCOMPARE(w->cmdSet->text(), QStringLiteral("我的生字库 1/1"));
         // Nothing shown: deleting explains itself.
         f.shown.clear();
         w->Command2_Click();
-        QCOMPARE(f.texts(), QStringList{QStringLiteral("当前没有任何文字显示无法进行删除操作，请去生字库添加内容吧")});
+        QCOMPARE(f.texts(),
+                 QStringList {QStringLiteral("当前没有任何文字显示无法进行删除操作，请去生字库添加内容吧")});
     }
 
     void deleteOnAFullDiskKeepsTheItem()
     {
         FullDisk disk;
         if (!disk.mounted())
-            QSKIP("mounting a small tmpfs is not allowed here (needs root); deleting on a full disk is not tested");
+            QSKIP("mounting a small tmpfs is not allowed here (needs root); deleting on a full disk is not "
+                  "tested");
         PracticeFixture f;
         setBankDirOverride(disk.path());
         f.writeBankText(QStringLiteral("人 口 手"));
@@ -305,7 +309,7 @@ private slots:
         w->Command2_Click();
         // Asked, answered Yes, told that nothing was saved: the item stays,
         // in the window as in the file.
-        QCOMPARE(f.texts(), (QStringList{deleteQuestion(QStringLiteral("口")), bankNotSavedText()}));
+        QCOMPARE(f.texts(), (QStringList {deleteQuestion(QStringLiteral("口")), bankNotSavedText()}));
         QCOMPARE(f.shown.last().icon, MessageIcon::Information);
         QCOMPARE(f.bankBytes(), encodeGbk(QStringLiteral("人 口 手")) + "\r\n");
         QCOMPARE(w->bankText(), QStringLiteral("人 口 手"));
@@ -315,7 +319,7 @@ private slots:
         QVERIFY(QFile::remove(disk.filler()));
         f.shown.clear();
         w->Command2_Click();
-        QCOMPARE(f.texts(), QStringList{deleteQuestion(QStringLiteral("口"))});
+        QCOMPARE(f.texts(), QStringList {deleteQuestion(QStringLiteral("口"))});
         QCOMPARE(f.bankBytes(), encodeGbk(QStringLiteral("人 手")) + "\r\n");
         f.window.reset(); // closes before the file system goes
     }
@@ -349,7 +353,7 @@ private slots:
         // The file changed while the editor was open: reloaded from item 1.
         closeEditorSoon([&f] { f.writeBankText(QStringLiteral("山 水")); });
         w->cmdSet_Click();
-        QCOMPARE(f.texts(), QStringList{changed});
+        QCOMPARE(f.texts(), QStringList {changed});
         QCOMPARE(w->caption(), QStringLiteral("山"));
         QCOMPARE(w->cmdSet->text(), QStringLiteral("我的生字库 1/2"));
 
@@ -358,7 +362,7 @@ private slots:
         f.shown.clear();
         closeEditorSoon([&f] { f.writeBankText(QString()); });
         w->cmdSet_Click();
-        QCOMPARE(f.texts(), (QStringList{changed, noBankYet}));
+        QCOMPARE(f.texts(), (QStringList {changed, noBankYet}));
         QCOMPARE(w->caption(), QStringLiteral("山"));
     }
 
@@ -369,7 +373,8 @@ private slots:
     {
         LocalServer server;
         clearSettings();
-        saveSetting(QStringLiteral("services"), QStringLiteral("tts"), server.base() + QStringLiteral("/tts/"));
+        saveSetting(QStringLiteral("services"), QStringLiteral("tts"),
+                    server.base() + QStringLiteral("/tts/"));
         saveSetting(QStringLiteral("services"), QStringLiteral("dictionary"), server.base());
         PracticeFixture f;
         f.writeBankText(QStringLiteral("一 二 三 四 五 六 七 八 九 十"));
@@ -393,12 +398,12 @@ private slots:
             return n;
         };
 
-        const QList<Qt::KeyboardModifiers> states = {Qt::NoModifier, Qt::ShiftModifier,
-                                                     Qt::ControlModifier, Qt::AltModifier};
+        const QList<Qt::KeyboardModifiers> states
+            = {Qt::NoModifier, Qt::ShiftModifier, Qt::ControlModifier, Qt::AltModifier};
         for (const Qt::KeyboardModifiers mods : states) {
             const QByteArray state = QByteArray::number(int(mods), 16);
-            for (const Qt::Key key : {Qt::Key_Left, Qt::Key_Up, Qt::Key_PageUp,
-                                      Qt::Key_Right, Qt::Key_Down, Qt::Key_PageDown}) {
+            for (const Qt::Key key :
+                 {Qt::Key_Left, Qt::Key_Up, Qt::Key_PageUp, Qt::Key_Right, Qt::Key_Down, Qt::Key_PageDown}) {
                 QVERIFY(activate(w));
                 w->setCurIndex(5);
                 w->showCurrentItem();
@@ -446,10 +451,10 @@ private slots:
         frmMain *w = f.open();
         w->Text2->setText(QStringLiteral("60"));
         w->Label2_Click(); // the interval box, 秒 and 每轮打乱一下 show while autoplay runs
-        const QList<QWidget *> windowed = {w->Check2, w->Check1, w->Text2, w->cmdSet, w->cmdBefore,
-                                           w->cmdAfter, w->Command2, w->Command1};
-        const QList<QWidget *> labels = {w->Label3, w->Label4, w->lblShuoming, w->lblAbout,
-                                         w->imgBofang, w->Label2};
+        const QList<QWidget *> windowed = {w->Check2,    w->Check1,   w->Text2,    w->cmdSet,
+                                           w->cmdBefore, w->cmdAfter, w->Command2, w->Command1};
+        const QList<QWidget *> labels
+            = {w->Label3, w->Label4, w->lblShuoming, w->lblAbout, w->imgBofang, w->Label2};
         const QList<QSize> sizes = {{830, 513}, {1000, 513}, {1500, 513}, {500, 300}, {1660, 1026}};
         for (const QSize &size : sizes) {
             w->resize(size);
@@ -459,18 +464,23 @@ private slots:
                 w->showCurrentItem();
                 for (QWidget *c : windowed + labels) {
                     const QRect r(c->mapTo(w, QPoint(0, 0)), c->size());
-                    for (const QPoint p : {r.center(), r.topLeft() + QPoint(2, 2), r.topRight() + QPoint(-2, 2),
-                                           r.bottomLeft() + QPoint(2, -2), r.bottomRight() + QPoint(-2, -2)}) {
+                    for (const QPoint p :
+                         {r.center(), r.topLeft() + QPoint(2, 2), r.topRight() + QPoint(-2, 2),
+                          r.bottomLeft() + QPoint(2, -2), r.bottomRight() + QPoint(-2, -2)}) {
                         if (!w->rect().contains(p))
                             continue; // a bar wider than the window is cut off at its edges
                         QWidget *hit = w->childAt(p);
                         const bool ok = windowed.contains(c)
                             ? hit == c || c->isAncestorOf(hit)
                             : hit && hit != w->lblChar && hit != w->Image3 && hit != w->lblBack;
-                        QVERIFY2(ok, qPrintable(QStringLiteral("%1x%2 %3: %4 at (%5,%6) is %7")
-                                                    .arg(size.width()).arg(size.height()).arg(w->caption(),
-                                                         c->metaObject()->className()).arg(p.x()).arg(p.y())
-                                                    .arg(hit ? hit->metaObject()->className() : "nothing")));
+                        QVERIFY2(ok,
+                                 qPrintable(QStringLiteral("%1x%2 %3: %4 at (%5,%6) is %7")
+                                                .arg(size.width())
+                                                .arg(size.height())
+                                                .arg(w->caption(), c->metaObject()->className())
+                                                .arg(p.x())
+                                                .arg(p.y())
+                                                .arg(hit ? hit->metaObject()->className() : "nothing")));
                     }
                 }
                 // The item is still above the card: a click on it reads it aloud.
@@ -543,8 +553,10 @@ private slots:
         frmMain *w = f.open(false);
         QCOMPARE(text, noBankYet);
         const QPoint screenCentre = w->screen()->availableGeometry().center();
-        QVERIFY2((frame.center() - screenCentre).manhattanLength() <= 2,
-                 qPrintable(QStringLiteral("box centred at (%1,%2)").arg(frame.center().x()).arg(frame.center().y())));
+        QVERIFY2(
+            (frame.center() - screenCentre).manhattanLength() <= 2,
+            qPrintable(
+                QStringLiteral("box centred at (%1,%2)").arg(frame.center().x()).arg(frame.center().y())));
     }
 
     void wideCharactersStayWholeForTheViewer()

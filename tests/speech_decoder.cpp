@@ -16,7 +16,7 @@ QByteArray encoded(int format, int rate, int channels)
 {
     QTemporaryDir dir;
     const QByteArray path = (dir.path() + u"/tone"_qs).toLocal8Bit();
-    SF_INFO info{};
+    SF_INFO info {};
     info.samplerate = rate;
     info.channels = channels;
     info.format = format;

@@ -1,6 +1,6 @@
 // Local synthesis: what the voice is asked to say, and that it says it.
-#include "speech/localspeech.h"
 #include "resources/texts.h"
+#include "speech/localspeech.h"
 #include "tests/support/testsupport.h"
 
 #include <QCoreApplication>
@@ -107,7 +107,8 @@ private slots:
         QVERIFY(available());
         const Pcm pcm = synthesize(text);
         QVERIFY(pcm.sampleRate >= 8000);
-        QVERIFY2(pcm.durationMs() >= minMs && pcm.durationMs() <= maxMs, qPrintable(QString::number(pcm.durationMs())));
+        QVERIFY2(pcm.durationMs() >= minMs && pcm.durationMs() <= maxMs,
+                 qPrintable(QString::number(pcm.durationMs())));
         // Not a silent buffer: most of a syllable is voiced.
         QVERIFY2(voicedMs(pcm) >= minMs / 2, qPrintable(QString::number(voicedMs(pcm))));
     }
@@ -175,8 +176,8 @@ private slots:
         QCOMPARE(wav.left(4), QByteArray("RIFF"));
         QCOMPARE(qFromLittleEndian<quint32>(wav.constData() + 4), quint32(wav.size() - 8));
         QCOMPARE(wav.mid(8, 8), QByteArray("WAVEfmt "));
-        QCOMPARE(qFromLittleEndian<quint16>(wav.constData() + 20), quint16(1));  // PCM
-        QCOMPARE(qFromLittleEndian<quint16>(wav.constData() + 22), quint16(1));  // mono
+        QCOMPARE(qFromLittleEndian<quint16>(wav.constData() + 20), quint16(1)); // PCM
+        QCOMPARE(qFromLittleEndian<quint16>(wav.constData() + 22), quint16(1)); // mono
         QCOMPARE(qFromLittleEndian<quint32>(wav.constData() + 24), quint32(pcm.sampleRate));
         QCOMPARE(qFromLittleEndian<quint16>(wav.constData() + 34), quint16(16));
         QCOMPARE(wav.mid(36, 4), QByteArray("data"));

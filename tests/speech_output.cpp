@@ -25,11 +25,25 @@ QByteArray toneWav(int ms)
     for (int i = 0; i < n; ++i)
         qToLittleEndian<qint16>(qint16(8000 * std::sin(2 * M_PI * 440 * i / rate)), pcm.data() + 2 * i);
     QByteArray wav = "RIFF";
-    const auto u32 = [&wav](quint32 v) { char b[4]; qToLittleEndian(v, b); wav.append(b, 4); };
-    const auto u16 = [&wav](quint16 v) { char b[2]; qToLittleEndian(v, b); wav.append(b, 2); };
+    const auto u32 = [&wav](quint32 v) {
+        char b[4];
+        qToLittleEndian(v, b);
+        wav.append(b, 4);
+    };
+    const auto u16 = [&wav](quint16 v) {
+        char b[2];
+        qToLittleEndian(v, b);
+        wav.append(b, 2);
+    };
     u32(36 + pcm.size());
     wav += "WAVEfmt ";
-    u32(16); u16(1); u16(1); u32(rate); u32(rate * 2); u16(2); u16(16);
+    u32(16);
+    u16(1);
+    u16(1);
+    u32(rate);
+    u32(rate * 2);
+    u16(2);
+    u16(16);
     wav += "data";
     u32(pcm.size());
     return wav + pcm;
@@ -40,7 +54,7 @@ QByteArray toneMp3(int ms)
 {
     QTemporaryDir dir;
     const QByteArray path = (dir.path() + u"/tone.mp3"_qs).toLocal8Bit();
-    SF_INFO info{};
+    SF_INFO info {};
     info.samplerate = 16000;
     info.channels = 1;
     info.format = SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III;
@@ -92,7 +106,7 @@ private slots:
         QVERIFY(recorder.start(pulse));
         QByteArray wav = toneWav(400);
         server.setAnswer("/tts/text2audio", {200, "audio/wav", wav});
-        LocalServer::Answer late{200, "audio/wav", wav};
+        LocalServer::Answer late {200, "audio/wav", wav};
         late.delayMs = 800;
         server.setAnswer("/late/text2audio", late);
         server.setAnswer("/mp3/text2audio", {200, "audio/mpeg", toneMp3(400)});
@@ -113,7 +127,8 @@ private slots:
         QSignalSpy started(&speaker, &Speaker::playbackStarted);
         QSignalSpy finished(&speaker, &Speaker::playbackFinished);
         QSignalSpy silent(&speaker, &Speaker::silent);
-        const QString url = online ? readaloud::ttsRequest(server.base() + service, u"%E5%A4%A9"_qs) : QString();
+        const QString url
+            = online ? readaloud::ttsRequest(server.base() + service, u"%E5%A4%A9"_qs) : QString();
         const qint64 from = monotonicUs();
         speaker.speak(url, u"天"_qs, u"天"_qs);
         QVERIFY(finished.wait(5000));
@@ -144,7 +159,8 @@ private slots:
         QSignalSpy started(&speaker, &Speaker::playbackStarted);
         QVERIFY(speakUntilHeard(speaker, QString(), longItem));
         // The next item's audio comes late: until then there is silence.
-        speaker.speak(readaloud::ttsRequest(server.base() + u"/late/"_qs, u"%E5%9C%B0"_qs), u"地"_qs, u"地"_qs);
+        speaker.speak(readaloud::ttsRequest(server.base() + u"/late/"_qs, u"%E5%9C%B0"_qs), u"地"_qs,
+                      u"地"_qs);
         const qint64 stepped = monotonicUs();
         QTRY_COMPARE_WITH_TIMEOUT(started.size(), 2, 5000);
         QTest::qWait(100);

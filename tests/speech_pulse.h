@@ -32,7 +32,8 @@ namespace speechtest {
 inline qint64 monotonicUs()
 {
     return std::chrono::duration_cast<std::chrono::microseconds>(
-               std::chrono::steady_clock::now().time_since_epoch()).count();
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
 }
 
 class PrivatePulse
@@ -50,8 +51,8 @@ public:
             return false;
         const QString dir = m_dir.path();
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        for (const char *name : {"HOME", "XDG_RUNTIME_DIR", "PULSE_RUNTIME_PATH", "PULSE_STATE_PATH",
-                                 "XDG_CONFIG_HOME"})
+        for (const char *name :
+             {"HOME", "XDG_RUNTIME_DIR", "PULSE_RUNTIME_PATH", "PULSE_STATE_PATH", "XDG_CONFIG_HOME"})
             env.insert(QString::fromLatin1(name), dir);
         env.remove(QStringLiteral("PULSE_SERVER"));
         m_process.setProcessEnvironment(env);
@@ -59,12 +60,12 @@ public:
         m_process.setStandardOutputFile(QProcess::nullDevice());
         // Ends with this process, even when a failed test kills it.
         m_process.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGTERM); });
-        m_process.start(exe, {QStringLiteral("-n"), QStringLiteral("--daemonize=no"),
-                              QStringLiteral("--exit-idle-time=-1"), QStringLiteral("--use-pid-file=no"),
-                              QStringLiteral("--log-level=0"),
-                              QStringLiteral("--load=module-native-protocol-unix auth-anonymous=1 socket=")
-                                  + socketPath(),
-                              QStringLiteral("--load=module-null-sink sink_name=") + QLatin1String(sinkName)});
+        m_process.start(
+            exe,
+            {QStringLiteral("-n"), QStringLiteral("--daemonize=no"), QStringLiteral("--exit-idle-time=-1"),
+             QStringLiteral("--use-pid-file=no"), QStringLiteral("--log-level=0"),
+             QStringLiteral("--load=module-native-protocol-unix auth-anonymous=1 socket=") + socketPath(),
+             QStringLiteral("--load=module-null-sink sink_name=") + QLatin1String(sinkName)});
         if (!m_process.waitForStarted(5000))
             return false;
         QElapsedTimer t;
@@ -102,12 +103,12 @@ public:
     {
         QProcess p;
         p.setProcessChannelMode(QProcess::MergedChannels);
-        p.start(QStringLiteral("pactl"), QStringList{QStringLiteral("--server=") + server()} + args);
+        p.start(QStringLiteral("pactl"), QStringList {QStringLiteral("--server=") + server()} + args);
         return p.waitForFinished(5000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
     }
 
 private:
-    QTemporaryDir m_dir{QDir::tempPath() + QStringLiteral("/lorvanta-pulse-XXXXXX")};
+    QTemporaryDir m_dir {QDir::tempPath() + QStringLiteral("/lorvanta-pulse-XXXXXX")};
     QProcess m_process;
 };
 
@@ -118,8 +119,8 @@ class MonitorRecorder
 {
 public:
     struct Block {
-        qint64 us;  // arrival, monotonicUs()
-        int peak;   // largest absolute sample
+        qint64 us; // arrival, monotonicUs()
+        int peak; // largest absolute sample
     };
     static constexpr int rate = 22050;
 
@@ -194,7 +195,8 @@ public:
     bool soundSince(qint64 us, int threshold = 1000) const
     {
         const std::vector<Block> blocks = blocksSince(us);
-        return std::any_of(blocks.begin(), blocks.end(), [threshold](const Block &b) { return b.peak > threshold; });
+        return std::any_of(blocks.begin(), blocks.end(),
+                           [threshold](const Block &b) { return b.peak > threshold; });
     }
 
     // Arrival of the last loud block after `us`, or -1.

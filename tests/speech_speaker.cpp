@@ -23,11 +23,25 @@ QByteArray toneWav(int ms, int hz = 440)
     for (int i = 0; i < n; ++i)
         qToLittleEndian<qint16>(qint16(8000 * std::sin(2 * M_PI * hz * i / rate)), pcm.data() + 2 * i);
     QByteArray wav = "RIFF";
-    const auto u32 = [&wav](quint32 v) { char b[4]; qToLittleEndian(v, b); wav.append(b, 4); };
-    const auto u16 = [&wav](quint16 v) { char b[2]; qToLittleEndian(v, b); wav.append(b, 2); };
+    const auto u32 = [&wav](quint32 v) {
+        char b[4];
+        qToLittleEndian(v, b);
+        wav.append(b, 4);
+    };
+    const auto u16 = [&wav](quint16 v) {
+        char b[2];
+        qToLittleEndian(v, b);
+        wav.append(b, 2);
+    };
     u32(36 + pcm.size());
     wav += "WAVEfmt ";
-    u32(16); u16(1); u16(1); u32(rate); u32(rate * 2); u16(2); u16(16);
+    u32(16);
+    u16(1);
+    u16(1);
+    u32(rate);
+    u32(rate * 2);
+    u16(2);
+    u16(16);
     wav += "data";
     u32(pcm.size());
     return wav + pcm;
@@ -102,7 +116,8 @@ private slots:
         server.setAnswer("/tts/text2audio", audio(current));
         Speaker speaker;
         QSignalSpy ready(&speaker, &Speaker::audioReady);
-        speaker.speak(readaloud::ttsRequest(server.base() + u"/slow/"_qs, u"%E5%A4%A9"_qs), u"天"_qs, u"天"_qs);
+        speaker.speak(readaloud::ttsRequest(server.base() + u"/slow/"_qs, u"%E5%A4%A9"_qs), u"天"_qs,
+                      u"天"_qs);
         QVERIFY(server.waitForRequests(1));
         speaker.speak(request(server, u"地"_qs), u"地"_qs, u"地"_qs);
         QVERIFY(ready.wait(5000));
@@ -165,7 +180,7 @@ private slots:
             a.status = 500;
             a.body = "<html><body>Internal error</body></html>";
         } else if (failure == u"404") {
-            a = LocalServer::Answer{404, "text/html", "<html>missing</html>"};
+            a = LocalServer::Answer {404, "text/html", "<html>missing</html>"};
         } else if (failure == u"json") {
             a.contentType = "application/json";
             a.body = R"({"err_no":501,"err_msg":"tex param err"})";
@@ -177,12 +192,12 @@ private slots:
         } else {
             const QByteArray junk = randomBytes(3000, 7);
             a.contentType = "audio/mpeg";
-            a.body = failure == u"id3"    ? QByteArrayLiteral("ID3\x03\x00\x00\x00\x00\x00\x10") + junk
-                   : failure == u"mpeg" ? QByteArrayLiteral("\xFF\xFB\x90\x64") + junk
-                   : failure == u"ogg"  ? QByteArrayLiteral("OggS\x00\x02") + junk
-                   : failure == u"flac" ? QByteArrayLiteral("fLaC\x00\x00\x00\x22") + junk
-                   : failure == u"wav"  ? QByteArrayLiteral("RIFF\x00\x10\x00\x00WAVE") + junk
-                                        : junk;
+            a.body = failure == u"id3" ? QByteArrayLiteral("ID3\x03\x00\x00\x00\x00\x00\x10") + junk
+                : failure == u"mpeg"   ? QByteArrayLiteral("\xFF\xFB\x90\x64") + junk
+                : failure == u"ogg"    ? QByteArrayLiteral("OggS\x00\x02") + junk
+                : failure == u"flac"   ? QByteArrayLiteral("fLaC\x00\x00\x00\x22") + junk
+                : failure == u"wav"    ? QByteArrayLiteral("RIFF\x00\x10\x00\x00WAVE") + junk
+                                       : junk;
         }
         server.setAnswer("/tts/text2audio", a);
         const QString url = request(server, u"八哈"_qs);
@@ -206,7 +221,7 @@ private slots:
     void decoderRecoversAfterUnplayableAudio()
     {
         LocalServer server;
-        LocalServer::Answer bad{200, "audio/mpeg", QByteArray(2000, 'x')};
+        LocalServer::Answer bad {200, "audio/mpeg", QByteArray(2000, 'x')};
         server.setAnswer("/bad/text2audio", bad);
         const QByteArray wav = toneWav(200);
         server.setAnswer("/tts/text2audio", audio(wav));
@@ -277,7 +292,8 @@ private slots:
             QVERIFY(!server.requests().isEmpty());
             QVERIFY(server.requests().last().target.contains("su%C3%AC%2039&"));
             QTRY_VERIFY_WITH_TIMEOUT(std::all_of(server.requests().begin(), server.requests().end() - 1,
-                                                 [](const auto &r) { return r.cancelled; }), 3000);
+                                                 [](const auto &r) { return r.cancelled; }),
+                                     3000);
         }
     }
 

@@ -1,7 +1,7 @@
 // The bundled stroke data: what the build converted, how lookups behave, and
 // how the reader copes with damaged files.
-#include "tests/support/testsupport.h"
 #include "core/strokedata.h"
+#include "tests/support/testsupport.h"
 
 #include <QDir>
 #include <QGuiApplication>
@@ -206,8 +206,8 @@ void StrokesData::truncatedFiles()
 {
     const QByteArray whole(StrokeData::bundled().bytes().constData(), StrokeData::bundled().bytes().size());
     const qsizetype indexEnd = 16 + qsizetype(read32(whole, 8)) * 8;
-    for (qsizetype n : {qsizetype(0), qsizetype(3), qsizetype(15), qsizetype(16), qsizetype(17),
-                        indexEnd - 1, indexEnd, whole.size() / 2, whole.size() - 1}) {
+    for (qsizetype n : {qsizetype(0), qsizetype(3), qsizetype(15), qsizetype(16), qsizetype(17), indexEnd - 1,
+                        indexEnd, whole.size() / 2, whole.size() - 1}) {
         const StrokeData cut(whole.left(n));
         QVERIFY2(!cut.isValid(), qPrintable(QString::number(n)));
         QVERIFY(!cut.find(kTian));

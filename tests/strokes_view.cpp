@@ -10,10 +10,7 @@
 
 namespace {
 
-bool isInk(QRgb c)
-{
-    return qGray(c) < 110;
-}
+bool isInk(QRgb c) { return qGray(c) < 110; }
 
 bool isFaint(QRgb c)
 {
@@ -115,9 +112,14 @@ void StrokesView::acceptsOnlyCharactersWithData()
     QCOMPARE(view.strokeCount(), 1);
 
     // Each refusal also empties what was shown before.
-    const QStringList refused = {QStringLiteral("a"), QStringLiteral("ā"), QStringLiteral("ɡ"),
-                                 QString(), QStringLiteral("天我"), QStringLiteral(" 天"),
-                                 QString::fromUcs4(U"\U00020000", 1), QString(QChar(0xD840)),
+    const QStringList refused = {QStringLiteral("a"),
+                                 QStringLiteral("ā"),
+                                 QStringLiteral("ɡ"),
+                                 QString(),
+                                 QStringLiteral("天我"),
+                                 QStringLiteral(" 天"),
+                                 QString::fromUcs4(U"\U00020000", 1),
+                                 QString(QChar(0xD840)),
                                  QStringLiteral("😀")};
     for (const QString &text : refused) {
         QVERIFY(view.showCharacter(QStringLiteral("天")));

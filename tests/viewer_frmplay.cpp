@@ -1,11 +1,11 @@
 // The stroke-order viewer against a local dictionary: the lookup, the details
 // page, the centring of mobile pages, the offline view, and bad answers.
 #include "core/modpub.h"
-#include "widgets/ui.h"
 #include "tests/support/localserver.h"
 #include "tests/support/testsupport.h"
 #include "viewer/frmplay.h"
 #include "viewer/strokeview.h"
+#include "widgets/ui.h"
 
 #include <QApplication>
 #include <QScreen>
@@ -17,12 +17,27 @@ namespace {
 QByteArray animatedGif()
 {
     QByteArray gif("GIF89a");
-    gif += QByteArray::fromHex("0200" "0200" "80" "00" "00"); // screen, 2-colour table
-    gif += QByteArray::fromHex("000000" "ffffff");
-    gif += QByteArray::fromHex("21ff0b") + "NETSCAPE2.0" + QByteArray::fromHex("03010000" "00");
+    gif += QByteArray::fromHex("0200"
+                               "0200"
+                               "80"
+                               "00"
+                               "00"); // screen, 2-colour table
+    gif += QByteArray::fromHex("000000"
+                               "ffffff");
+    gif += QByteArray::fromHex("21ff0b") + "NETSCAPE2.0"
+        + QByteArray::fromHex("03010000"
+                              "00");
     for (const int colour : {0, 1}) {
-        gif += QByteArray::fromHex("21f904" "000a00" "00" "00"); // 0.1 s per frame
-        gif += QByteArray::fromHex("2c" "0000" "0000" "0200" "0200" "00");
+        gif += QByteArray::fromHex("21f904"
+                                   "000a00"
+                                   "00"
+                                   "00"); // 0.1 s per frame
+        gif += QByteArray::fromHex("2c"
+                                   "0000"
+                                   "0000"
+                                   "0200"
+                                   "0200"
+                                   "00");
         // LZW, minimum code size 2: clear (4) before every pixel keeps the
         // codes at 3 bits; end (5) closes the frame.
         const int codes[] = {4, colour, 4, colour, 4, colour, 4, colour, 5};
@@ -125,10 +140,7 @@ private slots:
         m_owner->show();
     }
 
-    void cleanupTestCase()
-    {
-        delete m_owner;
-    }
+    void cleanupTestCase() { delete m_owner; }
 
     // ---- Without a dictionary (first, so the web view does not exist yet) ----
 
@@ -151,7 +163,8 @@ private slots:
         const QRect screen = m_viewer->screen()->availableGeometry();
         QRect expected(QPoint(), m_viewer->frameGeometry().size());
         expected.moveCenter(m_owner->frameGeometry().center());
-        expected.moveTop(std::max(std::min(expected.top(), screen.bottom() - expected.height() + 1), screen.top()));
+        expected.moveTop(
+            std::max(std::min(expected.top(), screen.bottom() - expected.height() + 1), screen.top()));
         QTRY_COMPARE(m_viewer->frameGeometry().topLeft().y(), expected.top());
         QCOMPARE(m_viewer->frameGeometry().center().x(), m_owner->frameGeometry().center().x());
         m_viewer->move(3, 4);
@@ -236,21 +249,23 @@ private slots:
     {
         QTest::addColumn<QByteArray>("page");
         QTest::addColumn<QString>("expected"); // "@" stands for the server's base address
-        QTest::newRow("element") << QByteArray("<p>天</p><img id=\"word_bishun\" class=\"bishun\" data-gif=\"@/gif/tian.gif\" src=\"s.png\">")
+        QTest::newRow("element") << QByteArray(
+            "<p>天</p><img id=\"word_bishun\" class=\"bishun\" data-gif=\"@/gif/tian.gif\" src=\"s.png\">")
                                  << QStringLiteral("@/gif/tian.gif");
         QTest::newRow("upper-case tag") << QByteArray("<IMG ID=\"word_bishun\" DATA-GIF=\"@/gif/a.gif\">")
                                         << QStringLiteral("@/gif/a.gif");
-        QTest::newRow("split over lines") << QByteArray("<img id=\"word_bishun\"\n  class=\"x\"\r\n  data-gif=\"@/gif/b.gif\"\n  src=\"s\">")
+        QTest::newRow("split over lines") << QByteArray(
+            "<img id=\"word_bishun\"\n  class=\"x\"\r\n  data-gif=\"@/gif/b.gif\"\n  src=\"s\">")
                                           << QStringLiteral("@/gif/b.gif");
         QTest::newRow("no element") << QByteArray("<p>没有</p>") << QString();
-        QTest::newRow("id not first") << QByteArray("<img class=\"x\" id=\"word_bishun\" data-gif=\"@/gif/c.gif\">")
-                                      << QString();
+        QTest::newRow("id not first")
+            << QByteArray("<img class=\"x\" id=\"word_bishun\" data-gif=\"@/gif/c.gif\">") << QString();
         QTest::newRow("relative address") << QByteArray("<img id=\"word_bishun\" data-gif=\"/gif/d.gif\">")
                                           << QStringLiteral("@/gif/d.gif");
-        QTest::newRow("local file refused") << QByteArray("<img id=\"word_bishun\" data-gif=\"file:///etc/passwd\">")
-                                            << QString();
-        QTest::newRow("script refused") << QByteArray("<img id=\"word_bishun\" data-gif=\"javascript:alert(1)\">")
-                                        << QString();
+        QTest::newRow("local file refused")
+            << QByteArray("<img id=\"word_bishun\" data-gif=\"file:///etc/passwd\">") << QString();
+        QTest::newRow("script refused")
+            << QByteArray("<img id=\"word_bishun\" data-gif=\"javascript:alert(1)\">") << QString();
     }
 
     void lookupAddress()
@@ -279,7 +294,7 @@ private slots:
         m_viewer->setCharacter(QStringLiteral("我"));
         m_viewer->Text1->setFocus();
         QTest::keyClick(m_viewer->Text1, Qt::Key_Return);
-        QCOMPARE(dictionaryRequests(), QList<QByteArray>{"/zici/s?wd=%E6%88%91"});
+        QCOMPARE(dictionaryRequests(), QList<QByteArray> {"/zici/s?wd=%E6%88%91"});
         QCOMPARE(m_viewer->Text1->selectedText(), QStringLiteral("我"));
         QVERIFY(m_viewer->strokeViewShown());
 
@@ -292,7 +307,8 @@ private slots:
     void emptyBoxDoesNothing()
     {
         useDictionary(base());
-        m_server.setAnswer("/zici/s", html("<img id=\"word_bishun\" data-gif=\"" + base().toUtf8() + "/gif/e.gif\">"));
+        m_server.setAnswer("/zici/s",
+                           html("<img id=\"word_bishun\" data-gif=\"" + base().toUtf8() + "/gif/e.gif\">"));
         lookUp(QStringLiteral("天"));
         const QString before = m_viewer->currentAddress();
         QVERIFY(!before.isEmpty());
@@ -311,7 +327,7 @@ private slots:
         QVERIFY(m_viewer->isMaximized());
         QVERIFY(m_viewer->webViewShown());
         QTRY_VERIFY(!dictionaryRequests().isEmpty());
-        QCOMPARE(dictionaryRequests(), QList<QByteArray>{tian()});
+        QCOMPARE(dictionaryRequests(), QList<QByteArray> {tian()});
 
         // No test for an empty box here: the endpoint with nothing after it.
         m_viewer->setCharacter(QString());
@@ -319,7 +335,7 @@ private slots:
         m_viewer->Command1_Click();
         QCOMPARE(m_viewer->currentAddress(), base() + QStringLiteral("/zici/s?wd="));
         QTRY_VERIFY(!dictionaryRequests().isEmpty());
-        QCOMPARE(dictionaryRequests(), QList<QByteArray>{"/zici/s?wd="});
+        QCOMPARE(dictionaryRequests(), QList<QByteArray> {"/zici/s?wd="});
         m_viewer->showNormal();
     }
 
@@ -337,24 +353,31 @@ private slots:
         QFETCH(QByteArray, path);
         QFETCH(QString, align);
         useDictionary(base());
-        m_server.setAnswer("/zici/s", html("<img id=\"word_bishun\" data-gif=\"" + base().toUtf8() + path + "\">"));
+        m_server.setAnswer("/zici/s",
+                           html("<img id=\"word_bishun\" data-gif=\"" + base().toUtf8() + path + "\">"));
         m_server.setAnswer(path, image(animatedGif()));
         QVERIFY(m_viewer->webView());
         QSignalSpy done(m_viewer.data(), &frmPlay::documentComplete);
         lookUp(QStringLiteral("天"));
         QCOMPARE(m_viewer->currentAddress(), base() + QString::fromLatin1(path));
-        QTRY_VERIFY_WITH_TIMEOUT(!done.isEmpty() && done.last().first().toString().endsWith(QString::fromLatin1(path)), 10000);
-        QCOMPARE(evaluate(m_viewer->webView(), QStringLiteral("document.body.style.textAlign")).toString(), align);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            !done.isEmpty() && done.last().first().toString().endsWith(QString::fromLatin1(path)), 10000);
+        QCOMPARE(evaluate(m_viewer->webView(), QStringLiteral("document.body.style.textAlign")).toString(),
+                 align);
         // The animation itself arrived and decoded.
-        QTRY_COMPARE_WITH_TIMEOUT(evaluate(m_viewer->webView(),
-            QStringLiteral("document.images.length ? document.images[0].naturalWidth : -1")).toInt(), 2, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(
+            evaluate(m_viewer->webView(),
+                     QStringLiteral("document.images.length ? document.images[0].naturalWidth : -1"))
+                .toInt(),
+            2, 5000);
     }
 
     void badAnswersKeepTheViewerUsable()
     {
         useDictionary(base());
         // A GIF that is not a GIF.
-        m_server.setAnswer("/zici/s", html("<img id=\"word_bishun\" data-gif=\"" + base().toUtf8() + "/bad/x.gif\">"));
+        m_server.setAnswer("/zici/s",
+                           html("<img id=\"word_bishun\" data-gif=\"" + base().toUtf8() + "/bad/x.gif\">"));
         m_server.setAnswer("/bad/x.gif", image("this is not a picture"));
         QSignalSpy done(m_viewer.data(), &frmPlay::documentComplete);
         lookUp(QStringLiteral("天"));
@@ -365,7 +388,8 @@ private slots:
         LocalServer::Answer never;
         never.never = true;
         m_server.setAnswer("/stuck/x.gif", never);
-        m_server.setAnswer("/zici/s", html("<img id=\"word_bishun\" data-gif=\"" + base().toUtf8() + "/stuck/x.gif\">"));
+        m_server.setAnswer("/zici/s",
+                           html("<img id=\"word_bishun\" data-gif=\"" + base().toUtf8() + "/stuck/x.gif\">"));
         lookUp(QStringLiteral("天"));
         QCOMPARE(m_viewer->currentAddress(), base() + QStringLiteral("/stuck/x.gif"));
         m_server.setAnswer("/zici/s", html("<p>慢</p>", 300));

@@ -33,7 +33,10 @@ constexpr int kMaxMedianPoints = 255;
 
 enum SegmentKind : uint8_t { Line = 0, Quad = 1, Cubic = 2 };
 
-struct Point { int x = 0; int y = 0; };
+struct Point {
+    int x = 0;
+    int y = 0;
+};
 
 struct Stroke {
     Point start;
@@ -164,8 +167,8 @@ std::optional<std::vector<Point>> parseMedian(const QJsonValue &value)
     for (const QJsonValue &pv : points) {
         const QJsonArray xy = pv.toArray();
         Point p;
-        if (xy.size() != 2 || !xy[0].isDouble() || !xy[1].isDouble()
-            || !toCoordinate(xy[0].toDouble(), &p.x) || !toCoordinate(xy[1].toDouble(), &p.y))
+        if (xy.size() != 2 || !xy[0].isDouble() || !xy[1].isDouble() || !toCoordinate(xy[0].toDouble(), &p.x)
+            || !toCoordinate(xy[1].toDouble(), &p.y))
             return std::nullopt;
         out.push_back(p);
     }
@@ -280,7 +283,6 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "strokeconv: cannot write %s\n", qPrintable(args[2]));
         return 1;
     }
-    std::printf("strokeconv: %zu characters (%d skipped), %zu bytes\n", records.size(), skipped,
-                out.size());
+    std::printf("strokeconv: %zu characters (%d skipped), %zu bytes\n", records.size(), skipped, out.size());
     return 0;
 }

@@ -1,10 +1,10 @@
 #include "viewer/frmplay.h"
 
 #include "core/modpub.h"
-#include "widgets/ui.h"
 #include "resources/artwork.h"
 #include "viewer/strokeview.h"
 #include "viewer/webviewfactory.h"
+#include "widgets/ui.h"
 
 #include <QDesktopServices>
 #include <QKeyEvent>
@@ -31,17 +31,16 @@ QString animationAddress(const QString &found, const QString &pageAddress)
 // A dialog-type window is kept above its owner by the window manager; a plain
 // top-level window would be covered by a click on the practice window.
 frmPlay::frmPlay(QWidget *owner)
-    : QWidget(owner, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                         | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint)
+    : QWidget(owner,
+              Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint
+                  | Qt::WindowCloseButtonHint)
 {
     createControls();
     Form_Load();
     // Centred on the owner the first time it is shown.
     if (owner) {
         const QPointer<QWidget> o(owner->window());
-        ui::centreOnFirstShow(this, [this, o] {
-            return o ? o->frameGeometry() : frameGeometry();
-        });
+        ui::centreOnFirstShow(this, [this, o] { return o ? o->frameGeometry() : frameGeometry(); });
     }
 }
 
@@ -109,10 +108,7 @@ void frmPlay::Form_Resize()
     ui::place(WebBrowser1, 45, top, width, height);
 }
 
-void frmPlay::setCharacter(const QString &text)
-{
-    Text1->setText(text);
-}
+void frmPlay::setCharacter(const QString &text) { Text1->setText(text); }
 
 void frmPlay::Text1_Change()
 {
@@ -135,7 +131,8 @@ void frmPlay::Command2_Click()
     const QString found = modPub::getStrokeOrderUrl(text);
     if (!self)
         return;
-    const QString address = animationAddress(found, modPub::dictionaryPageEndpoint() + modPub::urlEncode(text));
+    const QString address
+        = animationAddress(found, modPub::dictionaryPageEndpoint() + modPub::urlEncode(text));
     if (address.isEmpty() || !navigate(address))
         showOffline(text);
 
@@ -206,20 +203,11 @@ void frmPlay::showOffline(const QString &text)
     m_strokeView->showCharacter(modPub::firstCodePoint(text));
 }
 
-void frmPlay::refreshDetailsButton()
-{
-    Command1->setEnabled(!modPub::dictionaryBase().isEmpty());
-}
+void frmPlay::refreshDetailsButton() { Command1->setEnabled(!modPub::dictionaryBase().isEmpty()); }
 
-bool frmPlay::webViewShown() const
-{
-    return m_webView && WebBrowser1->currentWidget() == m_webView;
-}
+bool frmPlay::webViewShown() const { return m_webView && WebBrowser1->currentWidget() == m_webView; }
 
-bool frmPlay::strokeViewShown() const
-{
-    return WebBrowser1->currentWidget() == m_strokeView;
-}
+bool frmPlay::strokeViewShown() const { return WebBrowser1->currentWidget() == m_strokeView; }
 
 void frmPlay::resizeEvent(QResizeEvent *event)
 {

@@ -14,11 +14,11 @@ namespace {
 // Pace of the animation. A stroke takes time in proportion to the length of
 // its centre line, so long and short strokes are drawn at the same speed;
 // very short ones still get enough time to be seen.
-constexpr qreal kUnitsPerMs = 0.6;      // 1024 grid units in about 1.7 s
+constexpr qreal kUnitsPerMs = 0.6; // 1024 grid units in about 1.7 s
 constexpr qreal kMinStrokeMs = 350;
-constexpr qreal kLeadInMs = 500;        // the bare outline before stroke 1
-constexpr qreal kGapMs = 250;           // between two strokes
-constexpr qreal kEndPauseMs = 1500;     // the finished character, then replay
+constexpr qreal kLeadInMs = 500; // the bare outline before stroke 1
+constexpr qreal kGapMs = 250; // between two strokes
+constexpr qreal kEndPauseMs = 1500; // the finished character, then replay
 
 // The pen that uncovers a stroke along its median: wider than any stroke of
 // the data, and clipped to the stroke's outline.
@@ -115,10 +115,7 @@ void StrokeView::clear()
     update();
 }
 
-int StrokeView::strokeCount() const
-{
-    return m_glyph ? int(m_glyph->outlines.size()) : 0;
-}
+int StrokeView::strokeCount() const { return m_glyph ? int(m_glyph->outlines.size()) : 0; }
 
 qreal StrokeView::strokeStartMs(int stroke) const
 {
@@ -130,10 +127,7 @@ qreal StrokeView::strokeDurationMs(int stroke) const
     return stroke >= 0 && stroke < m_durations.size() ? m_durations[stroke] : 0;
 }
 
-qreal StrokeView::roundMs() const
-{
-    return m_round;
-}
+qreal StrokeView::roundMs() const { return m_round; }
 
 QRectF StrokeView::gridSquare(const QRectF &area)
 {
@@ -206,8 +200,8 @@ void StrokeView::paintFrame(QPainter &p, const QRectF &area, qreal ms) const
         pen.setWidth(kRevealWidth);
         pen.setCapStyle(Qt::RoundCap);
         pen.setJoinStyle(Qt::RoundJoin);
-        const QPainterPath reach =
-            pen.createStroke(polylinePrefix(m_glyph->medians[i], progress * m_medianLengths[i]));
+        const QPainterPath reach
+            = pen.createStroke(polylinePrefix(m_glyph->medians[i], progress * m_medianLengths[i]));
         p.fillPath(outline.intersected(reach), kInk);
         break;
     }

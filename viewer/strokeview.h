@@ -4,8 +4,8 @@
 
 #include <QImage>
 #include <QList>
-#include <QVariantAnimation>
 #include <QTransform>
+#include <QVariantAnimation>
 #include <QWidget>
 
 #include "core/strokedata.h"

@@ -19,10 +19,7 @@ bool engineMayStart()
 }
 } // namespace
 
-QString moduleFileName()
-{
-    return QStringLiteral("lorvanta_webview.so");
-}
+QString moduleFileName() { return QStringLiteral("lorvanta_webview.so"); }
 
 WebViewFactory *factory()
 {

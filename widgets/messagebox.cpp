@@ -16,10 +16,7 @@ MessageAnswerer &answerer()
 }
 } // namespace
 
-void setMessageAnswerer(MessageAnswerer a)
-{
-    answerer() = std::move(a);
-}
+void setMessageAnswerer(MessageAnswerer a) { answerer() = std::move(a); }
 
 MessageAnswer showMessage(QWidget *parent, const QString &text, MessageIcon icon, MessageButtons buttons)
 {

@@ -16,10 +16,7 @@ void place(QWidget *w, double left, double top, double width, double height)
     w->setGeometry(px(left), px(top), std::max(0, px(width)), std::max(0, px(height)));
 }
 
-void move(QWidget *w, double left, double top)
-{
-    w->move(px(left), px(top));
-}
+void move(QWidget *w, double left, double top) { w->move(px(left), px(top)); }
 
 void ClickLabel::mousePressEvent(QMouseEvent *event)
 {
@@ -201,18 +198,18 @@ QFont designFont(const QString &family, double points, bool underline)
 void installFontSubstitutes()
 {
     QFont::insertSubstitutions(QStringLiteral("楷体"),
-        {QStringLiteral("AR PL UKai CN"), QStringLiteral("LXGW WenKai"),
-         QStringLiteral("AR PL KaitiM GB"), QStringLiteral("Noto Serif CJK SC")});
+                               {QStringLiteral("AR PL UKai CN"), QStringLiteral("LXGW WenKai"),
+                                QStringLiteral("AR PL KaitiM GB"), QStringLiteral("Noto Serif CJK SC")});
     QFont::insertSubstitutions(QStringLiteral("宋体"),
-        {QStringLiteral("Noto Serif CJK SC"), QStringLiteral("AR PL UMing CN"),
-         QStringLiteral("Noto Sans CJK SC")});
+                               {QStringLiteral("Noto Serif CJK SC"), QStringLiteral("AR PL UMing CN"),
+                                QStringLiteral("Noto Sans CJK SC")});
     QFont::insertSubstitutions(QStringLiteral("微软雅黑"),
-        {QStringLiteral("Noto Sans CJK SC"), QStringLiteral("WenQuanYi Micro Hei"),
-         QStringLiteral("Noto Serif CJK SC")});
+                               {QStringLiteral("Noto Sans CJK SC"), QStringLiteral("WenQuanYi Micro Hei"),
+                                QStringLiteral("Noto Serif CJK SC")});
     QFont::insertSubstitutions(QStringLiteral("Arial"),
-        {QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
+                               {QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
     QFont::insertSubstitutions(QStringLiteral("Arial Narrow"),
-        {QStringLiteral("Liberation Sans Narrow"), QStringLiteral("DejaVu Sans Condensed"),
-         QStringLiteral("Liberation Sans")});
+                               {QStringLiteral("Liberation Sans Narrow"),
+                                QStringLiteral("DejaVu Sans Condensed"), QStringLiteral("Liberation Sans")});
 }
 } // namespace ui

@@ -39,10 +39,12 @@ public:
     using QLabel::QLabel;
 signals:
     void clicked();
+
 protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
+
 private:
     bool m_secondPress = false;
 };
@@ -62,8 +64,7 @@ void centreOnFirstShow(QWidget *window, std::function<QRect()> area);
 // Shows the one instance of a secondary window: an open one is reused and
 // brought to the front, otherwise a new one is made, owned by `owner` and
 // deleted again when it is closed.
-template <typename Window>
-Window *showSingleInstance(QPointer<Window> &instance, QWidget *owner)
+template <typename Window> Window *showSingleInstance(QPointer<Window> &instance, QWidget *owner)
 {
     if (!instance) {
         instance = new Window(owner);

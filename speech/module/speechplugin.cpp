@@ -8,7 +8,8 @@ namespace {
 class SpeakerEngine : public QObject, public SpeechEngine
 {
 public:
-    SpeakerEngine(QObject *parent, const QString &syllableTable) : QObject(parent), m_speaker(new Speaker(this))
+    SpeakerEngine(QObject *parent, const QString &syllableTable)
+        : QObject(parent), m_speaker(new Speaker(this))
     {
         m_speaker->setSyllableTable(syllableTable);
     }

@@ -28,7 +28,7 @@ void PowerCut::killedWriterLeavesOldOrNewBank()
     const QByteArray b = modPub::encodeGbk(powercut::bankB()) + "\r\n";
     QVERIFY(testsupport::writeBytes(path, a));
 
-    std::mt19937 rng(std::random_device{}());
+    std::mt19937 rng(std::random_device {}());
     // Kill times spread from "before the first write" to "after several".
     std::uniform_int_distribution<int> delayMs(0, 60);
     const int kills = 60;
@@ -55,16 +55,22 @@ void PowerCut::killedWriterLeavesOldOrNewBank()
         const QByteArray now = testsupport::fileBytes(path);
         QVERIFY2(now == a || now == b,
                  qPrintable(QStringLiteral("after kill %1 the bank holds %2 bytes, neither bank (%3 or %4)")
-                                .arg(k).arg(now.size()).arg(a.size()).arg(b.size())));
+                                .arg(k)
+                                .arg(now.size())
+                                .arg(a.size())
+                                .arg(b.size())));
         holdsA = now == a;
         (holdsA ? sawA : sawB)++;
         const QString text = modPub::readTextFile(path);
         QVERIFY(text == powercut::bankA() || text == powercut::bankB());
     }
     // Stray temporary files are what a killed writer may leave; the bank itself is whole.
-    const QStringList others = QDir(dir.path()).entryList(QDir::Files).filter(
-        QRegularExpression(QStringLiteral("^(?!") + QRegularExpression::escape(modPub::bankFileName())
-                           + QStringLiteral("$)")));
+    const QStringList others
+        = QDir(dir.path())
+              .entryList(QDir::Files)
+              .filter(QRegularExpression(QStringLiteral("^(?!")
+                                         + QRegularExpression::escape(modPub::bankFileName())
+                                         + QStringLiteral("$)")));
     qInfo("%d kills: bank A %d times, bank B %d times; %d kills before the first write "
           "completed, up to %d writes completed; %lld stray temporary files",
           kills, sawA, sawB, beforeFirstWrite, maxWrites, static_cast<long long>(others.size()));

@@ -17,8 +17,8 @@ int main(int argc, char *argv[])
     // argv[2] names the bank to write first, "A" or "B"; then they alternate.
     const QString path = QString::fromLocal8Bit(argv[1]);
     const bool aFirst = qstrcmp(argv[2], "A") == 0;
-    const QString banks[2] = {aFirst ? powercut::bankA() : powercut::bankB(),
-                              aFirst ? powercut::bankB() : powercut::bankA()};
+    const QString banks[2]
+        = {aFirst ? powercut::bankA() : powercut::bankB(), aFirst ? powercut::bankB() : powercut::bankA()};
     for (unsigned long long i = 0;; ++i) {
         if (!modPub::writeTextFile(path, banks[i % 2], true))
             return 1;

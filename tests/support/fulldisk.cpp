@@ -12,8 +12,7 @@ namespace testsupport {
 
 FullDisk::FullDisk()
     : m_mounted(::mount("tmpfs", QFile::encodeName(m_dir.path()).constData(), "tmpfs", 0, "size=64k") == 0)
-{
-}
+{ }
 
 FullDisk::~FullDisk()
 {

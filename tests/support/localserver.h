@@ -23,12 +23,12 @@ public:
         int status = 200;
         QByteArray contentType = "text/html; charset=utf-8";
         QByteArray body;
-        int delayMs = 0;        // wait before answering
-        bool never = false;     // accept the request, never answer
+        int delayMs = 0; // wait before answering
+        bool never = false; // accept the request, never answer
     };
     struct Request {
         QByteArray method;
-        QByteArray target;      // path and query exactly as sent
+        QByteArray target; // path and query exactly as sent
         QMap<QByteArray, QByteArray> headers; // names in lower case
         bool cancelled = false; // the client closed the connection before the answer
     };
@@ -102,7 +102,8 @@ private:
         if (q >= 0)
             path.truncate(q);
         Answer a = m_answers.contains(path) ? m_answers.value(path)
-                 : m_answers.contains("*") ? m_answers.value("*") : Answer{404, "text/plain", "not found"};
+            : m_answers.contains("*")       ? m_answers.value("*")
+                                            : Answer {404, "text/plain", "not found"};
         if (a.never) {
             m_pending[s] = index;
             return;

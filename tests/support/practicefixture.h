@@ -4,8 +4,8 @@
 
 #include "core/modpub.h"
 #include "practice/frmmain.h"
-#include "widgets/messagebox.h"
 #include "tests/support/testsupport.h"
+#include "widgets/messagebox.h"
 
 #include <QApplication>
 #include <QSettings>

@@ -23,10 +23,7 @@ void prepareEnvironment()
         qputenv("QT_QPA_PLATFORM", "offscreen");
 }
 
-QString settingsFile()
-{
-    return sandbox().path() + QStringLiteral("/config/LORVANTA/LORVANTA.conf");
-}
+QString settingsFile() { return sandbox().path() + QStringLiteral("/config/LORVANTA/LORVANTA.conf"); }
 
 QByteArray fileBytes(const QString &path)
 {

@@ -25,12 +25,12 @@ bool writeBytes(const QString &path, const QByteArray &bytes);
 } // namespace testsupport
 
 // Like QTEST_MAIN, with the sandbox in place before the application exists.
-#define LORVANTA_TEST_MAIN(TestObject, AppType)                                     \
-    int main(int argc, char *argv[])                                               \
-    {                                                                              \
-        testsupport::prepareEnvironment();                                         \
-        AppType app(argc, argv);                                                   \
-        TestObject tc;                                                             \
-        QTEST_SET_MAIN_SOURCE_PATH                                                 \
-        return QTest::qExec(&tc, argc, argv);                                      \
+#define LORVANTA_TEST_MAIN(TestObject, AppType)                                                              \
+    int main(int argc, char *argv[])                                                                         \
+    {                                                                                                        \
+        testsupport::prepareEnvironment();                                                                   \
+        AppType app(argc, argv);                                                                             \
+        TestObject tc;                                                                                       \
+        QTEST_SET_MAIN_SOURCE_PATH                                                                           \
+        return QTest::qExec(&tc, argc, argv);                                                                \
     }
