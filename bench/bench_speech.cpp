@@ -16,6 +16,7 @@
 #include "core/modpub.h"
 #include "core/modules.h"
 #include "practice/frmmain.h"
+#include "speech/localspeech.h"
 #include "speech/speechengine.h"
 #include "tests/speech_pulse.h"
 #include "tests/support/localserver.h"
@@ -118,29 +119,10 @@ QByteArray speechWav(int ms = 1500)
             + 0.25 * std::sin(2 * M_PI * 720 * t);
         qToLittleEndian<qint16>(qint16(6000 * v), pcm.data() + 2 * i);
     }
-    QByteArray wav = "RIFF";
-    const auto u32 = [&wav](quint32 v) {
-        char b[4];
-        qToLittleEndian(v, b);
-        wav.append(b, 4);
-    };
-    const auto u16 = [&wav](quint16 v) {
-        char b[2];
-        qToLittleEndian(v, b);
-        wav.append(b, 2);
-    };
-    u32(36 + pcm.size());
-    wav += "WAVEfmt ";
-    u32(16);
-    u16(1);
-    u16(1);
-    u32(rate);
-    u32(rate * 2);
-    u16(2);
-    u16(16);
-    wav += "data";
-    u32(pcm.size());
-    return wav + pcm;
+    localspeech::Pcm tone;
+    tone.samples = pcm;
+    tone.sampleRate = rate;
+    return localspeech::wavFile(tone);
 }
 
 QByteArray randomBytes(int n)

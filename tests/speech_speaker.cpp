@@ -4,6 +4,7 @@
 // server: its runtime folder is a private one).
 #include "core/modpub.h"
 #include "rules/readaloud.h"
+#include "speech/localspeech.h"
 #include "speech/speaker.h"
 #include "tests/support/localserver.h"
 #include "tests/support/testsupport.h"
@@ -22,29 +23,10 @@ QByteArray toneWav(int ms, int hz = 440)
     QByteArray pcm(n * 2, Qt::Uninitialized);
     for (int i = 0; i < n; ++i)
         qToLittleEndian<qint16>(qint16(8000 * std::sin(2 * M_PI * hz * i / rate)), pcm.data() + 2 * i);
-    QByteArray wav = "RIFF";
-    const auto u32 = [&wav](quint32 v) {
-        char b[4];
-        qToLittleEndian(v, b);
-        wav.append(b, 4);
-    };
-    const auto u16 = [&wav](quint16 v) {
-        char b[2];
-        qToLittleEndian(v, b);
-        wav.append(b, 2);
-    };
-    u32(36 + pcm.size());
-    wav += "WAVEfmt ";
-    u32(16);
-    u16(1);
-    u16(1);
-    u32(rate);
-    u32(rate * 2);
-    u16(2);
-    u16(16);
-    wav += "data";
-    u32(pcm.size());
-    return wav + pcm;
+    localspeech::Pcm tone;
+    tone.samples = pcm;
+    tone.sampleRate = rate;
+    return localspeech::wavFile(tone);
 }
 
 LocalServer::Answer audio(const QByteArray &body, int delayMs = 0)
