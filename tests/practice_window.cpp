@@ -1,9 +1,12 @@
 // The practice window driven as a pupil would: start-up, stepping, keys,
 // layout at several sizes, deleting items and reloading after the editor.
+#include "core/modules.h"
 #include "rules/layout.h"
+#include "speech/speechengine.h"
 #include "tests/support/fulldisk.h"
 #include "tests/support/localserver.h"
 #include "tests/support/practicefixture.h"
+#include "viewer/webviewfactory.h"
 
 #include <QApplication>
 #include <QFontInfo>
@@ -72,6 +75,11 @@ private slots:
         QVERIFY(!w->Command1->isEnabled());
         QCOMPARE(w->lblChar->font().family(), QStringLiteral("宋体"));
         QVERIFY(f.shown.isEmpty());
+        // The first item is shown without the modules: speech, the HTTP
+        // client and the web view are loaded when first needed.
+        for (const QString &module :
+             {speech::moduleFileName(), httpModuleFileName(), webview::moduleFileName()})
+            QVERIFY2(!modules::attempted(module), qPrintable(module));
     }
 
     void emptyFilesGetTheDefaultButSpacesStay()
