@@ -38,6 +38,16 @@ public:
         connect(&m_server, &QTcpServer::newConnection, this, &LocalServer::onConnection);
         m_server.listen(QHostAddress::LocalHost, 0);
     }
+    ~LocalServer() override
+    {
+        // Connections still open end here, while the bookkeeping their
+        // signals report to still exists.
+        const auto sockets = m_server.findChildren<QTcpSocket *>();
+        for (QTcpSocket *s : sockets) {
+            s->disconnect(this);
+            delete s;
+        }
+    }
 
     quint16 port() const { return m_server.serverPort(); }
     // "http://127.0.0.1:PORT"
