@@ -1,6 +1,7 @@
 #include "rules/readaloud.h"
 
 #include "core/modpub.h"
+#include "rules/deck.h"
 
 #include <QStringList>
 
@@ -28,7 +29,11 @@ std::optional<QString> textToSpeak(const QString &caption, const QString &syllab
     for (const QString &y : caption.split(QLatin1Char(' '))) {
         if (!modPub::regexIsValid(lookupPattern(y)))
             return std::nullopt;
-        s += lookupSyllable(y, syllableTable);
+        // The syllable goes into the pattern as it is, so one with brackets
+        // can shift the group: only a single representative character counts.
+        const QString character = lookupSyllable(y, syllableTable);
+        if (character.size() == 1 && deck::isChineseCharacter(character.at(0)))
+            s += character;
     }
     return s;
 }

@@ -191,6 +191,9 @@ private slots:
         QCOMPARE(readaloud::textToSpeak(QStringLiteral("bā  hā"), table), QStringLiteral("八啊哈"));
         QCOMPARE(readaloud::textToSpeak(QStringLiteral("天地"), table), QStringLiteral("天地"));
         QCOMPARE(readaloud::textToSpeak(QStringLiteral("天ɑ"), table), QStringLiteral("天ɑ"));
+        // Brackets in a syllable shift the pattern's group: nothing but a
+        // representative character is ever sent.
+        QCOMPARE(readaloud::textToSpeak(QStringLiteral("zo (K[[[[[["), table), QString());
         QCOMPARE(readaloud::textToSpeak(QStringLiteral("7"), table), QString());
         QVERIFY(readaloud::textToSpeak(QStringLiteral("7"), table).has_value());
         // An item that breaks the pattern is not spoken at all.
