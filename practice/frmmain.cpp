@@ -55,6 +55,9 @@ void frmMain::createControls()
     setWindowIcon(resources::programIcon());
     // Design client area 12450 × 7695 twips.
     resize(ui::px(12450), ui::px(7695));
+    // What the controls start from before they get their own fonts: a face
+    // the window shows anyway, so that creating a line edit loads no other.
+    setFont(ui::designFont(QStringLiteral("宋体"), 10.5));
 
     const QColor white(255, 255, 255);
 
@@ -74,13 +77,15 @@ void frmMain::createControls()
     ui::place(Check1, 4200, 97, 1935, 300);
     Check1->hide();
 
-    Text2 = new QLineEdit(QStringLiteral("5"), this);
+    Text2 = new QLineEdit(this);
     Text2->setAlignment(Qt::AlignCenter);
     Text2->setMaxLength(6);
     // The box is 41 px wide; the line edit's own 2 px padding on each side
     // would leave too little room for six digits inside the frame.
     Text2->setTextMargins(-2, 0, -2, 0);
+    // The font before the text, so that "5" is laid out once.
     Text2->setFont(ui::designFont(QStringLiteral("Arial Narrow"), 10.5));
+    Text2->setText(QStringLiteral("5"));
     ui::place(Text2, 3000, 60, 615, 375);
     Text2->hide();
 
@@ -290,10 +295,10 @@ void frmMain::showCurrentItem()
         }
         QFont f = lblChar->font();
         if (deck::isChinese(m_tag)) {
-            f.setFamily(QStringLiteral("楷体"));
+            f.setFamily(ui::designFamily(QStringLiteral("楷体")));
             Command1->setEnabled(true);
         } else {
-            f.setFamily(QStringLiteral("宋体"));
+            f.setFamily(ui::designFamily(QStringLiteral("宋体")));
             Command1->setEnabled(false);
         }
         lblChar->setFont(f);

@@ -119,10 +119,10 @@ private slots:
             QCOMPARE(nextTabStop(order[i - 1]), order[i]);
         QVERIFY(f.Text1->tabChangesFocus());
 
-        QCOMPARE(f.Text1->font().family(), QStringLiteral("宋体"));
+        QCOMPARE(f.Text1->font().family(), ui::designFamily(QStringLiteral("宋体")));
         QCOMPARE(f.Text1->font().pointSizeF(), 18.0);
         QCOMPARE(f.Text1->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
-        QCOMPARE(f.lblTip->font().family(), QStringLiteral("微软雅黑"));
+        QCOMPARE(f.lblTip->font().family(), ui::designFamily(QStringLiteral("微软雅黑")));
         QCOMPARE(f.lblTip->font().pointSizeF(), 10.5);
         QCOMPARE(f.lblTip->palette().color(QPalette::WindowText), QColor(255, 128, 0));
         QCOMPARE(f.lblTip->palette().color(QPalette::Window), QColor(255, 255, 192));

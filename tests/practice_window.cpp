@@ -73,7 +73,7 @@ private slots:
         QVERIFY(!w->cmdBefore->isEnabled());
         QVERIFY(w->cmdAfter->isEnabled());
         QVERIFY(!w->Command1->isEnabled());
-        QCOMPARE(w->lblChar->font().family(), QStringLiteral("宋体"));
+        QCOMPARE(w->lblChar->font().family(), ui::designFamily(QStringLiteral("宋体")));
         QVERIFY(f.shown.isEmpty());
         // The first item is shown without the modules: speech, the HTTP
         // client and the web view are loaded when first needed.
@@ -135,7 +135,7 @@ private slots:
         f.writeBankText(QStringLiteral("人 口 手"));
         frmMain *w = f.open();
         QCOMPARE(w->caption(), QStringLiteral("人"));
-        QCOMPARE(w->lblChar->font().family(), QStringLiteral("楷体"));
+        QCOMPARE(w->lblChar->font().family(), ui::designFamily(QStringLiteral("楷体")));
         QCOMPARE(w->baseFontSize(), 240);
         QVERIFY(w->Command1->isEnabled());
         QVERIFY(!w->cmdBefore->isEnabled() && w->cmdAfter->isEnabled());
@@ -185,14 +185,14 @@ private slots:
         w = g.open();
         w->cmdAfter_Click();
         QCOMPARE(w->caption(), QString());
-        QCOMPARE(w->lblChar->font().family(), QStringLiteral("宋体"));
+        QCOMPARE(w->lblChar->font().family(), ui::designFamily(QStringLiteral("宋体")));
         QCOMPARE(w->baseFontSize(), 243);
         QCOMPARE(w->cmdSet->text(), QStringLiteral("我的生字库 2/3"));
 
         PracticeFixture h;
         h.writeBankText(QStringLiteral("a字"));
         w = h.open();
-        QCOMPARE(w->lblChar->font().family(), QStringLiteral("楷体"));
+        QCOMPARE(w->lblChar->font().family(), ui::designFamily(QStringLiteral("楷体")));
         QCOMPARE(w->baseFontSize(), 210);
         QVERIFY(w->Command1->isEnabled());
     }
@@ -209,6 +209,17 @@ private slots:
         const QFontMetrics m(w->lblChar->font());
         for (const QChar c : QStringLiteral("ɑɡǖǘǚǜāóěì"))
             QVERIFY2(m.inFont(c), qPrintable(QString(c)));
+
+        // The window asks for installed families directly; each is the face
+        // the design name itself would have shown.
+        for (const QString &design : {QStringLiteral("楷体"), QStringLiteral("宋体"), QStringLiteral("微软雅黑"),
+                                      QStringLiteral("Arial"), QStringLiteral("Arial Narrow")}) {
+            QCOMPARE(QFontInfo(QFont(ui::designFamily(design))).family(), QFontInfo(QFont(design)).family());
+        }
+        // An installed family is kept; a name with no installed substitute is left to fontconfig.
+        const QString installed = QFontInfo(QFont(ui::designFamily(QStringLiteral("宋体")))).family();
+        QCOMPARE(ui::designFamily(installed), installed);
+        QCOMPARE(ui::designFamily(QStringLiteral("No Such Face")), QStringLiteral("No Such Face"));
     }
 
     void layoutAtDesignSize()

@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFont>
+#include <QFontDatabase>
+#include <QSet>
 #include <QMouseEvent>
 #include <QPalette>
 #include <QScreen>
@@ -187,9 +189,36 @@ void setTextColour(QWidget *w, const QColor &colour)
     w->setPalette(pal);
 }
 
+namespace {
+bool isInstalled(const QString &family)
+{
+    // Qt lists a family installed by two foundries as "Family [Foundry]".
+    static const QSet<QString> installed = [] {
+        QSet<QString> names;
+        for (const QString &name : QFontDatabase::families()) {
+            const qsizetype bracket = name.indexOf(QLatin1String(" ["));
+            names.insert((bracket < 0 ? name : name.left(bracket)).toCaseFolded());
+        }
+        return names;
+    }();
+    return installed.contains(family.toCaseFolded());
+}
+} // namespace
+
+QString designFamily(const QString &family)
+{
+    if (isInstalled(family))
+        return family;
+    for (const QString &substitute : QFont::substitutes(family)) {
+        if (isInstalled(substitute))
+            return substitute;
+    }
+    return family;
+}
+
 QFont designFont(const QString &family, double points, bool underline)
 {
-    QFont f(family);
+    QFont f(designFamily(family));
     f.setPointSizeF(points);
     f.setUnderline(underline);
     return f;

@@ -81,6 +81,12 @@ void setBackground(QWidget *w, const QColor &colour);
 // A widget's text colour (window and button text).
 void setTextColour(QWidget *w, const QColor &colour);
 
+// The family to ask for in place of a design name: the design's own when
+// installed, else the first installed substitute (the face fontconfig would
+// settle on too). Asking for a name that is not installed costs fontconfig
+// a sorted fallback list each time a face is loaded for it, over half a
+// millisecond per name at start-up.
+QString designFamily(const QString &family);
 // A font by its design name and size in points.
 QFont designFont(const QString &family, double points, bool underline = false);
 // Maps the design's font names to families installed here; called once at start.
