@@ -1,5 +1,6 @@
 #include "practice/frmsheet.h"
 
+#include "practice/sheetprinting.h"
 #include "widgets/messagebox.h"
 #include "widgets/ui.h"
 
@@ -15,11 +16,9 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
+#include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QPrintDialog>
-#include <QPrinter>
-#include <QPrinterInfo>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
@@ -312,7 +311,11 @@ QString frmSheet::defaultPdfPath()
         + QStringLiteral(".pdf");
 }
 
-bool frmSheet::printerAvailable() { return !QPrinterInfo::availablePrinterNames().isEmpty(); }
+bool frmSheet::printerAvailable()
+{
+    SheetPrintingFactory *printing = sheetprinting::factory();
+    return printing && printing->printerAvailable();
+}
 
 int frmSheet::runWithProgress(const QString &label, const std::function<int(const sheet::Progress &)> &job,
                               bool *cancelled)
@@ -387,24 +390,18 @@ bool frmSheet::savePdf(const QString &path)
     return true;
 }
 
-bool frmSheet::printTo(QPrinter &printer)
+bool frmSheet::printTo(SheetPrinter &printer)
 {
     if (!m_sheet || m_sheet->isEmpty() || m_busy)
         return false;
-    printer.setFullPage(true);
-    printer.setDocName(QStringLiteral("字帖"));
-    int first = 1;
-    int last = 0;
-    if (printer.printRange() == QPrinter::PageRange) {
-        first = printer.fromPage();
-        last = printer.toPage();
-    }
+    const int first = printer.firstPage();
+    const int last = printer.lastPage();
     bool cancelled = false;
     const int pages = runWithProgress(
         QStringLiteral("正在打印字帖…"),
         [&](const sheet::Progress &progress) {
             return sheet::paintPages(
-                *m_sheet, printer,
+                *m_sheet, printer.device(),
                 [&](int done, int total) {
                     if (progress(done, total))
                         return true;
@@ -418,7 +415,7 @@ bool frmSheet::printTo(QPrinter &printer)
         lblStatus->setText(QStringLiteral("打印已取消。"));
         return false;
     }
-    if (pages <= 0 || printer.printerState() == QPrinter::Error) {
+    if (pages <= 0 || printer.failed()) {
         showMessage(this, QStringLiteral("字帖没有打印出来：打印机不能接收这份文档。可以先保存为 PDF。"),
                     MessageIcon::Information, MessageButtons::Ok);
         return false;
@@ -431,17 +428,14 @@ void frmSheet::cmdPrint_Click()
 {
     if (!cmdPrint->isEnabled() || m_busy)
         return;
-    const sheet::Options o = m_sheet->options();
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setPageSize(QPageSize(o.paper == sheet::Paper::Letter ? QPageSize::Letter : QPageSize::A4));
-    printer.setPageOrientation(QPageLayout::Portrait);
-    QPrintDialog dialog(&printer, this);
-    dialog.setWindowTitle(QStringLiteral("打印字帖"));
-    if (m_sheet->isPaginated())
-        dialog.setMinMax(1, m_sheet->pageCount());
-    if (dialog.exec() != QDialog::Accepted)
+    SheetPrintingFactory *printing = sheetprinting::factory();
+    if (!printing)
         return;
-    printTo(printer);
+    const QPageSize paper(m_sheet->options().paper == sheet::Paper::Letter ? QPageSize::Letter : QPageSize::A4);
+    const std::unique_ptr<SheetPrinter> printer = printing->askPrinter(
+        this, QStringLiteral("打印字帖"), paper, m_sheet->isPaginated() ? m_sheet->pageCount() : 0);
+    if (printer)
+        printTo(*printer);
 }
 
 void frmSheet::cmdPdf_Click()

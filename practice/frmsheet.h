@@ -15,9 +15,9 @@
 class QCheckBox;
 class QComboBox;
 class QLabel;
-class QPrinter;
 class QPushButton;
 class QRadioButton;
+class SheetPrinter;
 
 // Paints one page of a sheet, rendered when it is first shown at a size.
 class SheetPreview : public QWidget
@@ -62,7 +62,7 @@ public:
     bool savePdf(const QString &path);
     // Paints the sheet onto a printer already set up (the system dialog's
     // choice of pages is kept). True when every page went to the printer.
-    bool printTo(QPrinter &printer);
+    bool printTo(SheetPrinter &printer);
 
     // The default file of "保存为 PDF…": 字帖-YYYY-MM-DD.pdf in the Documents folder.
     static QString defaultPdfPath();

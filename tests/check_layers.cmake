@@ -11,10 +11,10 @@ function(linked_libraries file out)
   set(${out} "${text}" PARENT_SCOPE)
 endfunction()
 
-# The web view, the audio engine and the HTTP client are modules: the
-# program itself starts without their libraries.
+# The web view, the audio engine, the HTTP client and printing are modules:
+# the program itself starts without their libraries.
 linked_libraries("${EXE}" exe_libs)
-foreach(module_lib WebEngine Qt6Multimedia espeak Qt6Network)
+foreach(module_lib WebEngine Qt6Multimedia espeak Qt6Network Qt6PrintSupport)
   if(exe_libs MATCHES "${module_lib}")
     message(FATAL_ERROR "the program links ${module_lib}:\n${exe_libs}")
   endif()

@@ -4,6 +4,8 @@
 // printing.
 #include "editor/frmset.h"
 #include "practice/frmsheet.h"
+#include "practice/printing/printertarget.h"
+#include "practice/sheetprinting.h"
 #include "tests/support/practicefixture.h"
 
 #include <QAction>
@@ -13,6 +15,8 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPageSize>
+#include <QPrintDialog>
 #include <QPrinter>
 #include <QProcess>
 #include <QProgressDialog>
@@ -423,7 +427,8 @@ private slots:
         QPrinter all(QPrinter::HighResolution);
         all.setOutputFormat(QPrinter::PdfFormat);
         all.setOutputFileName(out);
-        QVERIFY(s->printTo(all));
+        PrinterTarget allPages(all);
+        QVERIFY(s->printTo(allPages));
         QCOMPARE(pdfPageCount(testsupport::fileBytes(out)), 3);
         // The printed page is the saved one: same paper, same place, no
         // printer margin added on top of the sheet's own.
@@ -444,9 +449,48 @@ private slots:
         some.setOutputFileName(out);
         some.setPrintRange(QPrinter::PageRange);
         some.setFromTo(2, 3);
-        QVERIFY(s->printTo(some));
+        PrinterTarget twoPages(some);
+        QVERIFY(s->printTo(twoPages));
         QCOMPARE(pdfPageCount(testsupport::fileBytes(out)), 2);
         QCOMPARE(s->lblStatus->text(), QStringLiteral("已送到打印机（2 页）。"));
+    }
+
+    void theSystemPrintDialogComesFromThePrintingModule()
+    {
+        PracticeFixture f;
+        f.writeBankText(chars(30));
+        frmMain *w = f.open();
+        frmSheet *s = sheetwindow::open(w, w->bankText(), w->tag());
+        SheetPrintingFactory *printing = sheetprinting::factory();
+        QVERIFY2(printing, "the printing module is built beside the program");
+        // What the dialog offers, read while it is open; then cancel or OK.
+        const auto answer = [&](int result, QString *title, int *maxPage, QWidget **owner) {
+            QTimer::singleShot(0, s, [=] {
+                auto *dialog = qobject_cast<QPrintDialog *>(QApplication::activeModalWidget());
+                if (!dialog)
+                    return;
+                *title = dialog->windowTitle();
+                *maxPage = dialog->maxPage();
+                *owner = dialog->parentWidget();
+                dialog->done(result);
+            });
+        };
+        QString title;
+        int maxPage = 0;
+        QWidget *owner = nullptr;
+        answer(QDialog::Rejected, &title, &maxPage, &owner);
+        QVERIFY(!printing->askPrinter(s, QStringLiteral("打印字帖"), QPageSize(QPageSize::A4), 3));
+        QCOMPARE(title, QStringLiteral("打印字帖"));
+        QCOMPARE(maxPage, 3);
+        QCOMPARE(owner, s);
+
+        answer(QDialog::Accepted, &title, &maxPage, &owner);
+        const std::unique_ptr<SheetPrinter> chosen
+            = printing->askPrinter(s, QStringLiteral("打印字帖"), QPageSize(QPageSize::Letter), 3);
+        QVERIFY(chosen);
+        QCOMPARE(chosen->device().pageLayout().pageSize().id(), QPageSize::Letter);
+        QCOMPARE(chosen->firstPage(), 1);
+        QCOMPARE(chosen->lastPage(), 0);
     }
 };
 
