@@ -48,11 +48,7 @@ frmAbout::frmAbout(QWidget *owner)
     // A dialog-type window: the window manager keeps it above its owner.
     createControls();
     Form_Load();
-    // Centred on the owner the first time it is shown.
-    if (owner) {
-        const QPointer<QWidget> o(owner->window());
-        ui::centreOnFirstShow(this, [this, o] { return o ? o->frameGeometry() : frameGeometry(); });
-    }
+    ui::centreOnOwnerOnFirstShow(this, owner);
 }
 
 void frmAbout::createControls()

@@ -37,11 +37,7 @@ frmPlay::frmPlay(QWidget *owner)
 {
     createControls();
     Form_Load();
-    // Centred on the owner the first time it is shown.
-    if (owner) {
-        const QPointer<QWidget> o(owner->window());
-        ui::centreOnFirstShow(this, [this, o] { return o ? o->frameGeometry() : frameGeometry(); });
-    }
+    ui::centreOnOwnerOnFirstShow(this, owner);
 }
 
 frmPlay::~frmPlay() = default;

@@ -7,6 +7,7 @@
 #include <QSet>
 #include <QMouseEvent>
 #include <QPalette>
+#include <QPointer>
 #include <QScreen>
 #include <QTimer>
 #include <QWindow>
@@ -147,6 +148,14 @@ private:
 void centreOnFirstShow(QWidget *window, std::function<QRect()> area)
 {
     new FirstShowCentring(window, std::move(area));
+}
+
+void centreOnOwnerOnFirstShow(QWidget *window, QWidget *owner)
+{
+    if (!owner)
+        return;
+    const QPointer<QWidget> o(owner->window());
+    centreOnFirstShow(window, [window, o] { return o ? o->frameGeometry() : window->frameGeometry(); });
 }
 
 void centreWindow(QWidget *window, const QRect &area)

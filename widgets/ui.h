@@ -60,6 +60,9 @@ void centreWindow(QWidget *window, const QRect &area);
 // has taken its final size, within the first moments after showing. Later
 // moves are the user's and are left alone.
 void centreOnFirstShow(QWidget *window, std::function<QRect()> area);
+// The same, on the window of `owner` (frame included); nothing when there is
+// no owner.
+void centreOnOwnerOnFirstShow(QWidget *window, QWidget *owner);
 
 // Shows the one instance of a secondary window: an open one is reused and
 // brought to the front, otherwise a new one is made, owned by `owner` and
