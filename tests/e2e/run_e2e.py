@@ -1375,6 +1375,29 @@ def display_candidates():
     return out
 
 
+def run_cases(suite, cases):
+    """Runs (name, function(suite)) pairs one after another, reporting each;
+    returns the names of those that failed."""
+    failed = []
+    print(f"display {suite.xserver.display}, {len(cases)} cases")
+    for name, fn in cases:
+        t0 = time.monotonic()
+        try:
+            fn(suite)
+            print(f"PASS {name} ({time.monotonic() - t0:.1f} s)")
+        except CaseFailure as e:
+            failed.append(name)
+            print(f"FAIL {name} ({time.monotonic() - t0:.1f} s): {e}")
+        except Exception:
+            failed.append(name)
+            print(f"ERROR {name}:")
+            traceback.print_exc(file=sys.stdout)
+        sys.stdout.flush()
+    for n in suite.notes:
+        print("note: " + n)
+    return failed
+
+
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--exe", required=True)
@@ -1395,25 +1418,9 @@ def main():
     xserver = XServer(display_candidates())
     # A terminated run must not leave the X server behind.
     signal.signal(signal.SIGTERM, lambda *a: (_ for _ in ()).throw(KeyboardInterrupt()))
-    failed = []
     try:
         suite = Suite(exe, xserver, args.keep)
-        print(f"display {xserver.display}, {len(selected)} cases")
-        for name, fn in selected:
-            t0 = time.monotonic()
-            try:
-                fn(suite)
-                print(f"PASS {name} ({time.monotonic() - t0:.1f} s)")
-            except CaseFailure as e:
-                failed.append(name)
-                print(f"FAIL {name} ({time.monotonic() - t0:.1f} s): {e}")
-            except Exception:
-                failed.append(name)
-                print(f"ERROR {name}:")
-                traceback.print_exc(file=sys.stdout)
-            sys.stdout.flush()
-        for n in suite.notes:
-            print("note: " + n)
+        failed = run_cases(suite, selected)
     finally:
         xserver.stop()
     print(f"{len(selected) - len(failed)} of {len(selected)} cases passed in "

@@ -27,7 +27,6 @@ import sys
 import tempfile
 import threading
 import time
-import traceback
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import run_e2e as e2e  # noqa: E402
@@ -276,26 +275,10 @@ def main():
     xserver = e2e.XServer(e2e.display_candidates())
     signal.signal(signal.SIGTERM, lambda *a: (_ for _ in ()).throw(KeyboardInterrupt()))
     suite = e2e.Suite(os.path.abspath(args.exe), xserver, args.keep)
-    failed = []
-    runs = [(c, n) for n in (20, 40) for c in (args.case or CASES)]
+    runs = [(f"{c}_{n}", lambda suite, c=c, n=n: run_case(suite, c, n, pulse))
+            for n in (20, 40) for c in (args.case or CASES)]
     try:
-        print(f"display {xserver.display}, {len(runs)} cases")
-        for case, presses in runs:
-            name = f"{case}_{presses}"
-            t0 = time.monotonic()
-            try:
-                run_case(suite, case, presses, pulse)
-                print(f"PASS {name} ({time.monotonic() - t0:.1f} s)")
-            except CaseFailure as e:
-                failed.append(name)
-                print(f"FAIL {name} ({time.monotonic() - t0:.1f} s): {e}")
-            except Exception:
-                failed.append(name)
-                print(f"ERROR {name}:")
-                traceback.print_exc(file=sys.stdout)
-            sys.stdout.flush()
-        for n in suite.notes:
-            print("note: " + n)
+        failed = e2e.run_cases(suite, runs)
     finally:
         xserver.stop()
         pulse.stop()
