@@ -431,7 +431,8 @@ void frmSheet::cmdPrint_Click()
     SheetPrintingFactory *printing = sheetprinting::factory();
     if (!printing)
         return;
-    const QPageSize paper(m_sheet->options().paper == sheet::Paper::Letter ? QPageSize::Letter : QPageSize::A4);
+    const QPageSize paper(m_sheet->options().paper == sheet::Paper::Letter ? QPageSize::Letter
+                                                                           : QPageSize::A4);
     const std::unique_ptr<SheetPrinter> printer = printing->askPrinter(
         this, QStringLiteral("打印字帖"), paper, m_sheet->isPaginated() ? m_sheet->pageCount() : 0);
     if (printer)

@@ -212,8 +212,9 @@ private slots:
 
         // The window asks for installed families directly; each is the face
         // the design name itself would have shown.
-        for (const QString &design : {QStringLiteral("楷体"), QStringLiteral("宋体"), QStringLiteral("微软雅黑"),
-                                      QStringLiteral("Arial"), QStringLiteral("Arial Narrow")}) {
+        for (const QString &design :
+             {QStringLiteral("楷体"), QStringLiteral("宋体"), QStringLiteral("微软雅黑"),
+              QStringLiteral("Arial"), QStringLiteral("Arial Narrow")}) {
             QCOMPARE(QFontInfo(QFont(ui::designFamily(design))).family(), QFontInfo(QFont(design)).family());
         }
         // An installed family is kept; a name with no installed substitute is left to fontconfig.

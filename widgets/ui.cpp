@@ -4,11 +4,11 @@
 #include <QElapsedTimer>
 #include <QFont>
 #include <QFontDatabase>
-#include <QSet>
 #include <QMouseEvent>
 #include <QPalette>
 #include <QPointer>
 #include <QScreen>
+#include <QSet>
 #include <QTimer>
 #include <QWindow>
 

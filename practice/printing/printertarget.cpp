@@ -2,16 +2,14 @@
 
 #include <QPrinter>
 
-PrinterTarget::PrinterTarget(QPrinter &printer)
-    : m_printer(printer)
+PrinterTarget::PrinterTarget(QPrinter &printer) : m_printer(printer)
 {
     // The sheet's layout has its own margins, measured from the paper's edge.
     m_printer.setFullPage(true);
     m_printer.setDocName(QStringLiteral("字帖"));
 }
 
-PrinterTarget::PrinterTarget(std::unique_ptr<QPrinter> printer)
-    : PrinterTarget(*printer)
+PrinterTarget::PrinterTarget(std::unique_ptr<QPrinter> printer) : PrinterTarget(*printer)
 {
     m_owned = std::move(printer);
 }
