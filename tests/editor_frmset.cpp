@@ -3,6 +3,7 @@
 #include "core/modpub.h"
 #include "editor/frmset.h"
 #include "tests/support/fulldisk.h"
+#include "tests/support/messagerecorder.h"
 #include "tests/support/testsupport.h"
 #include "widgets/messagebox.h"
 #include "widgets/ui.h"
@@ -28,13 +29,6 @@ namespace {
 QString title(int n) { return QStringLiteral("管理我的生字库(当前有%1个生字)").arg(n); }
 
 const QString saveFailedMessage = QStringLiteral("字库没有保存成功，可能磁盘已满或文件夹不能写入。");
-
-struct Shown {
-    QString text;
-    MessageIcon icon;
-    MessageButtons buttons;
-    bool operator==(const Shown &o) const { return text == o.text && icon == o.icon && buttons == o.buttons; }
-};
 } // namespace
 
 class EditorFrmSet : public QObject
@@ -296,15 +290,9 @@ private slots:
 
     void failedSaveKeepsTheEditorOpen()
     {
-        QList<Shown> shown;
-        setMessageAnswerer([&](const QString &text, MessageIcon icon, MessageButtons buttons) {
-            shown.append({text, icon, buttons});
-            return MessageAnswer::Ok;
-        });
-        const auto restore = qScopeGuard([this] {
-            setBankDirOverride(dir.path());
-            setMessageAnswerer({});
-        });
+        MessageRecorder messages;
+        QList<Shown> &shown = messages.shown;
+        const auto restore = qScopeGuard([this] { setBankDirOverride(dir.path()); });
         // One message, the window stays open, the text as typed (not normalised).
         const auto saveFails = [&](frmSet &f) {
             const QString typed = f.text();
@@ -348,15 +336,9 @@ private slots:
         if (!disk.mounted())
             QSKIP("mounting a small tmpfs is not allowed here (needs root); saving on a full disk is not "
                   "tested");
-        QList<Shown> shown;
-        setMessageAnswerer([&](const QString &text, MessageIcon icon, MessageButtons buttons) {
-            shown.append({text, icon, buttons});
-            return MessageAnswer::Ok;
-        });
-        const auto restore = qScopeGuard([this] {
-            setBankDirOverride(dir.path());
-            setMessageAnswerer({});
-        });
+        MessageRecorder messages;
+        QList<Shown> &shown = messages.shown;
+        const auto restore = qScopeGuard([this] { setBankDirOverride(dir.path()); });
         setBankDirOverride(disk.path());
         setBank(QStringLiteral("天 地 人"));
         const QByteArray old = fileBytes(bankPath());

@@ -4,35 +4,24 @@
 
 #include "core/modpub.h"
 #include "practice/frmmain.h"
+#include "tests/support/messagerecorder.h"
 #include "tests/support/testsupport.h"
-#include "widgets/messagebox.h"
 
 #include <QApplication>
 #include <QSettings>
 #include <memory>
 
-struct Shown {
-    QString text;
-    MessageIcon icon;
-    MessageButtons buttons;
-};
-
-class PracticeFixture
+class PracticeFixture : public MessageRecorder
 {
 public:
     PracticeFixture()
     {
         modPub::setBankDirOverride(dir.path());
         ui::installFontSubstitutes();
-        setMessageAnswerer([this](const QString &text, MessageIcon icon, MessageButtons buttons) {
-            shown.append({text, icon, buttons});
-            return buttons == MessageButtons::YesNo ? answer : MessageAnswer::Ok;
-        });
     }
     ~PracticeFixture()
     {
         window.reset();
-        setMessageAnswerer({});
         modPub::setBankDirOverride(QString());
     }
 
@@ -52,17 +41,7 @@ public:
         }
         return window.get();
     }
-    QStringList texts() const
-    {
-        QStringList l;
-        for (const Shown &s : shown)
-            l << s.text;
-        return l;
-    }
-
     QTemporaryDir dir;
-    QList<Shown> shown;
-    MessageAnswer answer = MessageAnswer::Yes;
     std::unique_ptr<frmMain> window;
 };
 
