@@ -171,24 +171,86 @@ QString dropOneCrLf(QString text)
 } // namespace
 
 namespace {
-// Text files made on Linux are UTF-8: one that carries the UTF-8 mark, or
-// whose bytes are valid UTF-8 with something beyond ASCII, is read as UTF-8.
-// Only files from elsewhere go through this; the bank itself is always GBK,
-// since some GBK text is valid UTF-8 too and would be misread.
-QString decodeForeignText(const QByteArray &bytes)
+// Characters that no text file holds: a decoding error, and the control
+// characters other than tab, line and page breaks. NUL is looked at apart.
+bool isJunk(char16_t c)
 {
-    if (bytes.startsWith("\xEF\xBB\xBF"))
-        return QString::fromUtf8(bytes.mid(3));
-    const bool ascii = std::all_of(bytes.begin(), bytes.end(), [](char c) { return uchar(c) < 0x80; });
-    if (!ascii) {
-        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-        const QString text = utf8.decode(bytes);
-        if (!utf8.hasError())
-            return text;
+    if (c == 0xFFFD)
+        return true;
+    if (c < 0x20)
+        return c != u'\t' && c != u'\n' && c != u'\r' && c != u'\f' && c != u'\v';
+    return c == 0x7F || (c >= 0x80 && c <= 0x9F);
+}
+
+// A decoded file is no text when it holds a NUL (a text editor never writes
+// one, and it would end the bank for other programs) or when most of it is junk.
+bool looksBinary(QStringView text)
+{
+    qsizetype junk = 0;
+    for (const QChar c : text) {
+        if (c.unicode() == 0)
+            return true;
+        if (isJunk(c.unicode()))
+            ++junk;
     }
-    return decodeGbk(bytes);
+    return junk * 2 > text.size();
+}
+
+QString decodeWith(QStringConverter::Encoding encoding, QByteArrayView bytes)
+{
+    // Stateless: a half character at the end becomes a replacement character.
+    QStringDecoder decoder(encoding, QStringDecoder::Flag::Stateless);
+    return decoder.decode(bytes);
+}
+
+// Text by its byte-order mark, or nothing when it has none. The four-byte
+// marks first: the UTF-32 little-endian one begins like the UTF-16 one.
+std::optional<QString> decodeByMark(QByteArrayView bytes)
+{
+    if (bytes.startsWith(QByteArrayView("\xFF\xFE\x00\x00", 4)))
+        return decodeWith(QStringConverter::Utf32LE, bytes.sliced(4));
+    if (bytes.startsWith(QByteArrayView("\x00\x00\xFE\xFF", 4)))
+        return decodeWith(QStringConverter::Utf32BE, bytes.sliced(4));
+    if (bytes.startsWith("\xEF\xBB\xBF"))
+        return decodeWith(QStringConverter::Utf8, bytes.sliced(3));
+    if (bytes.startsWith("\xFF\xFE"))
+        return decodeWith(QStringConverter::Utf16LE, bytes.sliced(2));
+    if (bytes.startsWith("\xFE\xFF"))
+        return decodeWith(QStringConverter::Utf16BE, bytes.sliced(2));
+    return std::nullopt;
 }
 } // namespace
+
+// Text files made on Linux are UTF-8: one whose bytes are valid UTF-8 with
+// something beyond ASCII is read as UTF-8. Windows editors mark UTF-16 and
+// UTF-8 with a byte-order mark. Only files from elsewhere go through this;
+// the bank itself is always GBK, since some GBK text is valid UTF-8 too and
+// would be misread.
+QString decodeForeignText(const QByteArray &bytes, bool *binary)
+{
+    QString text;
+    // Without a mark, a NUL byte is no text in any of these encodings.
+    bool refused = false;
+    if (std::optional<QString> marked = decodeByMark(bytes)) {
+        text = std::move(*marked);
+    } else if (bytes.contains('\0')) {
+        refused = true;
+    } else {
+        const bool ascii = std::all_of(bytes.begin(), bytes.end(), [](char c) { return uchar(c) < 0x80; });
+        bool utf8 = false;
+        if (!ascii) {
+            QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+            text = decoder.decode(bytes);
+            utf8 = !decoder.hasError();
+        }
+        if (!utf8)
+            text = decodeGbk(bytes);
+    }
+    refused = refused || looksBinary(text);
+    if (binary)
+        *binary = refused;
+    return refused ? QString() : text;
+}
 
 QString readTextFile(const QString &path)
 {
@@ -198,12 +260,22 @@ QString readTextFile(const QString &path)
     return dropOneCrLf(decodeGbk(bytes));
 }
 
-QString readForeignTextFile(const QString &path)
+std::optional<QString> tryReadTextFile(const QString &path)
 {
     QByteArray bytes;
     if (!readBytes(path, bytes))
+        return std::nullopt;
+    return dropOneCrLf(decodeGbk(bytes));
+}
+
+QString readForeignTextFile(const QString &path, bool *binary)
+{
+    if (binary)
+        *binary = false;
+    QByteArray bytes;
+    if (!readBytes(path, bytes))
         return QString();
-    return dropOneCrLf(decodeForeignText(bytes));
+    return dropOneCrLf(decodeForeignText(bytes, binary));
 }
 
 namespace {

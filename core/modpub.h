@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <optional>
 #include <random>
 
 namespace modPub {
@@ -36,9 +37,18 @@ void setBankDirOverride(const QString &dir);
 // any failure (missing, unreadable, too large, or not a regular file: a
 // folder, FIFO, socket or device, also behind a symbolic link).
 QString readTextFile(const QString &path);
+// The same, but nothing at all when the file cannot be read (missing,
+// unreadable, too large, not a regular file), so that a caller can tell that
+// from a file that holds no text.
+std::optional<QString> tryReadTextFile(const QString &path);
 // Like readTextFile for a text file from elsewhere (dropped on the editor):
-// UTF-8 when the file is UTF-8, GBK otherwise.
-QString readForeignTextFile(const QString &path);
+// decoded by its byte-order mark (UTF-8, UTF-16 or UTF-32, little or big
+// endian) when it has one, else UTF-8 when the file is UTF-8, GBK otherwise.
+// A file that is no text (NUL characters, or mostly characters no text
+// holds) gives the empty text and, when asked, *binary = true.
+QString readForeignTextFile(const QString &path, bool *binary = nullptr);
+// The decoding of readForeignTextFile applied to bytes already read.
+QString decodeForeignText(const QByteArray &bytes, bool *binary = nullptr);
 // Writes text + CR LF in GBK. Overwriting replaces the file atomically, so a
 // crash mid-write or a full disk leaves the old bank. Only a regular file (or
 // a new one) is written. Returns false on any failure.

@@ -88,6 +88,13 @@ QString BankTextBox::logicalText() const { return logicalRange(0, document()->ch
 
 void BankTextBox::insertLogical(QTextCursor &cursor, QStringView text)
 {
+    // A NUL is no character of any item, and in the bank file it would end
+    // the text for other programs: whatever brings one (a paste), it stays out.
+    QString withoutNul;
+    if (text.contains(QChar(0))) {
+        withoutNul = text.toString().remove(QChar(0));
+        text = withoutNul;
+    }
     cursor.beginEditBlock();
     cursor.removeSelectedText();
     qsizetype start = 0;

@@ -6,6 +6,7 @@
 #include "widgets/messagebox.h"
 #include "widgets/ui.h"
 
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QTextCursor>
@@ -202,7 +203,19 @@ void frmSet::Text1_OLEDragDrop(const QMimeData *data)
     const QStringList files = editor::droppedFiles(data);
     if (files.isEmpty())
         return;
-    setText(readForeignTextFile(files.last()));
+    bool binary = false;
+    const QString text = readForeignTextFile(files.last(), &binary);
+    if (!binary) {
+        setText(text);
+        return;
+    }
+    // A picture or a program is refused, and the box keeps what it holds.
+    // Said once the drop is over: the file manager waits for its end.
+    const QString message = QStringLiteral("“") + QFileInfo(files.last()).fileName()
+        + QStringLiteral("”不是文本文件，没有载入。");
+    QMetaObject::invokeMethod(
+        this, [this, message] { showMessage(this, message, MessageIcon::Information, MessageButtons::Ok); },
+        Qt::QueuedConnection);
 }
 
 void frmSet::appendItems(const QString &list)

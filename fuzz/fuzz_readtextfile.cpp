@@ -1,5 +1,6 @@
 // readTextFile on arbitrary bytes: the GBK text with one CR LF dropped, and a
-// write by the program reads back as the same text.
+// write by the program reads back as the same text; the same bytes dropped on
+// the editor never bring a NUL.
 #include "core/modpub.h"
 #include "fuzz/fuzzcheck.h"
 
@@ -33,6 +34,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     FUZZ_CHECK(text == asGbk, "readTextFile is the GBK-decoded file minus one CR LF");
     FUZZ_CHECK(modPub::bankFileNeedsDefault(path) == text.isEmpty(),
                "the default bank is written exactly when the file reads as empty");
+    // A file from elsewhere never brings a NUL, and a refused one brings nothing.
+    bool binary = false;
+    const QString foreign = modPub::decodeForeignText(bytes, &binary);
+    FUZZ_CHECK(!foreign.contains(QChar(0)), "no NUL from a dropped file");
+    FUZZ_CHECK(!binary || foreign.isEmpty(), "a refused file gives the empty text");
 
     // Whatever was read, the program's own write must read back unchanged.
     FUZZ_CHECK(modPub::writeTextFile(path, text, true), "writeTextFile");

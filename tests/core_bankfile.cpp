@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QStringEncoder>
 
 #include <fcntl.h>
 #include <future>
@@ -99,6 +100,67 @@ private slots:
         QFile::setPermissions(ro.path(),
                               QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
         QCOMPARE(readTextFile(p), QStringLiteral("旧"));
+    }
+
+    void foreignFilesByTheirByteOrderMark()
+    {
+        // What Windows editors save as "Unicode", "Unicode big endian" and
+        // UTF-32, mark first; a bank typed there ends in CR LF.
+        const QString bank = QStringLiteral("天 地 mǎ 𠀀");
+        struct {
+            QByteArray mark;
+            QStringConverter::Encoding encoding;
+        } marked[] = {
+            {"\xFF\xFE", QStringConverter::Utf16LE},
+            {"\xFE\xFF", QStringConverter::Utf16BE},
+            {QByteArray("\xFF\xFE\x00\x00", 4), QStringConverter::Utf32LE},
+            {QByteArray("\x00\x00\xFE\xFF", 4), QStringConverter::Utf32BE},
+            {"\xEF\xBB\xBF", QStringConverter::Utf8},
+        };
+        for (const auto &m : marked) {
+            QStringEncoder encode(m.encoding);
+            writeBytes(path(), m.mark + encode.encode(bank + QStringLiteral("\r\n")));
+            bool binary = true;
+            QCOMPARE(readForeignTextFile(path(), &binary), bank);
+            QVERIFY(!binary);
+        }
+        // A half character at the end is a bad character, not the end of the text.
+        writeBytes(path(), QByteArray("\xFF\xFE\x29\x59\x20\x00\x30\x57\x20", 9));
+        QCOMPARE(readForeignTextFile(path()), QStringLiteral("天 地\uFFFD"));
+
+        // No text: NUL bytes without a mark, a NUL character in marked text,
+        // or mostly control characters. Nothing of it is given back.
+        const QByteArray noText[] = {
+            QByteArray("\xCC\xEC\x00\xB5\xD8", 5),
+            QByteArray("\xFF\xFE\x29\x59\x00\x00\x30\x57", 8),
+            QByteArray("ab\x01\x02\x03\x04\x1B\x7F\x05\x06 c"),
+        };
+        for (const QByteArray &bytes : noText) {
+            writeBytes(path(), bytes);
+            bool binary = false;
+            QCOMPARE(readForeignTextFile(path(), &binary), QString());
+            QVERIFY2(binary, bytes.toHex().constData());
+        }
+        // A text with a few bad bytes is still a text; a missing file is no binary one.
+        writeBytes(path(), "\xCC\xEC \x01 \xFF\xFF \xB5\xD8");
+        bool binary = true;
+        QVERIFY(readForeignTextFile(path(), &binary).startsWith(QStringLiteral("天")));
+        QVERIFY(!binary);
+        QCOMPARE(readForeignTextFile(path(QStringLiteral("missing")), &binary), QString());
+        QVERIFY(!binary);
+        // The bank itself stays GBK: a mark there is read as the GBK it is.
+        writeBytes(path(), "\xFF\xFE\x29\x59");
+        QVERIFY(readTextFile(path()) != QStringLiteral("天"));
+    }
+
+    void tryReadTellsMissingFromEmpty()
+    {
+        QVERIFY(!tryReadTextFile(path()));
+        QVERIFY(!tryReadTextFile(dir.path()));
+        writeBytes(path(), "\r\n");
+        QCOMPARE(tryReadTextFile(path()).value_or(QStringLiteral("none")), QString());
+        writeBytes(path(), "\xCC\xEC\r\n");
+        QCOMPARE(tryReadTextFile(path()).value_or(QString()), QStringLiteral("天"));
     }
 
     void binaryAndBrokenGbkDecodeWithoutFailing()

@@ -417,12 +417,17 @@ private slots:
             binary.append(char((i * 7919 + (i >> 8)) & 0xFF));
         QVERIFY(writeBytes(path(QStringLiteral("bin.dat")), binary));
         setBank(QStringLiteral("旧"));
+        MessageRecorder messages;
         frmSet f;
         f.show();
+        // Refused with a word, once the drop is over; the box keeps its text.
         std::unique_ptr<QMimeData> bin(filesDrop({path(QStringLiteral("bin.dat"))}));
         drop(f, bin.get());
-        QVERIFY(!f.text().isEmpty());
-        // The box stays usable: typing and the commands work on what was loaded.
+        QVERIFY(messages.shown.isEmpty());
+        QTRY_COMPARE(messages.texts(), QStringList {QStringLiteral("“bin.dat”不是文本文件，没有载入。")});
+        QCOMPARE(messages.shown[0].icon, MessageIcon::Information);
+        QCOMPARE(f.text(), QStringLiteral("旧"));
+        // The box stays usable: typing and the commands work on what it holds.
         f.Text1->moveCursor(QTextCursor::End);
         QTest::keyClicks(f.Text1, QStringLiteral(" ma3"));
         QVERIFY(f.text().endsWith(QStringLiteral(" mǎ")));
@@ -445,6 +450,31 @@ private slots:
         QVERIFY(f.text().endsWith(QStringLiteral(" ā")));
         QApplication::processEvents();
         QCOMPARE(bankFile(), QStringLiteral("旧"));
+    }
+
+    void dropUnicodeFilesNeverBringsNul()
+    {
+        // Windows Notepad's "Unicode": UTF-16 little endian with its mark.
+        QByteArray notepad("\xFF\xFE");
+        const QString typed = QStringLiteral("天 地\r\nma 1");
+        notepad += QByteArray(reinterpret_cast<const char *>(typed.utf16()), typed.size() * 2);
+        QVERIFY(writeBytes(path(QStringLiteral("unicode.txt")), notepad));
+        setBank(QStringLiteral("旧"));
+        MessageRecorder messages;
+        frmSet f;
+        f.show();
+        std::unique_ptr<QMimeData> data(filesDrop({path(QStringLiteral("unicode.txt"))}));
+        drop(f, data.get());
+        QCOMPARE(f.text(), QStringLiteral("天 地\nma 1"));
+        QCOMPARE(f.windowTitle(), title(3));
+        // A NUL that arrives by pasting stays out of the box too.
+        QMimeData pasted;
+        pasted.setText(QString::fromUtf16(u"\0 \u4E2D\0\u6587", 6));
+        f.Text1->moveCursor(QTextCursor::End);
+        f.Text1->insertFromMimeData(&pasted);
+        f.Command1_Click();
+        QCOMPARE(fileBytes(bankPath()), encodeGbk(QStringLiteral("天 地 mɑ 1 中文")) + "\r\n");
+        QVERIFY(messages.shown.isEmpty());
     }
 
     void longLinesKeepTheirText()
