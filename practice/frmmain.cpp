@@ -19,6 +19,8 @@
 #include <QDateTime>
 #include <QKeyEvent>
 #include <QLocale>
+#include <QStyleOptionButton>
+#include <QStylePainter>
 
 #include <cmath>
 
@@ -38,6 +40,98 @@ QString visiblePart(const QString &text)
         --n;
     return text.left(n) + QStringLiteral("…");
 }
+
+// The bank with every item taken out whose normalized form is tag, in canonical form.
+QString withoutItem(const QString &bank, const QString &tag)
+{
+    QStringList kept;
+    for (const QString &item : bank.split(QLatin1Char(' ')))
+        if (deck::normalizedForm(item) != tag)
+            kept.append(item);
+    return normalizeItems(kept.join(QLatin1Char(' ')));
+}
+
+// The bank button, whose caption counts the items ("我的生字库 3/20"). At the
+// design width a long count would be cut off at both ends; then the counter
+// is set in a narrow face, smaller as it grows, and the words shrink only
+// when even the smallest counter leaves them too little room.
+class CounterButton : public QPushButton
+{
+public:
+    using QPushButton::QPushButton;
+
+    struct Fit {
+        QFont title;
+        QFont counter;
+        bool split = false; // false: the caption as any button draws it
+    };
+    // Room either side between the caption and the button's edge, in pixels.
+    static constexpr int margin = 3;
+    static constexpr double smallestCounter = 7.0;
+    static constexpr double smallestTitle = 7.0;
+
+    Fit fit() const
+    {
+        Fit f;
+        f.title = font();
+        const QString caption = text();
+        const qsizetype space = caption.indexOf(QLatin1Char(' '));
+        const double room = width() - 2 * margin;
+        if (space < 0 || QFontMetricsF(f.title).horizontalAdvance(caption) <= room)
+            return f;
+        f.split = true;
+        const QString title = caption.left(space + 1);
+        const QString counter = caption.mid(space + 1);
+        const auto need = [&](const QFont &t, const QFont &c) {
+            return QFontMetricsF(t).horizontalAdvance(title) + QFontMetricsF(c).horizontalAdvance(counter);
+        };
+        const double design = f.title.pointSizeF();
+        f.counter = ui::designFont(QStringLiteral("Arial Narrow"), design);
+        for (double pt = design; pt >= smallestCounter; pt -= 0.25) {
+            f.counter.setPointSizeF(pt);
+            if (need(f.title, f.counter) <= room)
+                return f;
+        }
+        for (double pt = design; pt >= smallestTitle; pt -= 0.25) {
+            f.title.setPointSizeF(pt);
+            if (need(f.title, f.counter) <= room)
+                return f;
+        }
+        return f;
+    }
+
+protected:
+    void paintEvent(QPaintEvent *event) override
+    {
+        const Fit f = fit();
+        if (!f.split) {
+            QPushButton::paintEvent(event);
+            return;
+        }
+        QStylePainter p(this);
+        QStyleOptionButton option;
+        initStyleOption(&option);
+        const QString caption = option.text;
+        option.text.clear();
+        p.drawControl(QStyle::CE_PushButton, option);
+
+        const qsizetype space = caption.indexOf(QLatin1Char(' '));
+        const QString title = caption.left(space + 1);
+        const QString counter = caption.mid(space + 1);
+        const QFontMetricsF t(f.title);
+        const QFontMetricsF c(f.counter);
+        const double total = t.horizontalAdvance(title) + c.horizontalAdvance(counter);
+        // Both parts on one baseline, the line centred as a button centres its caption.
+        const double x = (width() - total) / 2;
+        const double baseline = (height() - t.ascent() - t.descent()) / 2 + t.ascent();
+        p.setPen(
+            option.palette.color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText));
+        p.setFont(f.title);
+        p.drawText(QPointF(x, baseline), title);
+        p.setFont(f.counter);
+        p.drawText(QPointF(x + t.horizontalAdvance(title), baseline), counter);
+    }
+};
 
 } // namespace
 
@@ -70,11 +164,16 @@ void frmMain::createControls()
     Check2->setFont(ui::designFont(QStringLiteral("宋体"), 12));
     ui::setBackground(Check2, white);
     ui::place(Check2, 6240, 97, 975, 300);
+    // Clicked, the two boxes leave the keyboard where restoreFocus put it, so
+    // that the next Space reads the item instead of unticking the box; Tab
+    // still reaches them.
+    Check2->setFocusPolicy(Qt::TabFocus);
 
     Check1 = new QCheckBox(QStringLiteral("每轮打乱一下"), this);
     Check1->setFont(ui::designFont(QStringLiteral("宋体"), 12));
     ui::setBackground(Check1, white);
     ui::place(Check1, 4200, 97, 1935, 300);
+    Check1->setFocusPolicy(Qt::TabFocus);
     Check1->hide();
 
     Text2 = new QLineEdit(this);
@@ -134,7 +233,7 @@ void frmMain::createControls()
     Picture1 = new QWidget(this);
     ui::place(Picture1, 360, 5040, layout::picture1Width, layout::picture1Height);
 
-    cmdSet = new QPushButton(QStringLiteral("我的生字库"), Picture1);
+    cmdSet = new CounterButton(QStringLiteral("我的生字库"), Picture1);
     ui::setBackground(cmdSet, QColor(255, 224, 192));
     ui::place(cmdSet, 0, 0, 1815, 495);
     cmdBefore = new QPushButton(QStringLiteral("<< 上一个"), Picture1);
@@ -267,6 +366,7 @@ void frmMain::setBankText(const QString &text)
 void frmMain::loadBank()
 {
     setBankText(readTextFile(bankPath()));
+    m_fileText = m_bankText;
     if (!m_bankText.isEmpty()) {
         m_curIndex = 1;
         showCurrentItem();
@@ -586,6 +686,23 @@ void frmMain::playContent(const QString &content)
     const QString request = endpoint.isEmpty() ? QString() : readaloud::ttsRequest(endpoint, content);
     if (SpeechEngine *engine = speechEngine())
         engine->speak(request, m_caption, m_spokenText);
+    else
+        showSpeechUnavailable();
+}
+
+void frmMain::showSpeechUnavailable()
+{
+    // Said once, quietly: a box at every item would stop the pupil, and
+    // saying nothing leaves a parent wondering why nothing is heard.
+    if (!Check2->toolTip().isEmpty())
+        return;
+    const QString why = QStringLiteral("朗读不可用：语音模块（%1）缺失或无法载入，请重新安装本程序。")
+                            .arg(speech::moduleFileName());
+    Check2->setToolTip(why);
+    Image3->setToolTip(why);
+    // The loudspeaker greyed: the item cannot be heard.
+    QImage grey = resources::speakerPicture().convertToFormat(QImage::Format_Grayscale8);
+    Image3->setPixmap(QPixmap::fromImage(grey));
 }
 
 // ---------------------------------------------------------------- commands
@@ -597,24 +714,34 @@ void frmMain::Command2_Click()
                     MessageIcon::Information, MessageButtons::Ok);
         return;
     }
+    // The item deleted is the one the question names, and autoplay waits
+    // while the question is open: it would show another item under it.
+    const QString tag = m_tag;
     const QString question = QStringLiteral("确定要删除【") + m_caption + QStringLiteral("】吗？\r\n")
         + QStringLiteral("熟练认识了点“是”将从生字库中删除“") + m_caption
         + QStringLiteral("”字，未熟练认识点“否”");
-    if (showMessage(this, question, MessageIcon::Information, MessageButtons::YesNo) == MessageAnswer::Yes) {
-        QStringList kept;
-        for (const QString &item : m_bankText.split(QLatin1Char(' ')))
-            if (deck::normalizedForm(item) != m_tag)
-                kept.append(item);
-        const QString bank = normalizeItems(kept.join(QLatin1Char(' ')));
+    const bool autoplay = Timer1->isActive();
+    Timer1->stop();
+    const MessageAnswer answer = showMessage(this, question, MessageIcon::Information, MessageButtons::YesNo);
+    if (answer == MessageAnswer::Yes) {
+        // Another copy of the program may have written the bank since it was
+        // read here: then the item is taken out of what the file holds now,
+        // so that the other copy's deletions are not undone.
+        const std::optional<QString> onDisk = tryReadTextFile(bankPath());
+        const bool changed = onDisk && *onDisk != m_fileText;
+        const QString bank = withoutItem(changed ? *onDisk : m_bankText, tag);
         // A bank that cannot be written (full disk, read-only folder) keeps
         // the item: it would otherwise come back at the next start unasked.
         if (writeTextFile(bankPath(), bank, true)) {
+            m_fileText = bank;
             setBankText(bank);
             showCurrentItem();
         } else {
             showMessage(this, bankNotSavedText(), MessageIcon::Information, MessageButtons::Ok);
         }
     }
+    if (autoplay && !Timer1->isActive())
+        Timer1->start();
     restoreFocus();
 }
 
@@ -629,6 +756,8 @@ void frmMain::cmdSet_Click()
         showMessage(this, QStringLiteral("生字库发生变化，系统自动重新载入"), MessageIcon::Information,
                     MessageButtons::Ok);
         loadBank();
+    } else {
+        m_fileText = s;
     }
     restoreFocus();
 }

@@ -107,8 +107,10 @@ private:
     void loadSettings();
     void setCaption(const QString &display, const QString &normalized);
     bool Text2_KeyPress(QKeyEvent *event);
+    void showSpeechUnavailable();
 
     QString m_bankText;
+    QString m_fileText; // the bank file's text as last read or written here
     QStringList m_items; // item list of m_bankText, rebuilt when it changes
     int m_curIndex = 0;
     int m_baseFontSize = 150;

@@ -1,6 +1,7 @@
 // The practice window driven as a pupil would: start-up, stepping, keys,
 // layout at several sizes, deleting items and reloading after the editor.
 #include "core/modules.h"
+#include "rules/deck.h"
 #include "rules/layout.h"
 #include "speech/speechengine.h"
 #include "tests/support/fulldisk.h"
@@ -13,6 +14,8 @@
 #include <QMessageBox>
 #include <QScreen>
 #include <QTimer>
+
+#include <cmath>
 
 using namespace modPub;
 using testsupport::FullDisk;
@@ -356,6 +359,187 @@ private slots:
         w->Command2_Click();
         QCOMPARE(f.texts().last(), deleteQuestion(QStringLiteral("b ɑ")));
         QCOMPARE(f.bankBytes(), encodeGbk(QStringLiteral("天")) + "\r\n");
+    }
+
+    void deleteDuringAutoplayTakesTheItemAsked()
+    {
+        PracticeFixture f;
+        f.writeBankText(QStringLiteral("人 口 山 水"));
+        frmMain *w = f.open();
+        w->Text2->setText(QStringLiteral("1"));
+        w->Label2_Click();
+        w->cmdAfter_Click(); // 口
+        // The question stays open for more than two steps of autoplay.
+        QStringList asked;
+        QString shownMeanwhile;
+        setMessageAnswerer([&](const QString &text, MessageIcon, MessageButtons) {
+            asked << text;
+            QTest::qWait(2600);
+            shownMeanwhile = w->caption();
+            return MessageAnswer::Yes;
+        });
+        QTest::keyClick(w->windowHandle(), Qt::Key_D);
+        QCOMPARE(asked, QStringList {deleteQuestion(QStringLiteral("口"))});
+        QCOMPARE(shownMeanwhile, QStringLiteral("口"));
+        QCOMPARE(f.bankBytes(), encodeGbk(QStringLiteral("人 山 水")) + "\r\n");
+        QCOMPARE(w->caption(), QStringLiteral("山"));
+        // Autoplay goes on after the answer, with the interval box focused.
+        QVERIFY(w->Timer1->isActive());
+        QTRY_COMPARE_WITH_TIMEOUT(w->caption(), QStringLiteral("水"), 3000);
+        QCOMPARE(QApplication::focusWidget(), w->Text2);
+        // Answered No, autoplay goes on as well.
+        setMessageAnswerer([&](const QString &, MessageIcon, MessageButtons) {
+            QTest::qWait(1500);
+            return MessageAnswer::No;
+        });
+        w->Command2_Click();
+        QVERIFY(w->Timer1->isActive());
+        QCOMPARE(f.bankBytes(), encodeGbk(QStringLiteral("人 山 水")) + "\r\n");
+        setMessageAnswerer({});
+        w->Label2_Click();
+    }
+
+    void twoCopiesKeepEachOthersDeletions()
+    {
+        // Two practice windows on one bank, as two copies of the program
+        // would be: each deletion keeps what the other deleted before.
+        PracticeFixture f;
+        f.writeBankText(QStringLiteral("人 口 山 水 火"));
+        frmMain *first = f.open();
+        frmMain second;
+        second.show();
+        second.cmdAfter_Click();
+        second.cmdAfter_Click(); // 山
+        second.Command2_Click();
+        QCOMPARE(f.bankBytes(), encodeGbk(QStringLiteral("人 口 水 火")) + "\r\n");
+
+        first->cmdAfter_Click(); // 口, in a bank that still holds 山
+        first->Command2_Click();
+        QCOMPARE(f.bankBytes(), encodeGbk(QStringLiteral("人 水 火")) + "\r\n");
+        // The window now holds the bank as the file does.
+        QCOMPARE(first->bankText(), QStringLiteral("人 水 火"));
+        QCOMPARE(first->caption(), QStringLiteral("水"));
+        QCOMPARE(first->cmdSet->text(), QStringLiteral("我的生字库 2/3"));
+
+        // The other way round, and once more from the same window.
+        second.Command2_Click(); // 水, which second shows after its deletion
+        QCOMPARE(f.bankBytes(), encodeGbk(QStringLiteral("人 火")) + "\r\n");
+        first->Command2_Click(); // first shows 水 too, gone already: nothing else goes
+        QCOMPARE(f.bankBytes(), encodeGbk(QStringLiteral("人 火")) + "\r\n");
+        second.Command2_Click(); // 火
+        QCOMPARE(f.bankBytes(), encodeGbk(QStringLiteral("人")) + "\r\n");
+        QCOMPARE(first->bankText(), QStringLiteral("人 火"));
+        first->cmdBefore_Click();
+        first->Command2_Click(); // 人
+        QCOMPARE(f.bankBytes(), QByteArray("\r\n"));
+
+        // A bank shuffled in memory and not changed on disk is written in
+        // the window's order, as before.
+        f.writeBankText(QStringLiteral("一 二 三"));
+        first->loadBank();
+        first->setBankText(QStringLiteral("三 一 二"));
+        first->showCurrentItem(); // 三
+        first->Command2_Click();
+        QCOMPARE(f.bankBytes(), encodeGbk(QStringLiteral("一 二")) + "\r\n");
+    }
+
+    // The counter on the bank button is readable whole at the design size
+    // for every count up to 999,999: its ink lies inside the button with a
+    // clear margin on both sides, centred, and the figures stay legible.
+    void bankButtonShowsTheWholeCounter()
+    {
+        PracticeFixture f;
+        f.writeBankText(QStringLiteral("人 口 手"));
+        frmMain *w = f.open();
+        const QRect design = w->cmdSet->geometry();
+        QCOMPARE(design, QRect(0, 0, ui::px(1815), ui::px(495)));
+        QImage shortOne;
+        for (int k = 1; k <= 6; ++k) {
+            for (int j = 1; j <= k; ++j) {
+                const int upper = int(std::pow(10, k)) - 1;
+                const int index = j == k ? upper : int(std::pow(10, j - 1));
+                w->cmdSet->setText(deck::counterCaption(index, upper));
+                const QImage shot = w->cmdSet->grab().toImage().convertToFormat(QImage::Format_RGB32);
+                int left = shot.width(), right = -1, top = shot.height(), bottom = -1;
+                int counterTop = shot.height(), counterBottom = -1;
+                for (int y = 0; y < shot.height(); ++y)
+                    for (int x = 0; x < shot.width(); ++x) {
+                        const QColor c = shot.pixelColor(x, y);
+                        if (std::max({c.red(), c.green(), c.blue()}) >= 110)
+                            continue;
+                        left = std::min(left, x);
+                        right = std::max(right, x);
+                        top = std::min(top, y);
+                        bottom = std::max(bottom, y);
+                        if (x > shot.width() * 3 / 4) {
+                            counterTop = std::min(counterTop, y);
+                            counterBottom = std::max(counterBottom, y);
+                        }
+                    }
+                const QString what = w->cmdSet->text();
+                QVERIFY2(left >= 3 && right <= shot.width() - 4,
+                         qPrintable(QStringLiteral("%1: ink from %2 to %3 of %4 px")
+                                        .arg(what)
+                                        .arg(left)
+                                        .arg(right)
+                                        .arg(shot.width())));
+                QVERIFY2(
+                    std::abs(left - (shot.width() - 1 - right)) <= 3,
+                    qPrintable(QStringLiteral("%1: not centred (%2..%3)").arg(what).arg(left).arg(right)));
+                QVERIFY2(top >= 2 && bottom <= shot.height() - 3, qPrintable(what));
+                QVERIFY2(counterBottom - counterTop + 1 >= 6,
+                         qPrintable(QStringLiteral("%1: figures %2 px high")
+                                        .arg(what)
+                                        .arg(counterBottom - counterTop + 1)));
+                if (k == 1)
+                    shortOne = shot;
+            }
+        }
+        QCOMPARE(w->cmdSet->geometry(), design);
+        // A short count looks as any button's caption does.
+        w->cmdSet->setText(deck::counterCaption(9, 9));
+        QPushButton plain(deck::counterCaption(9, 9), w->Picture1);
+        plain.setFont(w->cmdSet->font());
+        plain.setPalette(w->cmdSet->palette());
+        plain.setAutoFillBackground(true);
+        plain.setGeometry(design);
+        QCOMPARE(plain.grab().toImage().convertToFormat(QImage::Format_RGB32), shortOne);
+    }
+
+    // A click on 朗读 or 每轮打乱一下 toggles the box and leaves the keyboard
+    // where it was: the next Space reads the item, and Tab reaches both boxes.
+    void checkBoxClicksKeepTheFocus()
+    {
+        PracticeFixture f;
+        f.writeBankText(QStringLiteral("人 口 手"));
+        frmMain *w = f.open();
+        QCOMPARE(QApplication::focusWidget(), w->Text1);
+        QTest::mouseClick(w->Check2, Qt::LeftButton);
+        QCOMPARE(w->Check2->checkState(), Qt::Checked);
+        QCOMPARE(QApplication::focusWidget(), w->Text1);
+        QTest::keyClick(w->windowHandle(), Qt::Key_Space);
+        QCOMPARE(w->Check2->checkState(), Qt::Checked);
+
+        w->Label2_Click();
+        w->cmdAfter_Click();
+        QCOMPARE(QApplication::focusWidget(), w->Text2);
+        QTest::mouseClick(w->Check1, Qt::LeftButton);
+        QCOMPARE(w->Check1->checkState(), Qt::Checked);
+        QCOMPARE(QApplication::focusWidget(), w->Text2);
+        QTest::keyClick(w->windowHandle(), Qt::Key_Space);
+        QCOMPARE(w->Check1->checkState(), Qt::Checked);
+        QTest::keyClick(w->windowHandle(), Qt::Key_End);
+        QTest::keyClick(w->windowHandle(), Qt::Key_7);
+        QCOMPARE(w->Text2->text(), QStringLiteral("57"));
+
+        QSet<QWidget *> reached;
+        for (int i = 0; i < 12; ++i) {
+            QTest::keyClick(w->windowHandle(), Qt::Key_Tab);
+            reached.insert(QApplication::focusWidget());
+        }
+        QVERIFY(reached.contains(w->Check1));
+        QVERIFY(reached.contains(w->Check2));
+        w->Label2_Click();
     }
 
     void editorRoundTrip()
