@@ -2,6 +2,7 @@
 
 #include "rules/deck.h"
 
+#include <QBuffer>
 #include <QElapsedTimer>
 #include <QFontMetricsF>
 #include <QLocale>
@@ -205,6 +206,17 @@ double Sheet::paginatedShare() const
     if (m_done || m_text.isEmpty())
         return 1;
     return double(m_scanner->pos()) / double(m_text.size());
+}
+
+int Sheet::expectedPageCount() const
+{
+    const int found = pageCount();
+    if (m_done)
+        return found;
+    const double share = paginatedShare();
+    if (!(share > 0))
+        return found;
+    return int(std::clamp(std::ceil(found / share), double(found), double(INT_MAX / 2)));
 }
 
 int Sheet::strokeCount(char32_t codePoint) const
@@ -447,7 +459,8 @@ void Sheet::paintPinyinRow(QPainter &p, const Block &block, int blockRow, int pa
     const double pad = band * 0.6;
     const double gap = band * 1.6;
     const double room = row.width() - 2 * pad;
-    double width = QFontMetricsF(m_pinyinFont).horizontalAdvance(text) * em / kTextPixels;
+    double width
+        = QFontMetricsF(m_pinyinFont).horizontalAdvance(text) * em / kTextPixels;
     if (width > room) {
         em *= room / width;
         width = room;
@@ -502,5 +515,84 @@ void setUpPdfWriter(QPdfWriter &writer, const Options &options)
     writer.setResolution(600);
     writer.setTitle(QStringLiteral("字帖"));
     writer.setCreator(QStringLiteral("Lorvanta"));
+}
+
+namespace {
+// Passes the PDF on to the file and remembers whether every byte went in.
+class CheckedOutput : public QIODevice
+{
+public:
+    explicit CheckedOutput(QIODevice &out) : m_out(out) { open(QIODevice::WriteOnly); }
+    bool failed() const { return m_failed; }
+    qint64 written() const { return m_written; }
+
+protected:
+    qint64 readData(char *, qint64) override { return -1; }
+    qint64 writeData(const char *data, qint64 len) override
+    {
+        if (m_failed)
+            return -1;
+        const qint64 n = m_out.write(data, len);
+        if (n > 0)
+            m_written += n;
+        if (n != len) {
+            m_failed = true;
+            return -1;
+        }
+        return n;
+    }
+
+private:
+    QIODevice &m_out;
+    qint64 m_written = 0;
+    bool m_failed = false;
+};
+} // namespace
+
+PdfResult writePdf(Sheet &sheet, QIODevice &out, const Progress &progress, int first, int last)
+{
+    CheckedOutput checked(out);
+    PdfResult result;
+    {
+        QPdfWriter writer(&checked);
+        setUpPdfWriter(writer, sheet.options());
+        // A file that stopped taking bytes ends the job: the rest would go nowhere.
+        result.pages = paintPages(
+            sheet, writer,
+            [&](int done, int total) { return !checked.failed() && (!progress || progress(done, total)); },
+            first, last);
+    }
+    result.bytes = checked.written();
+    result.refused = checked.failed();
+    result.complete = result.pages > 0 && !result.refused;
+    return result;
+}
+
+qint64 estimatePdfBytes(const Sheet &sheet, int first, int pages)
+{
+    if (pages <= 0 || sheet.pageCount() == 0)
+        return 0;
+    first = std::clamp(first, 1, sheet.pageCount());
+    const int last = std::clamp(first + pages - 1, first, sheet.pageCount());
+    QList<int> samples {first};
+    if (last - first >= 2)
+        samples << first + (last - first) / 2;
+    if (last > first)
+        samples << last;
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    {
+        QPdfWriter writer(&buffer);
+        setUpPdfWriter(writer, sheet.options());
+        QPainter p(&writer);
+        const QRectF page(0, 0, writer.width(), writer.height());
+        for (qsizetype i = 0; i < samples.size(); ++i) {
+            if (i > 0)
+                writer.newPage();
+            sheet.paintPage(p, page, samples.at(i) - 1);
+        }
+    }
+    const double perPage = double(buffer.size()) / double(samples.size());
+    return qint64(std::ceil(perPage * pages));
 }
 } // namespace sheet
