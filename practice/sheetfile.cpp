@@ -106,15 +106,19 @@ Target resolve(const QString &chosen)
     }
     // The program's files by their real paths, and by the file itself for a
     // second name (a hard link) of one of them.
-    for (const QString &own : programFiles()) {
+    const QStringList own = programFiles();
+    for (qsizetype i = 0; i < own.size(); ++i) {
         struct stat ost;
-        const QString ownReal = QFileInfo(own).canonicalFilePath();
+        const QString ownReal = QFileInfo(own.at(i)).canonicalFilePath();
         if ((!ownReal.isEmpty() && ownReal == real)
-            || (exists && statOf(own, ost) && ost.st_dev == st.st_dev && ost.st_ino == st.st_ino)) {
+            || (exists && statOf(own.at(i), ost) && ost.st_dev == st.st_dev && ost.st_ino == st.st_ino)) {
+            // programFiles() lists the bank twice, then the settings and their lock.
+            const QString kind = i < 2 ? QStringLiteral("生字库")
+                : i < 4                ? QStringLiteral("设置")
+                                       : QStringLiteral("程序文件");
             t.refusal = refused(chosen,
-                                QStringLiteral("它就是本程序自己的文件“%1”（生字库、设置或程序文件），"
-                                               "字帖不能保存在它上面。")
-                                    .arg(shown(own)));
+                                QStringLiteral("它就是本程序自己的文件“%1”（%2），字帖不能保存在它上面。")
+                                    .arg(shown(own.at(i)), kind));
             return t;
         }
     }

@@ -23,8 +23,8 @@ struct Target {
 // program's own files.
 Target resolve(const QString &path);
 
-// The program's own files: the bank, the settings store and its lock, the
-// executable and its modules.
+// The program's own files: the bank (in its folder and beside the program),
+// the settings store and its lock, then the executable and its modules.
 QStringList programFiles();
 
 // Why writing into `folder` failed, in Chinese, for the usual causes: disk
