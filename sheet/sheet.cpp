@@ -1,6 +1,7 @@
 #include "sheet/sheet.h"
 
 #include "rules/deck.h"
+#include "sheet/pinyinglyphs.h"
 
 #include <QBuffer>
 #include <QElapsedTimer>
@@ -93,13 +94,13 @@ double drawText(QPainter &p, const QFont &font, const QString &text, QPointF ori
                 const QColor &colour, Qt::Alignment align = Qt::AlignLeft)
 {
     const double k = em / kTextPixels;
-    const double width = QFontMetricsF(font).horizontalAdvance(text) * k;
+    const double width = QFontMetricsF(font).horizontalAdvance(pinyinglyphs::bodyText(text)) * k;
     if (align & Qt::AlignRight)
         origin.rx() -= width;
     else if (align & Qt::AlignHCenter)
         origin.rx() -= width / 2;
-    QPainterPath path;
-    path.addText(0, 0, font, text);
+    // Toned a's on the single-storey ɑ, like the pinyin letters around them.
+    const QPainterPath path = pinyinglyphs::textPath(font, text);
     p.save();
     p.translate(origin);
     p.scale(k, k);
@@ -460,7 +461,7 @@ void Sheet::paintPinyinRow(QPainter &p, const Block &block, int blockRow, int pa
     const double gap = band * 1.6;
     const double room = row.width() - 2 * pad;
     double width
-        = QFontMetricsF(m_pinyinFont).horizontalAdvance(text) * em / kTextPixels;
+        = QFontMetricsF(m_pinyinFont).horizontalAdvance(pinyinglyphs::bodyText(text)) * em / kTextPixels;
     if (width > room) {
         em *= room / width;
         width = room;
