@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <numeric>
 
 namespace sheet {
 namespace {
@@ -571,29 +572,48 @@ PdfResult writePdf(Sheet &sheet, QIODevice &out, const Progress &progress, int f
 
 qint64 estimatePdfBytes(const Sheet &sheet, int first, int pages)
 {
+    // Pages written to measure: a few, as they differ from one another.
+    constexpr int kEstimateSamples = 6;
     if (pages <= 0 || sheet.pageCount() == 0)
         return 0;
     first = std::clamp(first, 1, sheet.pageCount());
     const int last = std::clamp(first + pages - 1, first, sheet.pageCount());
-    QList<int> samples {first};
-    if (last - first >= 2)
-        samples << first + (last - first) / 2;
-    if (last > first)
-        samples << last;
+    // Pages spread over the range, the last one among them.
+    QList<int> samples;
+    const int spread = std::min(last - first, kEstimateSamples - 1);
+    for (int i = 0; i <= spread; ++i) {
+        const int page = spread == 0 ? first : first + int(qint64(last - first) * i / spread);
+        if (samples.isEmpty() || samples.last() != page)
+            samples << page;
+    }
+    // A page's content goes out when the next page begins, so the size after
+    // each newPage() tells what one page took; the last one carries the end
+    // of the file.
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
+    QList<qint64> sizes;
     {
         QPdfWriter writer(&buffer);
         setUpPdfWriter(writer, sheet.options());
         QPainter p(&writer);
         const QRectF page(0, 0, writer.width(), writer.height());
+        qint64 before = 0;
         for (qsizetype i = 0; i < samples.size(); ++i) {
-            if (i > 0)
+            if (i > 0) {
                 writer.newPage();
+                sizes << buffer.size() - before;
+                before = buffer.size();
+            }
             sheet.paintPage(p, page, samples.at(i) - 1);
         }
+        p.end();
+        sizes << buffer.size() - before;
     }
-    const double perPage = double(buffer.size()) / double(samples.size());
-    return qint64(std::ceil(perPage * pages));
+    if (sizes.size() == 1)
+        return sizes.first() * pages;
+    // The last page of a range is often a short one: it counts once, the
+    // others stand for the pages before it.
+    const double full = std::accumulate(sizes.begin(), sizes.end() - 1, 0.0) / double(sizes.size() - 1);
+    return qint64(std::ceil(full * (pages - 1))) + sizes.last();
 }
 } // namespace sheet

@@ -138,7 +138,7 @@ struct PdfResult {
 PdfResult writePdf(Sheet &sheet, QIODevice &out, const Progress &progress = {}, int first = 1, int last = 0);
 
 // About how many bytes the PDF of `pages` pages from page `first` will take:
-// up to three of the pages already counted in that range (first, middle,
-// last) written into memory, scaled to the number of pages.
+// up to six of the pages already counted in that range, spread over it and
+// written into memory, scaled to the number of pages.
 qint64 estimatePdfBytes(const Sheet &sheet, int first, int pages);
 } // namespace sheet
