@@ -422,7 +422,10 @@ bool frmSheet::savePdf(const QString &path)
     const int pages = last - first + 1;
     const QString pageText
         = m_sheet->isPaginated() ? QString::number(pages) : QStringLiteral("约 %1").arg(pages);
+    // A few pages are written into memory for this: a moment on a large bank.
+    QApplication::setOverrideCursor(Qt::WaitCursor);
     const qint64 estimate = sheet::estimatePdfBytes(*m_sheet, first, pages);
+    QApplication::restoreOverrideCursor();
     const QString folder = QFileInfo(target.path).absolutePath();
     const QStorageInfo storage(folder);
     const qint64 room = storage.bytesAvailable();
