@@ -117,6 +117,11 @@ int main(int argc, char **argv)
         while (!s.paginate(1000)) { }
         std::printf("counting the pages of the large bank: %.0f ms, %d pages; peak memory so far %ld MB\n",
                     t.nsecsElapsed() / 1e6, s.pageCount(), peakRssKb() / 1024);
+        // What "保存为 PDF…" works out before it asks or refuses.
+        t.restart();
+        const qint64 estimate = sheet::estimatePdfBytes(s, 1, s.pageCount());
+        std::printf("estimating the PDF of the large bank: %.0f ms, about %.1f GB\n", t.nsecsElapsed() / 1e6,
+                    estimate / 1073741824.0);
     }
 
     for (const sheet::CellSize size :

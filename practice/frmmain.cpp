@@ -1,4 +1,5 @@
 #include "practice/frmmain.h"
+#include "practice/cardlabel.h"
 #include "practice/frmsheet.h"
 
 #include "core/modpub.h"
@@ -249,7 +250,8 @@ void frmMain::createControls()
     for (QPushButton *b : {cmdSet, cmdBefore, cmdAfter, Command2, Command1})
         b->setFont(buttonFont);
 
-    lblChar = new ui::ClickLabel(this);
+    // Toned a's of a pinyin item on the single-storey ɑ.
+    lblChar = new CardLabel(this);
     lblChar->setTextFormat(Qt::PlainText);
     lblChar->setAlignment(Qt::AlignCenter);
     ui::setTextColour(lblChar, QColor(64, 64, 64));

@@ -1,5 +1,6 @@
 #include "practice/frmsheet.h"
 
+#include "practice/sheetfile.h"
 #include "practice/sheetprinting.h"
 #include "widgets/messagebox.h"
 #include "widgets/ui.h"
@@ -24,8 +25,15 @@
 #include <QRadioButton>
 #include <QSaveFile>
 #include <QShortcut>
+#include <QSpinBox>
 #include <QStandardPaths>
+#include <QStorageInfo>
 #include <QVBoxLayout>
+
+#include <cerrno>
+#include <cmath>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 const QString printCaption = QStringLiteral("打印…");
@@ -33,10 +41,34 @@ const QString nothingToPrint = QStringLiteral("生字库里没有可以打印的
 // Pagination gives the window back this often, so it keeps answering.
 constexpr int kPaginateSliceMs = 15;
 
-QString fileError(const QString &path, const QString &why)
+// "1.2 MB": the size of a file, rounded as a person reads it.
+QString sizeText(qint64 bytes)
 {
-    return QStringLiteral("字帖没有保存。\n无法写入“%1”：%2\n请换一个文件夹或文件名再试。")
-        .arg(QDir::toNativeSeparators(path), why);
+    const double kb = bytes / 1024.0, mb = kb / 1024.0, gb = mb / 1024.0;
+    if (gb >= 1)
+        return QStringLiteral("%1 GB").arg(gb, 0, 'f', gb < 10 ? 1 : 0);
+    if (mb >= 1)
+        return QStringLiteral("%1 MB").arg(mb, 0, 'f', mb < 10 ? 1 : 0);
+    return QStringLiteral("%1 KB").arg(std::max(1.0, std::round(kb)), 0, 'f', 0);
+}
+
+// Whether the file's bytes are all on the disk: the size it has there is what
+// was written, and the disk has taken it (fsync). A file system that cannot
+// sync at all is no failure.
+bool onDisk(QSaveFile &file, qint64 bytes)
+{
+    const int fd = file.handle();
+    if (fd < 0)
+        return false;
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || st.st_size != bytes)
+        return false;
+    while (::fsync(fd) != 0) {
+        if (errno == EINTR)
+            continue;
+        return errno == EINVAL || errno == ENOTSUP || errno == EROFS;
+    }
+    return true;
 }
 } // namespace
 
@@ -116,6 +148,12 @@ frmSheet::frmSheet(QWidget *owner, const QString &bankText, const QString &shown
     if (shown.size() > 12)
         shown = shown.left(12) + QStringLiteral("…");
     optShown = new QRadioButton(QStringLiteral("只打印当前这一项：%1").arg(shown), this);
+    spnFirstPage = new QSpinBox(this);
+    spnFirstPage->setRange(1, 9999999);
+    spnLastPage = new QSpinBox(this);
+    spnLastPage->setRange(0, 9999999);
+    spnLastPage->setSpecialValueText(QStringLiteral("最后一页"));
+    spnLastPage->setValue(0);
     auto *items = new QButtonGroup(this);
     items->addButton(optBank);
     items->addButton(optShown);
@@ -142,6 +180,11 @@ frmSheet::frmSheet(QWidget *owner, const QString &bankText, const QString &shown
     form->addRow(new QLabel(QStringLiteral("内容"), this));
     form->addRow(optBank);
     form->addRow(optShown);
+    auto *range = new QHBoxLayout;
+    range->addWidget(spnFirstPage, 1);
+    range->addWidget(new QLabel(QStringLiteral("到"), this));
+    range->addWidget(spnLastPage, 1);
+    form->addRow(QStringLiteral("PDF 的页"), range);
 
     // A column of its own width, so that a long status line wraps instead of
     // pushing the preview aside.
@@ -356,37 +399,98 @@ bool frmSheet::savePdf(const QString &path)
 {
     if (!m_sheet || m_sheet->isEmpty() || m_busy)
         return false;
+    // The bank, the settings and the program's files are never written over,
+    // also not through a link.
+    const sheetfile::Target target = sheetfile::resolve(path);
+    if (!target.refusal.isEmpty()) {
+        showMessage(this, target.refusal, MessageIcon::Information, MessageButtons::Ok);
+        return false;
+    }
+
+    // The pages asked for. A bank still being counted is judged by the pages
+    // it will about have, so that a huge one is stopped before any work.
+    const int expected = m_sheet->expectedPageCount();
+    const int first = spnFirstPage->value();
+    const int last = spnLastPage->value() == 0 ? expected : std::min(spnLastPage->value(), expected);
+    if (first > last) {
+        showMessage(this,
+                    QStringLiteral("字帖没有保存：这份字帖只有 %1 页，请在“PDF 的页”里选这些页中的一部分。")
+                        .arg(expected),
+                    MessageIcon::Information, MessageButtons::Ok);
+        return false;
+    }
+    const int pages = last - first + 1;
+    const QString pageText
+        = m_sheet->isPaginated() ? QString::number(pages) : QStringLiteral("约 %1").arg(pages);
+    // A few pages are written into memory for this: a moment on a large bank.
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const qint64 estimate = sheet::estimatePdfBytes(*m_sheet, first, pages);
+    QApplication::restoreOverrideCursor();
+    const QString folder = QFileInfo(target.path).absolutePath();
+    const QStorageInfo storage(folder);
+    const qint64 room = storage.bytesAvailable();
+    // A read-only place is said so when the file cannot be opened.
+    if (!storage.isReadOnly() && room >= 0 && estimate > room) {
+        showMessage(this,
+                    QStringLiteral("字帖没有保存：%1 页的 PDF 要约 %2，“%3”只剩 %4 空间。\n"
+                                   "请在“PDF 的页”里少选一些页，或者换一个空间大的地方。")
+                        .arg(pageText, sizeText(estimate), QDir::toNativeSeparators(folder), sizeText(room)),
+                    MessageIcon::Information, MessageButtons::Ok);
+        return false;
+    }
+    if (pages > askAbovePages
+        && showMessage(this,
+                       QStringLiteral("这份 PDF 有 %1 页，文件约 %2，写完要一些时间。\n要保存这么多页吗？\n"
+                                      "（选“否”可以在“PDF 的页”里只选一部分页。）")
+                           .arg(pageText, sizeText(estimate)),
+                       MessageIcon::Information, MessageButtons::YesNo)
+            != MessageAnswer::Yes) {
+        lblStatus->setText(QStringLiteral("没有保存。"));
+        return false;
+    }
+
     // Written beside the target and put in its place only when complete, so
     // a failed or cancelled save leaves an existing file as it was.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        showMessage(this, fileError(path, file.errorString()), MessageIcon::Information, MessageButtons::Ok);
+    QSaveFile file(target.path);
+    const bool opened = file.open(QIODevice::WriteOnly);
+    // What the name leads to is looked at again now that the file is open.
+    if (!opened || sheetfile::resolve(path).path != target.path) {
+        const bool full = file.error() == QFileDevice::ResourceError;
+        const QString cause = sheetfile::failureCause(target.path, full);
+        file.cancelWriting();
+        showMessage(this, sheetfile::notSavedText(path, cause, opened ? QString() : file.errorString()),
+                    MessageIcon::Information, MessageButtons::Ok);
         return false;
     }
     bool cancelled = false;
-    int pages = 0;
-    {
-        QPdfWriter writer(&file);
-        sheet::setUpPdfWriter(writer, m_sheet->options());
-        pages = runWithProgress(
-            QStringLiteral("正在生成字帖…"),
-            [&](const sheet::Progress &progress) { return sheet::paintPages(*m_sheet, writer, progress); },
-            &cancelled);
-    }
-    if (cancelled) {
+    sheet::PdfResult written;
+    runWithProgress(
+        QStringLiteral("正在生成字帖…"),
+        [&](const sheet::Progress &progress) {
+            written = sheet::writePdf(*m_sheet, file, progress, first, last);
+            return written.pages;
+        },
+        &cancelled);
+    if (cancelled && !written.refused) {
         file.cancelWriting();
         lblStatus->setText(QStringLiteral("已取消，没有保存。"));
         return false;
     }
-    // A full disk shows only when the last bytes are flushed.
-    if (pages <= 0 || file.error() != QFileDevice::NoError || !file.flush() || !file.commit()) {
-        const QString why
-            = file.error() != QFileDevice::NoError ? file.errorString() : QStringLiteral("无法生成 PDF");
+    // Every byte of the PDF must be in the file before it replaces anything.
+    if (!written.complete || file.error() != QFileDevice::NoError || !file.flush()
+        || !onDisk(file, written.bytes) || !file.commit()) {
+        const bool full = file.error() == QFileDevice::ResourceError;
+        const QString why = file.error() != QFileDevice::NoError ? file.errorString() : QString();
+        QString cause = sheetfile::failureCause(target.path, full);
+        if (cause.isEmpty() && written.pages == 0)
+            cause = QStringLiteral("选的页里没有可以保存的页。");
         file.cancelWriting();
-        showMessage(this, fileError(path, why), MessageIcon::Information, MessageButtons::Ok);
+        showMessage(this, sheetfile::notSavedText(path, cause, why), MessageIcon::Information,
+                    MessageButtons::Ok);
         return false;
     }
-    lblStatus->setText(QStringLiteral("已保存（%1 页）：%2").arg(pages).arg(QDir::toNativeSeparators(path)));
+    lblStatus->setText(
+        QStringLiteral("已保存（%1 页）：%2").arg(written.pages).arg(QDir::toNativeSeparators(path)));
     return true;
 }
 

@@ -17,6 +17,7 @@ class QComboBox;
 class QLabel;
 class QPushButton;
 class QRadioButton;
+class QSpinBox;
 class SheetPrinter;
 
 // Paints one page of a sheet, rendered when it is first shown at a size.
@@ -57,9 +58,14 @@ public:
     sheet::Options options() const;
     const sheet::Sheet *currentSheet() const { return m_sheet.get(); }
 
-    // Writes the sheet to `path`; an existing file is replaced only by a
-    // complete PDF. Says why when it cannot. True when written.
+    // Writes the pages chosen in spnFirstPage/spnLastPage to `path`; an
+    // existing file is replaced only by a complete PDF, and never one of the
+    // program's own files (sheetfile::resolve). Asks first when it would be
+    // more than askAbovePages pages, refuses when it would not fit on the
+    // disk, and says why when it cannot. True when written.
     bool savePdf(const QString &path);
+    // More pages than this are written only when the question is answered yes.
+    static constexpr int askAbovePages = 300;
     // Paints the sheet onto a printer already set up (the system dialog's
     // choice of pages is kept). True when every page went to the printer.
     bool printTo(SheetPrinter &printer);
@@ -81,6 +87,9 @@ public:
     QCheckBox *chkHeading = nullptr;
     QRadioButton *optBank = nullptr;
     QRadioButton *optShown = nullptr;
+    // The pages of the PDF: from, to (0 for the last page).
+    QSpinBox *spnFirstPage = nullptr;
+    QSpinBox *spnLastPage = nullptr;
     QPushButton *cmdPrint = nullptr;
     QPushButton *cmdPdf = nullptr;
     QPushButton *cmdClose = nullptr;

@@ -1,7 +1,9 @@
 #include "sheet/sheet.h"
 
 #include "rules/deck.h"
+#include "sheet/pinyinglyphs.h"
 
+#include <QBuffer>
 #include <QElapsedTimer>
 #include <QFontMetricsF>
 #include <QLocale>
@@ -13,6 +15,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <numeric>
 
 namespace sheet {
 namespace {
@@ -92,13 +95,13 @@ double drawText(QPainter &p, const QFont &font, const QString &text, QPointF ori
                 const QColor &colour, Qt::Alignment align = Qt::AlignLeft)
 {
     const double k = em / kTextPixels;
-    const double width = QFontMetricsF(font).horizontalAdvance(text) * k;
+    const double width = QFontMetricsF(font).horizontalAdvance(pinyinglyphs::bodyText(text)) * k;
     if (align & Qt::AlignRight)
         origin.rx() -= width;
     else if (align & Qt::AlignHCenter)
         origin.rx() -= width / 2;
-    QPainterPath path;
-    path.addText(0, 0, font, text);
+    // Toned a's on the single-storey ɑ, like the pinyin letters around them.
+    const QPainterPath path = pinyinglyphs::textPath(font, text);
     p.save();
     p.translate(origin);
     p.scale(k, k);
@@ -205,6 +208,17 @@ double Sheet::paginatedShare() const
     if (m_done || m_text.isEmpty())
         return 1;
     return double(m_scanner->pos()) / double(m_text.size());
+}
+
+int Sheet::expectedPageCount() const
+{
+    const int found = pageCount();
+    if (m_done)
+        return found;
+    const double share = paginatedShare();
+    if (!(share > 0))
+        return found;
+    return int(std::clamp(std::ceil(found / share), double(found), double(INT_MAX / 2)));
 }
 
 int Sheet::strokeCount(char32_t codePoint) const
@@ -447,7 +461,8 @@ void Sheet::paintPinyinRow(QPainter &p, const Block &block, int blockRow, int pa
     const double pad = band * 0.6;
     const double gap = band * 1.6;
     const double room = row.width() - 2 * pad;
-    double width = QFontMetricsF(m_pinyinFont).horizontalAdvance(text) * em / kTextPixels;
+    double width
+        = QFontMetricsF(m_pinyinFont).horizontalAdvance(pinyinglyphs::bodyText(text)) * em / kTextPixels;
     if (width > room) {
         em *= room / width;
         width = room;
@@ -502,5 +517,103 @@ void setUpPdfWriter(QPdfWriter &writer, const Options &options)
     writer.setResolution(600);
     writer.setTitle(QStringLiteral("字帖"));
     writer.setCreator(QStringLiteral("Lorvanta"));
+}
+
+namespace {
+// Passes the PDF on to the file and remembers whether every byte went in.
+class CheckedOutput : public QIODevice
+{
+public:
+    explicit CheckedOutput(QIODevice &out) : m_out(out) { open(QIODevice::WriteOnly); }
+    bool failed() const { return m_failed; }
+    qint64 written() const { return m_written; }
+
+protected:
+    qint64 readData(char *, qint64) override { return -1; }
+    qint64 writeData(const char *data, qint64 len) override
+    {
+        if (m_failed)
+            return -1;
+        const qint64 n = m_out.write(data, len);
+        if (n > 0)
+            m_written += n;
+        if (n != len) {
+            m_failed = true;
+            return -1;
+        }
+        return n;
+    }
+
+private:
+    QIODevice &m_out;
+    qint64 m_written = 0;
+    bool m_failed = false;
+};
+} // namespace
+
+PdfResult writePdf(Sheet &sheet, QIODevice &out, const Progress &progress, int first, int last)
+{
+    CheckedOutput checked(out);
+    PdfResult result;
+    {
+        QPdfWriter writer(&checked);
+        setUpPdfWriter(writer, sheet.options());
+        // A file that stopped taking bytes ends the job: the rest would go nowhere.
+        result.pages = paintPages(
+            sheet, writer,
+            [&](int done, int total) { return !checked.failed() && (!progress || progress(done, total)); },
+            first, last);
+    }
+    result.bytes = checked.written();
+    result.refused = checked.failed();
+    result.complete = result.pages > 0 && !result.refused;
+    return result;
+}
+
+qint64 estimatePdfBytes(const Sheet &sheet, int first, int pages)
+{
+    // Pages written to measure: a few, as they differ from one another.
+    constexpr int kEstimateSamples = 6;
+    if (pages <= 0 || sheet.pageCount() == 0)
+        return 0;
+    first = std::clamp(first, 1, sheet.pageCount());
+    const int last = std::clamp(first + pages - 1, first, sheet.pageCount());
+    // Pages spread over the range, the last one among them.
+    QList<int> samples;
+    const int spread = std::min(last - first, kEstimateSamples - 1);
+    for (int i = 0; i <= spread; ++i) {
+        const int page = spread == 0 ? first : first + int(qint64(last - first) * i / spread);
+        if (samples.isEmpty() || samples.last() != page)
+            samples << page;
+    }
+    // A page's content goes out when the next page begins, so the size after
+    // each newPage() tells what one page took; the last one carries the end
+    // of the file.
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    QList<qint64> sizes;
+    {
+        QPdfWriter writer(&buffer);
+        setUpPdfWriter(writer, sheet.options());
+        QPainter p(&writer);
+        const QRectF page(0, 0, writer.width(), writer.height());
+        qint64 before = 0;
+        for (qsizetype i = 0; i < samples.size(); ++i) {
+            if (i > 0) {
+                writer.newPage();
+                sizes << buffer.size() - before;
+                before = buffer.size();
+            }
+            sheet.paintPage(p, page, samples.at(i) - 1);
+        }
+        p.end();
+        sizes << buffer.size() - before;
+    }
+    if (sizes.size() == 1)
+        return sizes.first() * pages;
+    // The last page of a range is often a short one: it counts once, the
+    // others stand for the pages before it.
+    const double full = std::accumulate(sizes.begin(), sizes.end() - 1, 0.0) / double(sizes.size() - 1);
+    return qint64(std::ceil(full * (pages - 1))) + sizes.last();
 }
 } // namespace sheet

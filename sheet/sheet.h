@@ -19,6 +19,7 @@
 #include <functional>
 #include <memory>
 
+class QIODevice;
 class QPainter;
 class QPagedPaintDevice;
 class QPdfWriter;
@@ -49,6 +50,9 @@ public:
     int pageCount() const { return int(m_pages.size()); }
     // Share of the bank counted so far, 0 to 1.
     double paginatedShare() const;
+    // The number of pages: exact once counted, until then the pages found so
+    // far scaled to the share of the bank they cover.
+    int expectedPageCount() const;
 
     // Paints page `index` (0-based, below pageCount()) with the paper fitted
     // and centred in `pageRect` (device coordinates). The page number shows
@@ -117,4 +121,24 @@ int paintPages(Sheet &sheet, QPagedPaintDevice &device, const Progress &progress
 // Prepares a PDF writer for the options' paper: portrait, no margins (the
 // sheet keeps its own), a title.
 void setUpPdfWriter(QPdfWriter &writer, const Options &options);
+
+// What writing a PDF came to.
+struct PdfResult {
+    int pages = 0; // as paintPages() returns them
+    bool complete = false; // painted to the end, every byte taken by the device
+    bool refused = false; // the device took a write only in part, or not at all
+    qint64 bytes = 0; // bytes the device took
+};
+
+// Paints pages `first` to `last` (as paintPages()) as a PDF into `out`, open
+// for writing. A write that the device takes only in part (a full disk) stops
+// the job and leaves the result incomplete: QPdfWriter stops writing at the
+// first short write without telling anyone, and the file device sees no error
+// in a short write, so the check is made here, on every write.
+PdfResult writePdf(Sheet &sheet, QIODevice &out, const Progress &progress = {}, int first = 1, int last = 0);
+
+// About how many bytes the PDF of `pages` pages from page `first` will take:
+// up to six of the pages already counted in that range, spread over it and
+// written into memory, scaled to the number of pages.
+qint64 estimatePdfBytes(const Sheet &sheet, int first, int pages);
 } // namespace sheet

@@ -10,6 +10,7 @@
 #include "sheet/sheet.h"
 #include "tests/support/testsupport.h"
 
+#include <QBuffer>
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QImage>
@@ -115,6 +116,28 @@ double lineStrength(const QImage &page, double yMm, double x0Mm, double x1Mm)
     return n ? sum / n : 255;
 }
 } // namespace
+
+// A device with room for `capacity` bytes: past that it takes a write only
+// in part, then nothing, as write(2) does on a full disk.
+class LimitedDevice : public QIODevice
+{
+public:
+    explicit LimitedDevice(qint64 capacity) : m_capacity(capacity) { open(QIODevice::WriteOnly); }
+    qint64 taken() const { return m_taken; }
+
+protected:
+    qint64 readData(char *, qint64) override { return -1; }
+    qint64 writeData(const char *, qint64 len) override
+    {
+        const qint64 n = std::min(len, m_capacity - m_taken);
+        m_taken += n;
+        return n > 0 ? n : -1;
+    }
+
+private:
+    qint64 m_capacity;
+    qint64 m_taken = 0;
+};
 
 class SheetPages : public QObject
 {
@@ -461,6 +484,31 @@ private slots:
         QVERIFY(middleBand(0).darkest < 110);
         QVERIFY(middleBand(1).darkest < 110);
         QCOMPARE(bottomBand(1).darkest, 255);
+    }
+    // What a save is told before it starts is about the size it writes; a
+    // device that takes a write only in part leaves the PDF incomplete.
+    void theEstimateIsAboutTheSizeAndAShortWriteIsNoSuccess()
+    {
+        const Options o;
+        Sheet s(editor::firstGradeCharacters(), o);
+        while (!s.paginate(1000)) { }
+        QBuffer all;
+        all.open(QIODevice::WriteOnly);
+        const PdfResult whole = sheet::writePdf(s, all);
+        QCOMPARE(whole.pages, 8);
+        QVERIFY(whole.complete && !whole.refused);
+        QCOMPARE(whole.bytes, all.size());
+        const qint64 estimate = estimatePdfBytes(s, 1, 8);
+        QVERIFY2(estimate > all.size() * 3 / 4 && estimate < all.size() * 4 / 3,
+                 qPrintable(QStringLiteral("%1 estimated, %2 written").arg(estimate).arg(all.size())));
+        // Pages 2 to 3 alone are estimated as two pages.
+        QVERIFY(estimatePdfBytes(s, 2, 2) < estimate / 2);
+
+        LimitedDevice half(all.size() / 2);
+        const PdfResult cut = sheet::writePdf(s, half);
+        QVERIFY(cut.refused);
+        QVERIFY(!cut.complete);
+        QCOMPARE(cut.bytes, half.taken());
     }
 };
 

@@ -6,6 +6,7 @@
 #include "practice/frmsheet.h"
 #include "practice/printing/printertarget.h"
 #include "practice/sheetprinting.h"
+#include "tests/support/fulldisk.h"
 #include "tests/support/practicefixture.h"
 
 #include <QAction>
@@ -23,11 +24,17 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QSettings>
+#include <QSpinBox>
 #include <QStandardPaths>
 #include <QTimer>
 
+#include <sys/mount.h>
+#include <unistd.h>
+
 namespace {
 const QString nothingToPrint = QStringLiteral("生字库里没有可以打印的字或拼音。");
+const QString notSaved = QStringLiteral("字帖没有保存");
 
 frmSheet *openSheet()
 {
@@ -367,9 +374,22 @@ private slots:
         QCOMPARE(pages, (10 * 1000 * 1000 + 13) / 14);
         QCOMPARE(s->lblPage->text(), QStringLiteral("第 1 页 / 共 %1 页").arg(pages));
 
-        // Saving it is cancelled from the progress box; the old file stays.
+        // The whole bank is not written without a word: its pages and size
+        // come first, as a question or, where they do not fit, a refusal.
         const QString target = f.dir.path() + QStringLiteral("/big.pdf");
         QVERIFY(testsupport::writeBytes(target, "old sheet"));
+        f.answer = MessageAnswer::No;
+        QVERIFY(!s->savePdf(target));
+        QCOMPARE(f.shown.size(), 1);
+        QVERIFY2(f.shown.at(0).text.contains(QStringLiteral("%1 页").arg(pages)),
+                 qPrintable(f.texts().join('|')));
+        QVERIFY(f.shown.at(0).text.contains(QStringLiteral(" GB")));
+        QCOMPARE(testsupport::fileBytes(target), QByteArray("old sheet"));
+        f.shown.clear();
+
+        // A part of it, cancelled from the progress box; the old file stays.
+        s->spnLastPage->setValue(1000);
+        f.answer = MessageAnswer::Yes;
         QTimer poll;
         bool cancelled = false;
         connect(&poll, &QTimer::timeout, s, [&] {
@@ -387,7 +407,11 @@ private slots:
         QCOMPARE(testsupport::fileBytes(target), QByteArray("old sheet"));
         QCOMPARE(QDir(f.dir.path()).entryList({QStringLiteral("big*")}, QDir::Files),
                  QStringList {QStringLiteral("big.pdf")});
-        QVERIFY(f.shown.isEmpty());
+        // 1,000 pages are asked about too.
+        QCOMPARE(f.shown.size(), 1);
+        QVERIFY(f.shown.at(0).text.contains(QStringLiteral("1000 页")));
+        QCOMPARE(f.shown.at(0).buttons, MessageButtons::YesNo);
+        f.shown.clear();
 
         // Cancelled at once, most likely while the pages are still being
         // counted: the preview goes on counting afterwards.
@@ -491,6 +515,207 @@ private slots:
         QCOMPARE(chosen->device().pageLayout().pageSize().id(), QPageSize::Letter);
         QCOMPARE(chosen->firstPage(), 1);
         QCOMPARE(chosen->lastPage(), 0);
+    }
+    // A name that leads to one of the program's files: a link, a chain of
+    // links, a second (hard) link, the file itself (the save dialog's way
+    // there is walked in copybook_e2e.py). Nothing is written; a link to a
+    // PDF of the user's own is written through and stays a link.
+    void theProgramsOwnFilesAreNeverWrittenOver()
+    {
+        PracticeFixture f;
+        f.writeBankText(chars(5));
+        modPub::saveSetting(QStringLiteral("main"), QStringLiteral("jiange"), QStringLiteral("5"));
+        frmMain *w = f.open();
+        frmSheet *s = sheetwindow::open(w, w->bankText(), w->tag());
+        const QString dir = f.dir.path() + QLatin1Char('/');
+        const QString settings = QSettings(QStringLiteral("LORVANTA"), QStringLiteral("LORVANTA")).fileName();
+        const QByteArray bank = f.bankBytes(), stored = testsupport::fileBytes(settings);
+        QVERIFY(!bank.isEmpty() && !stored.isEmpty());
+        QVERIFY(QFile::link(f.bankPath(), dir + QStringLiteral("sheet.pdf")));
+        QVERIFY(QFile::link(dir + QStringLiteral("sheet.pdf"), dir + QStringLiteral("chain.pdf")));
+        QVERIFY(::link(QFile::encodeName(f.bankPath()).constData(),
+                       QFile::encodeName(dir + QStringLiteral("second.pdf")).constData())
+                == 0);
+        QVERIFY(QFile::link(settings, dir + QStringLiteral("settings.pdf")));
+        QVERIFY(QFile::link(QCoreApplication::applicationFilePath(), dir + QStringLiteral("program.pdf")));
+        const QStringList own {f.bankPath(),
+                               dir + QStringLiteral("sheet.pdf"),
+                               dir + QStringLiteral("chain.pdf"),
+                               dir + QStringLiteral("second.pdf"),
+                               dir + QStringLiteral("settings.pdf"),
+                               dir + QStringLiteral("program.pdf")};
+        for (const QString &name : own) {
+            f.shown.clear();
+            QVERIFY2(!s->savePdf(name), qPrintable(name));
+            QCOMPARE(f.shown.size(), 1);
+            QVERIFY(f.shown.at(0).text.startsWith(notSaved));
+            QVERIFY2(f.shown.at(0).text.contains(QStringLiteral("本程序自己的文件")),
+                     qPrintable(f.shown.at(0).text));
+        }
+        QCOMPARE(f.bankBytes(), bank);
+        QCOMPARE(testsupport::fileBytes(settings), stored);
+        QVERIFY(QFileInfo(dir + QStringLiteral("sheet.pdf")).isSymLink());
+
+        // A link to a file of the user's that is no PDF is not written through either.
+        QVERIFY(testsupport::writeBytes(dir + QStringLiteral("notes.txt"), "my notes"));
+        QVERIFY(QFile::link(dir + QStringLiteral("notes.txt"), dir + QStringLiteral("notes.pdf")));
+        f.shown.clear();
+        QVERIFY(!s->savePdf(dir + QStringLiteral("notes.pdf")));
+        QVERIFY(f.texts().value(0).contains(QStringLiteral("不是 PDF 文件")));
+        QCOMPARE(testsupport::fileBytes(dir + QStringLiteral("notes.txt")), QByteArray("my notes"));
+
+        // A link to the user's own PDF, or to a PDF not made yet: written through.
+        QVERIFY(QDir().mkpath(dir + QStringLiteral("elsewhere")));
+        QVERIFY(testsupport::writeBytes(dir + QStringLiteral("elsewhere/old.pdf"), "old sheet"));
+        QVERIFY(QFile::link(dir + QStringLiteral("elsewhere/old.pdf"), dir + QStringLiteral("latest.pdf")));
+        QVERIFY(QFile::link(dir + QStringLiteral("elsewhere/new.pdf"), dir + QStringLiteral("next.pdf")));
+        f.shown.clear();
+        QVERIFY(s->savePdf(dir + QStringLiteral("latest.pdf")));
+        QVERIFY(s->savePdf(dir + QStringLiteral("next.pdf")));
+        QVERIFY(f.shown.isEmpty());
+        QVERIFY(QFileInfo(dir + QStringLiteral("latest.pdf")).isSymLink());
+        QVERIFY(testsupport::fileBytes(dir + QStringLiteral("elsewhere/old.pdf")).startsWith("%PDF-"));
+        QVERIFY(testsupport::fileBytes(dir + QStringLiteral("elsewhere/new.pdf")).startsWith("%PDF-"));
+        // Nothing half-written was left anywhere.
+        QCOMPARE(QDir(dir + QStringLiteral("elsewhere")).entryList(QDir::Files),
+                 (QStringList {QStringLiteral("new.pdf"), QStringLiteral("old.pdf")}));
+        QCOMPARE(f.bankBytes(), bank);
+    }
+
+    // The disk fills up while the PDF is being written (something else took
+    // the room): the old file stays, the dialog says why; with room again the
+    // same save goes through.
+    void aDiskThatFillsUpDuringTheSaveReplacesNothing()
+    {
+        testsupport::FullDisk disk("16m");
+        if (!disk.mounted())
+            QSKIP("mounting a small tmpfs is not allowed here (needs root)");
+        PracticeFixture f;
+        f.writeBankText(chars(100) + QLatin1Char(' ') + chars(100));
+        frmMain *w = f.open();
+        frmSheet *s = sheetwindow::open(w, w->bankText(), w->tag());
+        const QString target = disk.filePath(QStringLiteral("字帖.pdf"));
+        QVERIFY(testsupport::writeBytes(target, "old sheet"));
+        bool filled = false;
+        QTimer fill;
+        connect(&fill, &QTimer::timeout, s, [&] {
+            if (!filled)
+                filled = disk.fill();
+        });
+        fill.start(0);
+        QVERIFY(!s->savePdf(target));
+        fill.stop();
+        QVERIFY(filled);
+        QCOMPARE(f.shown.size(), 1);
+        QVERIFY(f.shown.at(0).text.startsWith(notSaved));
+        QVERIFY2(f.shown.at(0).text.contains(QStringLiteral("磁盘已满")), qPrintable(f.shown.at(0).text));
+        QVERIFY(!s->lblStatus->text().startsWith(QStringLiteral("已保存")));
+        QCOMPARE(testsupport::fileBytes(target), QByteArray("old sheet"));
+        QCOMPARE(QDir(disk.path()).entryList(QDir::Files),
+                 (QStringList {QStringLiteral("filler"), QStringLiteral("字帖.pdf")}));
+
+        QVERIFY(QFile::remove(disk.filler()));
+        f.shown.clear();
+        QVERIFY(s->savePdf(target));
+        const QByteArray pdf = testsupport::fileBytes(target);
+        QVERIFY(pdf.trimmed().endsWith("%%EOF"));
+        QCOMPARE(pdfPageCount(pdf), s->currentSheet()->pageCount());
+        QVERIFY(f.shown.isEmpty());
+    }
+
+    // More than a few hundred pages are asked about with their number and
+    // size; pages that cannot fit are refused before anything is written; a
+    // part of the pages can be chosen.
+    void aLargeSheetIsAskedAboutRefusedWhenTooLargeAndCanBeSavedInPart()
+    {
+        PracticeFixture f;
+        QStringList bank;
+        for (int i = 0; i < 43; ++i)
+            bank << chars(100);
+        f.writeBankText(bank.join(QLatin1Char(' ')));
+        frmMain *w = f.open();
+        frmSheet *s = sheetwindow::open(w, w->bankText(), w->tag());
+        QTRY_VERIFY_WITH_TIMEOUT(s->currentSheet()->isPaginated(), 30000);
+        // 4,300 characters of one row each, 14 rows a page.
+        QCOMPARE(s->currentSheet()->pageCount(), 308);
+        const QString target = f.dir.path() + QStringLiteral("/large.pdf");
+        f.answer = MessageAnswer::No;
+        QVERIFY(!s->savePdf(target));
+        QCOMPARE(f.shown.size(), 1);
+        QCOMPARE(f.shown.at(0).buttons, MessageButtons::YesNo);
+        QVERIFY2(f.shown.at(0).text.contains(QStringLiteral("308 页")), qPrintable(f.shown.at(0).text));
+        QVERIFY(f.shown.at(0).text.contains(QStringLiteral(" MB")));
+        QVERIFY(!QFileInfo::exists(target));
+        QCOMPARE(s->lblStatus->text(), QStringLiteral("没有保存。"));
+
+        // Pages 2 and 3 only, and the last two: no question.
+        f.shown.clear();
+        s->spnFirstPage->setValue(2);
+        s->spnLastPage->setValue(3);
+        QVERIFY(s->savePdf(target));
+        QCOMPARE(pdfPageCount(testsupport::fileBytes(target)), 2);
+        s->spnFirstPage->setValue(307);
+        s->spnLastPage->setValue(0);
+        QVERIFY(s->savePdf(target));
+        QCOMPARE(pdfPageCount(testsupport::fileBytes(target)), 2);
+        QCOMPARE(s->lblStatus->text().left(8), QStringLiteral("已保存（2 页）"));
+        QVERIFY(f.shown.isEmpty());
+        s->spnFirstPage->setValue(309);
+        QVERIFY(!s->savePdf(target));
+        QVERIFY(f.texts().value(0).contains(QStringLiteral("只有 308 页")));
+
+        // Where it cannot fit, it is refused at once: no progress box, nothing written.
+        testsupport::FullDisk disk;
+        if (!disk.mounted())
+            QSKIP("mounting a small tmpfs is not allowed here (needs root)");
+        s->spnFirstPage->setValue(1);
+        f.shown.clear();
+        bool progressShown = false;
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, s,
+                [&] { progressShown = progressShown || !s->findChildren<QProgressDialog *>().isEmpty(); });
+        poll.start(0);
+        QVERIFY(!s->savePdf(disk.filePath(QStringLiteral("large.pdf"))));
+        poll.stop();
+        QVERIFY(!progressShown);
+        QCOMPARE(f.shown.size(), 1);
+        QVERIFY2(f.shown.at(0).text.contains(QStringLiteral("空间")), qPrintable(f.shown.at(0).text));
+        QVERIFY(QDir(disk.path()).isEmpty());
+    }
+
+    // The usual causes in Chinese, the system's own words only as a detail.
+    void theUsualCausesAreNamedInChinese()
+    {
+        PracticeFixture f;
+        f.writeBankText(chars(5));
+        frmMain *w = f.open();
+        frmSheet *s = sheetwindow::open(w, w->bankText(), w->tag());
+        QVERIFY(!s->savePdf(f.dir.path() + QStringLiteral("/gone/字帖.pdf")));
+        QVERIFY2(f.texts().value(0).contains(QStringLiteral("不存在")), qPrintable(f.texts().value(0)));
+
+        if (::geteuid() != 0) {
+            const QString locked = f.dir.path() + QStringLiteral("/locked");
+            QVERIFY(QDir().mkpath(locked));
+            QFile::setPermissions(locked, QFile::ReadOwner | QFile::ExeOwner);
+            f.shown.clear();
+            QVERIFY(!s->savePdf(locked + QStringLiteral("/字帖.pdf")));
+            QVERIFY2(f.texts().value(0).contains(QStringLiteral("权限")), qPrintable(f.texts().value(0)));
+            QFile::setPermissions(locked, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        }
+
+        QTemporaryDir ro;
+        const QByteArray where = QFile::encodeName(ro.path());
+        if (::mount("tmpfs", where.constData(), "tmpfs", MS_RDONLY, "size=1m") != 0)
+            QSKIP("mounting a read-only tmpfs is not allowed here (needs root)");
+        f.shown.clear();
+        const bool saved = s->savePdf(ro.path() + QStringLiteral("/字帖.pdf"));
+        ::umount2(where.constData(), MNT_DETACH);
+        QVERIFY(!saved);
+        const QString text = f.texts().value(0);
+        QVERIFY2(text.contains(QStringLiteral("只读")), qPrintable(text));
+        // The system's text comes last, as a detail.
+        QVERIFY(text.contains(QStringLiteral("\n（系统信息：")));
+        QVERIFY(text.indexOf(QStringLiteral("只读")) < text.indexOf(QStringLiteral("系统信息")));
     }
 };
 

@@ -10,8 +10,10 @@
 
 namespace testsupport {
 
-FullDisk::FullDisk()
-    : m_mounted(::mount("tmpfs", QFile::encodeName(m_dir.path()).constData(), "tmpfs", 0, "size=64k") == 0)
+FullDisk::FullDisk(const char *size)
+    : m_mounted(::mount("tmpfs", QFile::encodeName(m_dir.path()).constData(), "tmpfs", 0,
+                        (QByteArray("size=") + size).constData())
+                == 0)
 { }
 
 FullDisk::~FullDisk()

@@ -10,7 +10,8 @@ namespace testsupport {
 class FullDisk
 {
 public:
-    FullDisk();
+    // `size` as tmpfs takes it ("64k", "8m").
+    explicit FullDisk(const char *size = "64k");
     ~FullDisk();
     FullDisk(const FullDisk &) = delete;
     FullDisk &operator=(const FullDisk &) = delete;
