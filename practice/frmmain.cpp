@@ -1,4 +1,5 @@
 #include "practice/frmmain.h"
+#include "practice/frmdictation.h"
 #include "practice/frmsheet.h"
 
 #include "core/modpub.h"
@@ -202,6 +203,8 @@ void frmMain::createControls()
     // Practice sheets: right-click on the card, or Ctrl+P (P is no key of the key table).
     sheetwindow::attach(
         this, {lblChar, lblBack}, [this] { return m_bankText; }, [this] { return m_tag; });
+    // Dictation: Ctrl+T, and "听写…" and "练习错字本" on the card.
+    dictationwindow::attach(this, {lblChar, lblBack});
 
     Text2->installEventFilter(this);
 }
@@ -266,6 +269,8 @@ void frmMain::setBankText(const QString &text)
 
 void frmMain::loadBank()
 {
+    m_deckLabel.clear(); // back to the bank from a deck of mistakes
+    m_deckFile.clear();
     setBankText(readTextFile(bankPath()));
     if (!m_bankText.isEmpty()) {
         m_curIndex = 1;
@@ -325,7 +330,8 @@ void frmMain::showCurrentItem()
         cmdBefore->setEnabled(false);
     if (m_curIndex >= upper)
         cmdAfter->setEnabled(false);
-    cmdSet->setText(deck::counterCaption(m_curIndex, upper));
+    cmdSet->setText(m_deckLabel.isEmpty() ? deck::counterCaption(m_curIndex, upper)
+                                          : QStringLiteral("%1 %2/%3").arg(m_deckLabel).arg(m_curIndex).arg(upper));
 }
 
 void frmMain::fitCharLabel()
@@ -597,8 +603,12 @@ void frmMain::Command2_Click()
                     MessageIcon::Information, MessageButtons::Ok);
         return;
     }
+    // A deck of mistakes is taken from the mistake book (or only from this run), never from the bank.
+    const QString from = m_deckLabel.isEmpty() ? QStringLiteral("生字库")
+        : m_deckFile.isEmpty()                 ? QStringLiteral("这次听写的错字")
+                                               : QStringLiteral("错字本");
     const QString question = QStringLiteral("确定要删除【") + m_caption + QStringLiteral("】吗？\r\n")
-        + QStringLiteral("熟练认识了点“是”将从生字库中删除“") + m_caption
+        + QStringLiteral("熟练认识了点“是”将从") + from + QStringLiteral("中删除“") + m_caption
         + QStringLiteral("”字，未熟练认识点“否”");
     if (showMessage(this, question, MessageIcon::Information, MessageButtons::YesNo) == MessageAnswer::Yes) {
         QStringList kept;
@@ -608,7 +618,7 @@ void frmMain::Command2_Click()
         const QString bank = normalizeItems(kept.join(QLatin1Char(' ')));
         // A bank that cannot be written (full disk, read-only folder) keeps
         // the item: it would otherwise come back at the next start unasked.
-        if (writeTextFile(bankPath(), bank, true)) {
+        if (m_deckLabel.isEmpty() ? writeTextFile(bankPath(), bank, true) : dropFromMistakeDeck(m_tag)) {
             setBankText(bank);
             showCurrentItem();
         } else {
@@ -625,7 +635,9 @@ void frmMain::cmdSet_Click()
         editor.exec();
     }
     const QString s = readTextFile(bankPath());
-    if (s != m_bankText) {
+    if (!m_deckLabel.isEmpty()) {
+        loadBank(); // a deck of mistakes ends with the editor
+    } else if (s != m_bankText) {
         showMessage(this, QStringLiteral("生字库发生变化，系统自动重新载入"), MessageIcon::Information,
                     MessageButtons::Ok);
         loadBank();
