@@ -153,13 +153,19 @@ void keyAnswers(frmMain &w)
     waitEvents(500); // the voice is loaded
     heartbeat.start();
     const int keys[] = {Qt::Key_R, Qt::Key_Right, Qt::Key_Left, Qt::Key_P, Qt::Key_P, Qt::Key_Space};
+    const char *names[] = {"R", "Right", "Left", "P (pause)", "P (resume)", "Space"};
+    QList<double> byKey[6];
     for (int i = 0; i < 120 && d->running(); ++i) {
-        answers << sendKey(d->windowHandle(), keys[i % 6]) / 1000.0;
+        const double ms = sendKey(d->windowHandle(), keys[i % 6]) / 1000.0;
+        answers << ms;
+        byKey[i % 6] << ms;
         waitEvents(40);
     }
     heartbeat.stop();
     std::printf("  key answer (delivery to return): %s; event loop held at most %.1f ms\n",
                 qPrintable(summary(answers)), longest / 1000.0);
+    for (int k = 0; k < 6; ++k)
+        std::printf("    %-10s %s\n", names[k], qPrintable(summary(byKey[k])));
     d->close();
     waitEvents(200);
 }

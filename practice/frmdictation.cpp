@@ -3,7 +3,6 @@
 #include "core/modpub.h"
 #include "practice/frmmain.h"
 #include "practice/frmsheet.h"
-#include "resources/artwork.h"
 #include "rules/deck.h"
 #include "rules/readaloud.h"
 #include "speech/speechengine.h"
@@ -45,9 +44,10 @@ const QColor sheetColour(204, 229, 255);
 const QColor practiseColour(255, 224, 192);
 const QColor bookColour(255, 192, 192);
 
-QString noSoundNote()
+QString noSoundNote(bool manual)
 {
-    return QStringLiteral("无法播放声音（可能没有声音设备）。可以选“手动”，由家长来读。");
+    return manual ? QStringLiteral("无法播放声音（可能没有声音设备），请家长来读。")
+                  : QStringLiteral("无法播放声音（可能没有声音设备）。可以选“手动”，由家长来读。");
 }
 
 QFont itemFont(const QString &item, double points)
@@ -63,7 +63,6 @@ DictationCard::DictationCard(QWidget *parent) : QWidget(parent)
     setFocusPolicy(Qt::StrongFocus);
     setMinimumSize(280, 180);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
-    m_speaker = resources::speakerPicture();
 }
 
 void DictationCard::setTexts(const QString &position, const QString &status, const QString &note)
@@ -75,6 +74,29 @@ void DictationCard::setTexts(const QString &position, const QString &status, con
     m_note = note;
     update();
 }
+
+namespace {
+// The practice window's blue loudspeaker with its sound waves, drawn at any size.
+void drawSpeaker(QPainter &p, const QRectF &r)
+{
+    const QColor blue(28, 183, 253);
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing);
+    p.translate(r.topLeft());
+    p.scale(r.width() / 14.0, r.height() / 11.0);
+    p.setPen(Qt::NoPen);
+    p.setBrush(blue);
+    p.drawPolygon(QPolygonF({QPointF(0.5, 3.5), QPointF(3, 3.5), QPointF(6.5, 0.5), QPointF(6.5, 10.5),
+                             QPointF(3, 7.5), QPointF(0.5, 7.5)}));
+    QPen wave(blue, 1.1);
+    wave.setCapStyle(Qt::RoundCap);
+    p.setPen(wave);
+    p.setBrush(Qt::NoBrush);
+    p.drawArc(QRectF(4.5, 3, 5, 5), -50 * 16, 100 * 16);
+    p.drawArc(QRectF(3.5, 1, 9, 9), -50 * 16, 100 * 16);
+    p.restore();
+}
+} // namespace
 
 void DictationCard::paintEvent(QPaintEvent *)
 {
@@ -89,14 +111,13 @@ void DictationCard::paintEvent(QPaintEvent *)
     p.setFont(big);
     const int bigHeight = QFontMetrics(big).height();
     const int speakerHeight = std::clamp(h / 6, 22, 88);
-    const QSize speaker(speakerHeight * m_speaker.width() / m_speaker.height(), speakerHeight);
+    const QSize speaker(speakerHeight * 14 / 11, speakerHeight);
     const int smallHeight = QFontMetrics(small).height();
     const int total = bigHeight + 16 + speakerHeight + 16 + 2 * smallHeight + 8;
     int y = std::max(4, (h - total) / 2);
     p.drawText(QRect(0, y, width(), bigHeight), Qt::AlignCenter, m_position);
     y += bigHeight + 16;
-    p.setRenderHint(QPainter::SmoothPixmapTransform);
-    p.drawImage(QRect(QPoint((width() - speaker.width()) / 2, y), speaker), m_speaker);
+    drawSpeaker(p, QRectF(QPointF((width() - speaker.width()) / 2.0, y), QSizeF(speaker)));
     y += speakerHeight + 16;
     p.setFont(small);
     p.drawText(QRect(8, y, width() - 16, smallHeight), Qt::AlignCenter, m_status);
@@ -617,7 +638,7 @@ void frmDictation::updateCard()
         status = QStringLiteral("请写下来");
     else if (s.phase() == Phase::WaitingForParent)
         status = QStringLiteral("写好了吗？按空格或 → 读下一个");
-    card->setTexts(position, status, m_noSound ? noSoundNote() : QString());
+    card->setTexts(position, status, m_noSound ? noSoundNote(s.manual()) : QString());
     progress->setValue(int(s.progress() * 1000));
     cmdPause->setText(s.paused() ? QStringLiteral("继续") : QStringLiteral("暂停"));
 }
@@ -887,7 +908,7 @@ void showRecords(QWidget *owner)
             list->addTopLevelItem(row);
         }
         for (int c = 0; c < 4; ++c)
-            list->resizeColumnToContents(c);
+            list->header()->setSectionResizeMode(c, QHeaderView::ResizeToContents);
         layout->addWidget(list, 1);
     }
     auto *close = new QPushButton(QStringLiteral("关闭"));

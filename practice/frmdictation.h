@@ -45,7 +45,6 @@ private:
     QString m_position;
     QString m_status;
     QString m_note;
-    QImage m_speaker;
 };
 
 // The dictated items as numbered tiles; a click, the tile's number, or the

@@ -330,8 +330,9 @@ void frmMain::showCurrentItem()
         cmdBefore->setEnabled(false);
     if (m_curIndex >= upper)
         cmdAfter->setEnabled(false);
-    cmdSet->setText(m_deckLabel.isEmpty() ? deck::counterCaption(m_curIndex, upper)
-                                          : QStringLiteral("%1 %2/%3").arg(m_deckLabel).arg(m_curIndex).arg(upper));
+    cmdSet->setText(m_deckLabel.isEmpty()
+                        ? deck::counterCaption(m_curIndex, upper)
+                        : QStringLiteral("%1 %2/%3").arg(m_deckLabel).arg(m_curIndex).arg(upper));
 }
 
 void frmMain::fitCharLabel()
