@@ -489,9 +489,10 @@ frmDictation::frmDictation(QWidget *owner, const QString &bankText, int shownInd
 
 frmDictation::~frmDictation()
 {
-    if (running())
-        if (SpeechEngine *e = m_host.engine ? m_host.engine() : nullptr)
-            e->stop();
+    // The practice window may be going too, its engine with it: only an
+    // engine still alive is told to stop.
+    if (running() && m_engineSignals)
+        m_engine->stop();
 }
 
 bool frmDictation::running() const { return m_schedule && !m_schedule->finished(); }
@@ -524,6 +525,7 @@ void frmDictation::optionsChanged()
 SpeechEngine *frmDictation::engine()
 {
     SpeechEngine *e = m_host.engine ? m_host.engine() : nullptr;
+    m_engine = e;
     if (e && m_engineSignals != e->signalSource()) {
         m_engineSignals = e->signalSource();
         connect(m_engineSignals, SIGNAL(playbackFinished(QString)), this, SLOT(soundEnded()));

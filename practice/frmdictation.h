@@ -177,6 +177,7 @@ private:
     std::unique_ptr<dictation::Schedule> m_schedule;
     QElapsedTimer m_clock;
     QTimer m_tick;
+    SpeechEngine *m_engine = nullptr; // alive while m_engineSignals is
     QPointer<QObject> m_engineSignals;
     bool m_noSound = false;
     bool m_loading = true;

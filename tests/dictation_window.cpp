@@ -249,6 +249,12 @@ private slots:
         m->practiseMistakeBook();
         QVERIFY(f.texts().last().contains(QStringLiteral("错字本里还没有字")));
         QCOMPARE(m->deckLabel(), QString());
+
+        // A run with the real engine, left going when the practice window goes.
+        m->openDictation();
+        m->findChild<frmDictation *>()->cmdStart_Click();
+        QVERIFY(m->findChild<frmDictation *>()->running());
+        f.window.reset();
     }
 };
 
