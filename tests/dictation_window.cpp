@@ -250,7 +250,9 @@ private slots:
         QVERIFY(f.texts().last().contains(QStringLiteral("错字本里还没有字")));
         QCOMPARE(m->deckLabel(), QString());
 
-        // A run with the real engine, left going when the practice window goes.
+        // A run with the real engine, left going when the practice window
+        // goes; the engine is older than the dictation window, so it goes first.
+        QVERIFY(m->speechEngine());
         m->openDictation();
         m->findChild<frmDictation *>()->cmdStart_Click();
         QVERIFY(m->findChild<frmDictation *>()->running());
