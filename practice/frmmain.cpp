@@ -1,5 +1,6 @@
 #include "practice/frmmain.h"
 #include "practice/cardlabel.h"
+#include "practice/frmdictation.h"
 #include "practice/frmsheet.h"
 
 #include "core/modpub.h"
@@ -303,6 +304,8 @@ void frmMain::createControls()
     // Practice sheets: right-click on the card, or Ctrl+P (P is no key of the key table).
     sheetwindow::attach(
         this, {lblChar, lblBack}, [this] { return m_bankText; }, [this] { return m_tag; });
+    // Dictation: Ctrl+T, and "听写…" and "练习错字本" on the card.
+    dictationwindow::attach(this, {lblChar, lblBack});
 
     Text2->installEventFilter(this);
 }
@@ -367,6 +370,8 @@ void frmMain::setBankText(const QString &text)
 
 void frmMain::loadBank()
 {
+    m_deckLabel.clear(); // back to the bank from a deck of mistakes
+    m_deckFile.clear();
     setBankText(readTextFile(bankPath()));
     m_fileText = m_bankText;
     if (!m_bankText.isEmpty()) {
@@ -427,7 +432,9 @@ void frmMain::showCurrentItem()
         cmdBefore->setEnabled(false);
     if (m_curIndex >= upper)
         cmdAfter->setEnabled(false);
-    cmdSet->setText(deck::counterCaption(m_curIndex, upper));
+    cmdSet->setText(m_deckLabel.isEmpty()
+                        ? deck::counterCaption(m_curIndex, upper)
+                        : QStringLiteral("%1 %2/%3").arg(m_deckLabel).arg(m_curIndex).arg(upper));
 }
 
 void frmMain::fitCharLabel()
@@ -719,8 +726,13 @@ void frmMain::Command2_Click()
     // The item deleted is the one the question names, and autoplay waits
     // while the question is open: it would show another item under it.
     const QString tag = m_tag;
+    // A deck of mistakes is taken from the mistake book (or only from this run), never from the bank.
+    const bool fromBank = m_deckLabel.isEmpty();
+    const QString from = fromBank             ? QStringLiteral("生字库")
+        : m_deckFile.isEmpty()                ? QStringLiteral("这次听写的错字")
+                                              : QStringLiteral("错字本");
     const QString question = QStringLiteral("确定要删除【") + m_caption + QStringLiteral("】吗？\r\n")
-        + QStringLiteral("熟练认识了点“是”将从生字库中删除“") + m_caption
+        + QStringLiteral("熟练认识了点“是”将从") + from + QStringLiteral("中删除“") + m_caption
         + QStringLiteral("”字，未熟练认识点“否”");
     const bool autoplay = Timer1->isActive();
     Timer1->stop();
@@ -729,13 +741,15 @@ void frmMain::Command2_Click()
         // Another copy of the program may have written the bank since it was
         // read here: then the item is taken out of what the file holds now,
         // so that the other copy's deletions are not undone.
-        const std::optional<QString> onDisk = tryReadTextFile(bankPath());
+        const std::optional<QString> onDisk = fromBank ? tryReadTextFile(bankPath()) : std::nullopt;
         const bool changed = onDisk && *onDisk != m_fileText;
         const QString bank = withoutItem(changed ? *onDisk : m_bankText, tag);
         // A bank that cannot be written (full disk, read-only folder) keeps
         // the item: it would otherwise come back at the next start unasked.
-        if (writeTextFile(bankPath(), bank, true)) {
-            m_fileText = bank;
+        const bool saved = fromBank ? writeTextFile(bankPath(), bank, true) : dropFromMistakeDeck(tag);
+        if (saved) {
+            if (fromBank)
+                m_fileText = bank;
             setBankText(bank);
             showCurrentItem();
         } else {
@@ -754,7 +768,9 @@ void frmMain::cmdSet_Click()
         editor.exec();
     }
     const QString s = readTextFile(bankPath());
-    if (s != m_bankText) {
+    if (!m_deckLabel.isEmpty()) {
+        loadBank(); // a deck of mistakes ends with the editor
+    } else if (s != m_bankText) {
         showMessage(this, QStringLiteral("生字库发生变化，系统自动重新载入"), MessageIcon::Information,
                     MessageButtons::Ok);
         loadBank();

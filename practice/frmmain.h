@@ -53,6 +53,16 @@ public:
     void lblShuoming_Click();
     void lblAbout_Click();
 
+    // ---- Dictation (practice/frmdictation.cpp) ----
+    void openDictation();
+    void practiseMistakeBook();
+    // A deck of mistakes instead of the bank, until the editor closes or the
+    // program starts again; the bank file is never written from it. `file`
+    // is the mistake book it came from, empty for one run's mistakes.
+    void practiseDeck(const QStringList &items, const QString &label, const QString &file);
+    // The counter's name of a deck of mistakes; empty while the deck is the bank.
+    const QString &deckLabel() const { return m_deckLabel; }
+
     // ---- State read by tests and the benchmark ----
     const QString &bankText() const { return m_bankText; }
     void setBankText(const QString &text);
@@ -108,6 +118,7 @@ private:
     void setCaption(const QString &display, const QString &normalized);
     bool Text2_KeyPress(QKeyEvent *event);
     void showSpeechUnavailable();
+    bool dropFromMistakeDeck(const QString &tag);
 
     QString m_bankText;
     QString m_fileText; // the bank file's text as last read or written here
@@ -125,4 +136,6 @@ private:
     SpeechEngine *m_speechEngine = nullptr;
     QPointer<frmPlay> m_viewer;
     QPointer<QWindow> m_keyWindow; // the native window whose keys are previewed
+    QString m_deckLabel; // see practiseDeck
+    QString m_deckFile;
 };

@@ -598,6 +598,11 @@ void attach(QWidget *window, const QList<QWidget *> &card, std::function<QString
                              QMenu menu(w);
                              QAction *print = menu.addAction(QStringLiteral("打印字帖…"));
                              print->setEnabled(sheet::Sheet::hasPrintableItems(bankText()));
+                             // The card's own entries (dictation, the mistake book) follow.
+                             if (!w->actions().isEmpty()) {
+                                 menu.addSeparator();
+                                 menu.addActions(w->actions());
+                             }
                              if (menu.exec(w->mapToGlobal(at)) == print)
                                  openSheet();
                          });

@@ -1,0 +1,220 @@
+// 听写 timing: prints figures, asserts nothing.
+//
+//   lorvanta-bench-dictation
+//
+// 1. From a step (Right, while the item before is still being read) to the
+//    next item's sound with offline speech: to its samples reaching the
+//    output, to the output playing, and to the first sound at the monitor of
+//    a private PulseAudio null sink (when PulseAudio is installed).
+// 2. Key answer time during a timed run: R, Right, Left and P, 40 ms apart,
+//    each timed from delivery to the window's return, and the longest time
+//    the event loop did not come round meanwhile.
+#include "app/startup.h"
+#include "core/modpub.h"
+#include "core/modules.h"
+#include "practice/frmdictation.h"
+#include "practice/frmmain.h"
+#include "speech/speechengine.h"
+#include "tests/speech_pulse.h"
+#include "widgets/messagebox.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QWindow>
+
+#include <algorithm>
+#include <cstdio>
+
+using speechtest::monotonicUs;
+
+namespace {
+
+void waitEvents(int ms)
+{
+    const qint64 until = monotonicUs() + qint64(ms) * 1000;
+    while (monotonicUs() < until)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+}
+
+template <typename Pred> bool waitFor(Pred done, int ms)
+{
+    const qint64 until = monotonicUs() + qint64(ms) * 1000;
+    while (!done() && monotonicUs() < until)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 2);
+    return done();
+}
+
+QString summary(QList<double> v)
+{
+    if (v.isEmpty())
+        return QStringLiteral("none");
+    std::sort(v.begin(), v.end());
+    return QStringLiteral("median %1 ms, max %2 ms (%3)")
+        .arg(v.at(v.size() / 2), 0, 'f', 1)
+        .arg(v.last(), 0, 'f', 1)
+        .arg(v.size());
+}
+
+frmDictation *openDictation(frmMain &w, bool manual, int repeats)
+{
+    w.openDictation();
+    auto *d = w.findChild<frmDictation *>();
+    d->optBank->setChecked(true);
+    d->cboRepeats->setCurrentIndex(repeats - 1);
+    d->spnPause->setValue(1);
+    d->spnWrite->setValue(1);
+    d->chkManual->setChecked(manual);
+    waitEvents(200);
+    return d;
+}
+
+qint64 sendKey(QWindow *window, int key)
+{
+    const qint64 t0 = monotonicUs();
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+    QCoreApplication::sendEvent(window, &press);
+    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier);
+    QCoreApplication::sendEvent(window, &release);
+    return monotonicUs() - t0;
+}
+
+void stepToSound(frmMain &w, const speechtest::MonitorRecorder *recorder)
+{
+    frmDictation *d = openDictation(w, true, 1);
+    d->cmdStart_Click();
+    SpeechEngine *engine = w.speechEngine();
+    if (!engine) {
+        std::printf("  no speech module: skipped\n");
+        return;
+    }
+    QSignalSpy ready(engine->signalSource(), SIGNAL(audioReady(QString)));
+    QSignalSpy started(engine->signalSource(), SIGNAL(playbackStarted(QString)));
+    // The first item loads the voice; the figures are for the steps after it.
+    waitFor([&] { return ready.size() > 0; }, 5000);
+    waitEvents(400);
+    QList<double> toReady, toPlaying, toHeard;
+    for (int i = 0; i < 15 && d->running(); ++i) {
+        const int r0 = int(ready.size());
+        const int s0 = int(started.size());
+        const qint64 t0 = monotonicUs();
+        sendKey(d->windowHandle(), Qt::Key_Right);
+        qint64 readyAt = 0, startedAt = 0;
+        waitFor(
+            [&] {
+                if (!readyAt && ready.size() > r0)
+                    readyAt = monotonicUs();
+                if (!startedAt && started.size() > s0)
+                    startedAt = monotonicUs();
+                return readyAt && (startedAt || !recorder);
+            },
+            3000);
+        if (readyAt)
+            toReady << (readyAt - t0) / 1000.0;
+        if (startedAt)
+            toPlaying << (startedAt - t0) / 1000.0;
+        waitEvents(350); // the item is being read when the next step comes
+        if (recorder) {
+            // The step cuts the item before off within a few ms (see the
+            // read-aloud benchmark), so sound from 20 ms on is the new item's.
+            const qint64 heard = recorder->firstSoundSince(t0 + 20'000, 100);
+            if (heard > 0)
+                toHeard << (heard - t0) / 1000.0;
+        }
+    }
+    std::printf("  step to the next item's samples at the output: %s\n", qPrintable(summary(toReady)));
+    std::printf("  step to the output playing it:                 %s\n", qPrintable(summary(toPlaying)));
+    std::printf("  step to its first sound at the sink's monitor: %s\n",
+                recorder ? qPrintable(summary(toHeard)) : "no sound server to record");
+    d->close();
+    waitEvents(200);
+}
+
+void keyAnswers(frmMain &w)
+{
+    frmDictation *d = openDictation(w, false, 2);
+    d->cmdStart_Click();
+    QList<double> answers;
+    qint64 longest = 0, last = 0;
+    QTimer heartbeat;
+    heartbeat.setInterval(2);
+    QObject::connect(&heartbeat, &QTimer::timeout, [&] {
+        const qint64 now = monotonicUs();
+        if (last > 0)
+            longest = std::max(longest, now - last);
+        last = now;
+    });
+    waitEvents(500); // the voice is loaded
+    heartbeat.start();
+    const int keys[] = {Qt::Key_R, Qt::Key_Right, Qt::Key_Left, Qt::Key_P, Qt::Key_P, Qt::Key_Space};
+    const char *names[] = {"R", "Right", "Left", "P (pause)", "P (resume)", "Space"};
+    QList<double> byKey[6];
+    for (int i = 0; i < 120 && d->running(); ++i) {
+        const double ms = sendKey(d->windowHandle(), keys[i % 6]) / 1000.0;
+        answers << ms;
+        byKey[i % 6] << ms;
+        waitEvents(40);
+    }
+    heartbeat.stop();
+    std::printf("  key answer (delivery to return): %s; event loop held at most %.1f ms\n",
+                qPrintable(summary(answers)), longest / 1000.0);
+    for (int k = 0; k < 6; ++k)
+        std::printf("    %-10s %s\n", names[k], qPrintable(summary(byKey[k])));
+    d->close();
+    waitEvents(200);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QTemporaryDir home;
+    qputenv("XDG_CONFIG_HOME", (home.path() + QStringLiteral("/config")).toLocal8Bit());
+    qputenv("XDG_DATA_HOME", (home.path() + QStringLiteral("/data")).toLocal8Bit());
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    prepareApplication(app);
+    modules::setSearchFolder(QStringLiteral(LORVANTA_MODULE_DIR));
+    QTemporaryDir bankDir;
+    modPub::setBankDirOverride(bankDir.path());
+    setMessageAnswerer([](const QString &, MessageIcon, MessageButtons) { return MessageAnswer::No; });
+
+    // Offline speech only: no service address.
+    modPub::saveSetting(QStringLiteral("services"), QStringLiteral("tts"), QString());
+    QStringList bank;
+    for (const char *item : {"天", "地", "人", "你", "我", "他", "上", "下", "大", "小",
+                             "山", "水", "日", "月", "火", "木", "禾", "竹", "田", "土"})
+        bank << QString::fromUtf8(item);
+    modPub::writeTextFile(modPub::bankPath(), bank.join(u' '), true);
+
+    // The sound server is chosen when the audio engine first starts.
+    speechtest::PrivatePulse pulse;
+    std::unique_ptr<speechtest::MonitorRecorder> recorder;
+    if (pulse.start()) {
+        qputenv("PULSE_SERVER", pulse.server().toLocal8Bit());
+        recorder = std::make_unique<speechtest::MonitorRecorder>();
+        if (!recorder->start(pulse))
+            recorder.reset();
+    } else {
+        qputenv("PULSE_SERVER", "unix:/nonexistent/lorvanta-no-sound");
+    }
+    std::printf("Lorvanta dictation benchmark (%s)\n",
+                recorder ? "sound to a private PulseAudio null sink" : "no sound device");
+
+    frmMain w;
+    w.show();
+    waitEvents(300);
+    std::printf(
+        "Right during a manual run of 20 characters, offline speech, each step 350 ms after the last:\n");
+    stepToSound(w, recorder.get());
+    std::printf("Keys during a timed run (2 readings, 1 s pauses), 40 ms apart:\n");
+    keyAnswers(w);
+    return 0;
+}
