@@ -728,9 +728,9 @@ void frmMain::Command2_Click()
     const QString tag = m_tag;
     // A deck of mistakes is taken from the mistake book (or only from this run), never from the bank.
     const bool fromBank = m_deckLabel.isEmpty();
-    const QString from = fromBank             ? QStringLiteral("生字库")
-        : m_deckFile.isEmpty()                ? QStringLiteral("这次听写的错字")
-                                              : QStringLiteral("错字本");
+    const QString from = fromBank ? QStringLiteral("生字库")
+        : m_deckFile.isEmpty()    ? QStringLiteral("这次听写的错字")
+                                  : QStringLiteral("错字本");
     const QString question = QStringLiteral("确定要删除【") + m_caption + QStringLiteral("】吗？\r\n")
         + QStringLiteral("熟练认识了点“是”将从") + from + QStringLiteral("中删除“") + m_caption
         + QStringLiteral("”字，未熟练认识点“否”");
