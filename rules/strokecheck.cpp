@@ -217,7 +217,13 @@ Verdict judgeStroke(const StrokeShape &expected, const QList<StrokeShape> &later
     const double own = fitScore(v);
     double best = own * kLaterFactor - kLaterMargin;
     for (qsizetype j = 0; j < later.size(); ++j) {
-        if (later[j].median.isEmpty())
+        const QList<QPointF> &m = later[j].median;
+        if (m.isEmpty())
+            continue;
+        // Ends beyond any tolerance: that stroke cannot fit, no need to measure it.
+        const double reach = lim.endCap + 0.25 * 200;
+        if (QLineF(m.first(), line.fine.first()).length() > reach
+            || QLineF(m.last(), line.fine.last()).length() > reach)
             continue;
         const Verdict other = measure(later[j], line, lim);
         if (other.accepted && fitScore(other) < best) {

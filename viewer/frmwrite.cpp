@@ -37,7 +37,7 @@ const QColor kKeptInk(70, 130, 220, 150);
 const QColor kMissInk(220, 40, 40);
 const QColor kHint(255, 150, 40);
 const QColor kStarOn(245, 180, 20);
-const QColor kStarOff(225, 225, 225);
+const QColor kStarOff(205, 214, 226); // tinted: no grey of the text around it matches
 
 // Widths in grid units (the box is 1024 wide): about a brush's.
 constexpr qreal kInkWidth = 34;
