@@ -2,6 +2,8 @@
 // the hint and the stroke drawn for the pupil; the score; the remembered
 // settings; a character without data; "下一个字"; the viewer's "写一写".
 #include "core/modpub.h"
+#include "practice/frmmain.h"
+#include "tests/support/practicefixture.h"
 #include "tests/support/testsupport.h"
 #include "viewer/frmplay.h"
 #include "viewer/frmwrite.h"
@@ -10,7 +12,9 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QLabel>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPointingDevice>
 #include <QPushButton>
@@ -113,6 +117,26 @@ int inkPixels(QWidget *w)
         for (int x = 0; x < img.width(); ++x)
             n += qGray(img.pixel(x, y)) < 60;
     return n;
+}
+
+// Right-clicks the card and picks the entry with this text.
+void chooseFromCardMenu(QWidget *card, const QString &text)
+{
+    QTimer::singleShot(0, card, [text] {
+        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        if (!menu)
+            return;
+        for (QAction *a : menu->actions())
+            if (a->text() == text) {
+                menu->setActiveAction(a);
+                QTest::keyClick(menu, Qt::Key_Return);
+                return;
+            }
+        menu->close();
+    });
+    const QPoint at = card->rect().center();
+    QContextMenuEvent event(QContextMenuEvent::Mouse, at, card->mapToGlobal(at));
+    QApplication::sendEvent(card, &event);
 }
 
 } // namespace
@@ -316,6 +340,27 @@ private slots:
 
         QCOMPARE(frmWrite::characterFor(QStringLiteral("天地")), QStringLiteral("天"));
         QCOMPARE(frmWrite::characterFor(QStringLiteral("bā")), QStringLiteral("天"));
+    }
+
+    // "练习书写…" on the card: the item's first character, 天 for pinyin; the
+    // practice window owns the writing window and keeps its item.
+    void fromThePracticeCard()
+    {
+        PracticeFixture f;
+        f.writeBankText(QStringLiteral("地球 bā"));
+        frmMain *main = f.open();
+        chooseFromCardMenu(main->lblBack, QStringLiteral("练习书写…"));
+        QTRY_VERIFY(writewindow::current());
+        frmWrite *w = writewindow::current();
+        QCOMPARE(w->character(), QStringLiteral("地"));
+        QCOMPARE(w->parentWidget(), main);
+        w->cmdNext_Click();
+        QCOMPARE(w->character(), QStringLiteral("球"));
+        main->cmdAfter_Click();
+        chooseFromCardMenu(main->lblChar, QStringLiteral("练习书写…"));
+        QCOMPARE(writewindow::current(), w);
+        QCOMPARE(w->character(), QStringLiteral("天"));
+        QCOMPARE(main->curIndex(), 2);
     }
 
     // The viewer's "写一写" opens the one writing window for its box, and a
