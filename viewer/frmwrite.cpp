@@ -400,7 +400,11 @@ void WriteCanvas::renderBackground()
         QFont f = font();
         f.setPointSizeF(14);
         p.setFont(f);
-        p.drawText(sq.adjusted(20, 20, -20, -20), Qt::AlignCenter | Qt::TextWordWrap, m_missingText);
+        // On a clear patch, so that the grid's lines do not run through it.
+        const QRectF room = sq.adjusted(20, 20, -20, -20);
+        const QRectF text = p.boundingRect(room, Qt::AlignCenter | Qt::TextWordWrap, m_missingText);
+        p.fillRect(text.adjusted(-8, -6, 8, 6), kPaper);
+        p.drawText(room, Qt::AlignCenter | Qt::TextWordWrap, m_missingText);
         m_backgroundValid = true;
         return;
     }
@@ -693,12 +697,12 @@ void frmWrite::strokeJudged(Session::Outcome outcome)
     QString say;
     switch (outcome) {
     case Session::Outcome::Accepted: break;
+    // The most telling reason only: one thing to mend at a time.
     case Session::Outcome::Missed:
-        say = strokecheck::reasonTexts(canvas->lastVerdict().reasons).join(QStringLiteral("，"));
+        say = strokecheck::reasonTexts(canvas->lastVerdict().reasons).value(0);
         break;
     case Session::Outcome::Hint:
-        say = strokecheck::reasonTexts(canvas->lastVerdict().reasons).join(QStringLiteral("，"))
-            + QStringLiteral("；看看提示");
+        say = strokecheck::reasonTexts(canvas->lastVerdict().reasons).value(0) + QStringLiteral("，看看提示");
         break;
     case Session::Outcome::DrawnForPupil: say = QStringLiteral("这一笔是这样写的"); break;
     }
@@ -738,6 +742,7 @@ void frmWrite::refreshButtons()
         b->setEnabled(has);
     cmdHint->setEnabled(has && !watching && !canvas->session().complete());
     cmdAgain->setEnabled(has);
+    chkKeepInk->setEnabled(has);
     cmdNext->setEnabled(!nextCharacter(m_bankText, m_character).isEmpty());
 }
 
