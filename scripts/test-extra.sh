@@ -32,15 +32,15 @@ if [ -n "$excluded" ]; then
 fi
 # Everything but the real-window suites, with ASan's fast allocation stacks.
 export ASAN_OPTIONS="$asan_common"
-if ! ctest --test-dir "$asan_dir" --output-on-failure --timeout 600 -E "^(e2e_window|e2e_speech_burst$excluded)\$"; then
+if ! ctest --test-dir "$asan_dir" --output-on-failure --timeout 600 -E "^(e2e_window|e2e_speech_burst|e2e_writing$excluded)\$"; then
   echo "!! the sanitizer run failed" >&2
   status=1
 fi
 # The program on a real X server loads Mesa's GLX driver, which leaks once and
 # is unloaded again: only full allocation stacks name it for the suppressions.
-# Both suites that start the program in a real X session run here.
+# The suites that start the program in a real X session run here.
 export ASAN_OPTIONS="$asan_common:fast_unwind_on_malloc=0"
-if ! ctest --test-dir "$asan_dir" --output-on-failure --timeout 600 -R '^(e2e_window|e2e_speech_burst)$'; then
+if ! ctest --test-dir "$asan_dir" --output-on-failure --timeout 600 -R '^(e2e_window|e2e_speech_burst|e2e_writing)$'; then
   echo "!! the sanitizer run of the end-to-end suite failed" >&2
   status=1
 fi

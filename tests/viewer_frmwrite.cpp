@@ -51,7 +51,11 @@ const QPointingDevice *pen()
 
 QPointingDevice *touchScreen()
 {
-    static QPointingDevice *device = QTest::createTouchDevice();
+    static QPointingDevice *device = [] {
+        QPointingDevice *d = QTest::createTouchDevice();
+        d->setParent(qApp); // gone with the application, not leaked
+        return d;
+    }();
     return device;
 }
 

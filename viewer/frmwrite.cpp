@@ -45,7 +45,7 @@ constexpr qreal kKeptInkWidth = 14;
 
 // How long the marks last, in ms.
 constexpr qint64 kAppearMs = 280; // the pupil's ink gives way to the outline
-constexpr qint64 kMissMs = 900; // red, then gone
+constexpr qint64 kMissMs = 1200; // red, then gone
 constexpr qint64 kHintMs = 1200; // two flashes
 constexpr qint64 kRevealMs = 700; // a stroke drawn for the pupil
 
@@ -482,7 +482,7 @@ void WriteCanvas::paintEvent(QPaintEvent *event)
         }
         case Effect::Miss:
             // Held, then fading.
-            paintInk(p, e.ink, withAlpha(kMissInk, t < 0.55 ? 1.0 : (1 - t) / 0.45), kInkWidth);
+            paintInk(p, e.ink, withAlpha(kMissInk, t < 0.6 ? 1.0 : (1 - t) / 0.4), kInkWidth);
             break;
         case Effect::Hint: p.fillPath(outline, withAlpha(kHint, 0.5 - 0.5 * std::cos(4 * M_PI * t))); break;
         }
