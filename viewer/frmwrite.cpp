@@ -245,13 +245,18 @@ bool WriteCanvas::event(QEvent *event)
         const QList<QEventPoint> &points = touch->points();
         if (points.isEmpty())
             return true;
-        const QEventPoint &first = points.first();
-        if (event->type() == QEvent::TouchBegin && m_source == Source::None)
-            beginInk(Source::Touch, first.position());
-        else if (first.state() == QEventPoint::Released)
-            endInk(Source::Touch);
-        else if (first.state() == QEventPoint::Updated)
-            extendInk(Source::Touch, first.position());
+        if (event->type() == QEvent::TouchBegin && m_source == Source::None) {
+            m_touchId = points.first().id();
+            beginInk(Source::Touch, points.first().position());
+        }
+        for (const QEventPoint &point : points) {
+            if (point.id() != m_touchId || event->type() == QEvent::TouchBegin)
+                continue;
+            if (point.state() == QEventPoint::Released)
+                endInk(Source::Touch);
+            else if (point.state() == QEventPoint::Updated)
+                extendInk(Source::Touch, point.position());
+        }
         event->accept();
         return true;
     }

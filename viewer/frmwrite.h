@@ -106,6 +106,7 @@ private:
     QList<QList<QPointF>> m_keptInk;
 
     Source m_source = Source::None;
+    int m_touchId = -1; // the finger that writes
     QList<QPointF> m_ink; // the stroke being drawn, grid units
     QList<Effect> m_effects;
     QElapsedTimer m_clock;
