@@ -172,28 +172,28 @@ private slots:
         QVERIFY(rates[0].rate(0) >= normal.rate(0) && normal.rate(0) >= rates[2].rate(0));
     }
 
-    // 三: three short parallel strokes. The first drawn a little low, towards
-    // the second, is still the first; drawn right on the second it is the
-    // wrong order.
+    // 是: strokes 3 and 4 are short, parallel and about a tenth of the box
+    // apart. Stroke 3 drawn a little past the middle, so that stroke 4 fits a
+    // little better, is still stroke 3; drawn right on stroke 4 it is not.
     void parallelStrokes()
     {
-        const auto glyph = StrokeData::bundled().find(U'三');
+        const auto glyph = StrokeData::bundled().find(U'是');
         QVERIFY(glyph);
         const QList<StrokeShape> strokes = shapesOf(*glyph);
-        QCOMPARE(strokes.size(), 3);
-        const QList<StrokeShape> later = strokes.mid(1);
-        const QList<QPointF> first = resample(strokes[0].median, 20);
-        const QList<QPointF> second = resample(strokes[1].median, 20);
+        const QList<StrokeShape> later = strokes.mid(3);
+        const QList<QPointF> third = resample(strokes[2].median, 20);
+        const QList<QPointF> fourth = resample(strokes[3].median, 20);
         QList<QPointF> between;
         for (int k = 0; k < 20; ++k)
-            between.append(first[k] + 0.3 * (second[k] - first[k]));
-        const Verdict low = judgeStroke(strokes[0], later, between, Strictness::Normal);
-        QVERIFY2(low.accepted, qPrintable(reasonTexts(low.reasons).join(u' ')));
+            between.append(third[k] + 0.55 * (fourth[k] - third[k]));
+        // Either stroke alone would take it.
+        QVERIFY(judgeStroke(strokes[3], {}, between, Strictness::Normal).accepted);
+        const Verdict near = judgeStroke(strokes[2], later, between, Strictness::Normal);
+        QVERIFY2(near.accepted, qPrintable(reasonTexts(near.reasons).join(u' ')));
 
-        const Verdict onSecond = judgeStroke(strokes[0], later, second, Strictness::Normal);
-        QVERIFY(!onSecond.accepted);
-        // On the next stroke itself: refused, whichever test catches it first.
-        QVERIFY(onSecond.reasons != NoReason);
+        const Verdict onFourth = judgeStroke(strokes[2], later, fourth, Strictness::Normal);
+        QVERIFY(!onFourth.accepted);
+        QVERIFY(onFourth.reasons != NoReason);
     }
 
     // What each refusal says, on a plain horizontal stroke.
