@@ -180,7 +180,7 @@ void WriteCanvas::flashHint()
 {
     if (!m_glyph || m_session.complete())
         return;
-    m_effects.removeIf([](const Effect &e) { return e.kind == Effect::Hint; });
+    dropHints();
     addEffect(Effect::Hint, m_session.current(), {}, kHintMs);
 }
 
@@ -319,6 +319,7 @@ void WriteCanvas::judge(const QList<QPointF> &ink)
     const Session::Outcome outcome = m_session.record(v.accepted);
     switch (outcome) {
     case Session::Outcome::Accepted:
+        dropHints();
         m_keptInk.append(ink);
         addEffect(Effect::Appear, stroke, ink, kAppearMs);
         break;
@@ -328,7 +329,7 @@ void WriteCanvas::judge(const QList<QPointF> &ink)
         addEffect(Effect::Hint, stroke, {}, kHintMs);
         break;
     case Session::Outcome::DrawnForPupil:
-        m_effects.removeIf([](const Effect &e) { return e.kind == Effect::Hint; });
+        dropHints();
         addEffect(Effect::Miss, stroke, ink, kMissMs);
         addEffect(Effect::Reveal, stroke, {}, kRevealMs);
         break;
@@ -344,6 +345,11 @@ void WriteCanvas::addEffect(Effect::Kind kind, int stroke, QList<QPointF> ink, q
     if (!m_tick.isActive())
         m_tick.start();
     update();
+}
+
+void WriteCanvas::dropHints()
+{
+    m_effects.removeIf([](const Effect &e) { return e.kind == Effect::Hint; });
 }
 
 void WriteCanvas::animate()

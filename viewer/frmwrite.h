@@ -87,6 +87,7 @@ private:
     void judge(const QList<QPointF> &ink);
     void addEffect(Effect::Kind kind, int stroke, QList<QPointF> ink, qint64 duration);
     void animate();
+    void dropHints();
     void invalidateBackground();
     void renderBackground();
     QRect inkRect(const QPointF &a, const QPointF &b) const;
