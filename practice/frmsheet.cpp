@@ -2,6 +2,7 @@
 
 #include "practice/sheetfile.h"
 #include "practice/sheetprinting.h"
+#include "viewer/frmwrite.h"
 #include "widgets/messagebox.h"
 #include "widgets/ui.h"
 
@@ -594,17 +595,21 @@ void attach(QWidget *window, const QList<QWidget *> &card, std::function<QString
     for (QWidget *w : card) {
         w->setContextMenuPolicy(Qt::CustomContextMenu);
         QObject::connect(w, &QWidget::customContextMenuRequested, window,
-                         [w, bankText, openSheet](const QPoint &at) {
+                         [w, window, bankText, shownItem, openSheet](const QPoint &at) {
                              QMenu menu(w);
                              QAction *print = menu.addAction(QStringLiteral("打印字帖…"));
                              print->setEnabled(sheet::Sheet::hasPrintableItems(bankText()));
+                             QAction *write = menu.addAction(QStringLiteral("练习书写…"));
                              // The card's own entries (dictation, the mistake book) follow.
                              if (!w->actions().isEmpty()) {
                                  menu.addSeparator();
                                  menu.addActions(w->actions());
                              }
-                             if (menu.exec(w->mapToGlobal(at)) == print)
+                             QAction *chosen = menu.exec(w->mapToGlobal(at));
+                             if (chosen == print)
                                  openSheet();
+                             else if (chosen == write)
+                                 writewindow::open(window, frmWrite::characterFor(shownItem()), bankText());
                          });
     }
     auto *shortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_P), window);

@@ -32,7 +32,7 @@ if [ -n "$excluded" ]; then
 fi
 # Everything but the real-window suites, with ASan's fast allocation stacks.
 export ASAN_OPTIONS="$asan_common"
-if ! ctest --test-dir "$asan_dir" --output-on-failure --timeout 600 -E "^(e2e_window|e2e_speech_burst|e2e_faults$excluded)\$"; then
+if ! ctest --test-dir "$asan_dir" --output-on-failure --timeout 600 -E "^(e2e_window|e2e_speech_burst|e2e_faults|e2e_writing$excluded)\$"; then
   echo "!! the sanitizer run failed" >&2
   status=1
 fi
@@ -40,7 +40,7 @@ fi
 # is unloaded again: only full allocation stacks name it for the suppressions.
 # The suites that start the program in a real X session run here.
 export ASAN_OPTIONS="$asan_common:fast_unwind_on_malloc=0"
-if ! ctest --test-dir "$asan_dir" --output-on-failure --timeout 600 -R '^(e2e_window|e2e_speech_burst|e2e_faults)$'; then
+if ! ctest --test-dir "$asan_dir" --output-on-failure --timeout 600 -R '^(e2e_window|e2e_speech_burst|e2e_faults|e2e_writing)$'; then
   echo "!! the sanitizer run of the end-to-end suite failed" >&2
   status=1
 fi

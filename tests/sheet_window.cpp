@@ -155,6 +155,7 @@ private slots:
                 return menu->actions().value(0);
             });
             QCOMPARE(texts.value(0), QStringLiteral("打印字帖…"));
+            QVERIFY(texts.contains(QStringLiteral("练习书写…")));
             // The card's dictation entries follow.
             QVERIFY(texts.contains(QStringLiteral("听写…")) && texts.contains(QStringLiteral("练习错字本")));
             QVERIFY(enabled);

@@ -2,6 +2,7 @@
 
 #include "core/modpub.h"
 #include "resources/artwork.h"
+#include "viewer/frmwrite.h"
 #include "viewer/strokeview.h"
 #include "viewer/webviewfactory.h"
 #include "widgets/ui.h"
@@ -65,6 +66,11 @@ void frmPlay::createControls()
     ui::place(Command1, 3480, 120, 2535, 495);
     connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
 
+    // In the free space right of "看笔顺": no other control moves for it.
+    cmdWrite = new QPushButton(QStringLiteral("写一写"), this);
+    ui::place(cmdWrite, 1620, 0, 975, 465);
+    connect(cmdWrite, &QPushButton::clicked, this, [this] { cmdWrite_Click(); });
+
     WebBrowser1 = new QStackedWidget(this);
     ui::place(WebBrowser1, 120, 720, 2295, 1575);
     // The web view joins later, when an online address is first shown: it
@@ -75,6 +81,7 @@ void frmPlay::createControls()
     setTabOrder(WebBrowser1, Command1);
     setTabOrder(Command1, Text1);
     setTabOrder(Text1, Command2);
+    setTabOrder(Command2, cmdWrite);
 }
 
 void frmPlay::Form_Load()
@@ -154,6 +161,13 @@ void frmPlay::Text1_KeyPress(int keyAscii)
 {
     if (keyAscii == 13)
         Command2_Click();
+}
+
+void frmPlay::cmdWrite_Click()
+{
+    if (Text1->text().isEmpty())
+        return;
+    writewindow::open(this, Text1->text(), modPub::readTextFile(modPub::bankPath()));
 }
 
 void frmPlay::WebBrowser1_DocumentComplete(const QString &address)

@@ -24,6 +24,8 @@ public:
     void Command1_Click();
     // Enter (character code 13) in the box looks the character up.
     void Text1_KeyPress(int keyAscii);
+    // "写一写": writing practice for the box's character.
+    void cmdWrite_Click();
 
     // ---- State read by tests ----
     // The address the view was last pointed at; empty for a blank view or
@@ -40,6 +42,7 @@ public:
     QLineEdit *Text1 = nullptr;
     QPushButton *Command2 = nullptr;
     QPushButton *Command1 = nullptr;
+    QPushButton *cmdWrite = nullptr; // 写一写
     // The view: the offline stroke animation or, once needed, the web view.
     QStackedWidget *WebBrowser1 = nullptr;
 

@@ -1,0 +1,142 @@
+// Writing practice: the time to judge one stroke, and how long the writing
+// square takes to show the ink of one pointer move and to take a finished
+// stroke. Prints, asserts nothing.
+#include "core/strokedata.h"
+#include "editor/frmset.h"
+#include "rules/strokecheck.h"
+#include "tests/support/testsupport.h"
+#include "viewer/frmwrite.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QMouseEvent>
+#include <QPolygonF>
+
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+
+namespace {
+
+// CPU time of this thread in ms: the machine may be busy with other work,
+// which wall time would count.
+double cpuMs()
+{
+    timespec ts {};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
+}
+
+double percentile(QList<double> v, double p)
+{
+    std::sort(v.begin(), v.end());
+    return v.isEmpty() ? 0 : v[std::min<qsizetype>(v.size() - 1, qsizetype(p * v.size()))];
+}
+
+// The median as a pointer would give it: many close points, a little off.
+QList<QPointF> pointerLine(const QList<QPointF> &median, int points)
+{
+    QList<QPointF> out = strokecheck::resample(median, points);
+    for (qsizetype i = 0; i < out.size(); ++i)
+        out[i] += QPointF((i % 3) - 1, ((i / 2) % 3) - 1) * 3 + QPointF(12, -8);
+    return out;
+}
+
+void judgeBench()
+{
+    const QStringList chars = editor::firstGradeCharacters().split(u' ', Qt::SkipEmptyParts);
+    QList<double> us;
+    double worst = 0;
+    QString worstChar;
+    for (const QString &c : chars) {
+        const auto glyph = StrokeData::bundled().find(*StrokeData::singleCodePoint(c));
+        if (!glyph)
+            continue;
+        QList<strokecheck::StrokeShape> shapes;
+        for (qsizetype i = 0; i < glyph->medians.size(); ++i)
+            shapes.append({glyph->medians[i], glyph->outlines[i].toFillPolygon().toList()});
+        for (qsizetype i = 0; i < shapes.size(); ++i) {
+            // 200 points: a slow stroke sampled finely, the costly case.
+            const QList<QPointF> drawn = pointerLine(shapes[i].median, 200);
+            const QList<strokecheck::StrokeShape> later = shapes.mid(i + 1);
+            constexpr int kRuns = 20;
+            const double start = cpuMs();
+            for (int r = 0; r < kRuns; ++r)
+                strokecheck::judgeStroke(shapes[i], later, drawn, strokecheck::Strictness::Normal);
+            const double one = (cpuMs() - start) * 1e3 / kRuns;
+            us.append(one);
+            if (one > worst) {
+                worst = one;
+                worstChar = QStringLiteral("%1 stroke %2 of %3").arg(c).arg(i + 1).arg(shapes.size());
+            }
+        }
+    }
+    std::printf("Judging one stroke (CPU time; 200 drawn points, normal strictness, %lld strokes of the "
+                "first-grade list):\n",
+                static_cast<long long>(us.size()));
+    std::printf("  median %.1f us, 95th percentile %.1f us, slowest %.1f us (%s)\n", percentile(us, 0.5),
+                percentile(us, 0.95), worst, qPrintable(worstChar));
+}
+
+void inkBench()
+{
+    frmWrite w(nullptr);
+    w.setCharacter(QStringLiteral("我"));
+    w.show();
+    QCoreApplication::processEvents();
+    WriteCanvas *canvas = w.canvas;
+    const QList<QPointF> median = StrokeData::bundled().find(U'我')->medians[0];
+    QList<double> moveMs, moveCpu;
+    QList<double> releaseMs, releaseCpu;
+    for (int round = 0; round < 7; ++round) {
+        w.cmdAgain_Click();
+        QCoreApplication::processEvents();
+        const QList<QPointF> line = pointerLine(median, 120);
+        auto send = [&](QEvent::Type type, const QPointF &grid, Qt::MouseButtons buttons) {
+            const QPointF at = canvas->toWidget(grid);
+            QMouseEvent e(type, at, canvas->mapToGlobal(at), Qt::LeftButton, buttons, Qt::NoModifier);
+            QApplication::sendEvent(canvas, &e);
+        };
+        send(QEvent::MouseButtonPress, line[0], Qt::LeftButton);
+        QCoreApplication::processEvents();
+        for (qsizetype i = 1; i < line.size(); ++i) {
+            QElapsedTimer t;
+            t.start();
+            const double cpu = cpuMs();
+            send(QEvent::MouseMove, line[i], Qt::LeftButton);
+            // The repaint the move asked for, done now.
+            QCoreApplication::sendPostedEvents();
+            QCoreApplication::processEvents();
+            moveMs.append(t.nsecsElapsed() / 1e6);
+            moveCpu.append(cpuMs() - cpu);
+        }
+        QElapsedTimer t;
+        t.start();
+        const double cpu = cpuMs();
+        send(QEvent::MouseButtonRelease, line.last(), Qt::NoButton);
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents();
+        releaseMs.append(t.nsecsElapsed() / 1e6);
+        releaseCpu.append(cpuMs() - cpu);
+    }
+    std::printf("Writing square (%dx%d, platform %s):\n", canvas->width(), canvas->height(),
+                qPrintable(QGuiApplication::platformName()));
+    std::printf("  one pointer move, ink painted (%lld moves): wall median %.3f ms, 99th percentile %.3f ms; "
+                "CPU median %.3f ms, 99th percentile %.3f ms\n",
+                static_cast<long long>(moveMs.size()), percentile(moveMs, 0.5), percentile(moveMs, 0.99),
+                percentile(moveCpu, 0.5), percentile(moveCpu, 0.99));
+    std::printf(
+        "  end of a stroke, judged and repainted: wall median %.3f ms; CPU median %.3f ms, slowest %.3f ms\n",
+        percentile(releaseMs, 0.5), percentile(releaseCpu, 0.5), percentile(releaseCpu, 1.0));
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    testsupport::prepareEnvironment();
+    QApplication app(argc, argv);
+    judgeBench();
+    inkBench();
+    return 0;
+}

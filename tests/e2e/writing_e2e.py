@@ -1,0 +1,224 @@
+#!/usr/bin/env python3
+"""Writing practice in a real X session under openbox: the writing window is
+opened from the card's context menu, and 天 is written with real xdotool
+mouse drags along its medians, mapped from the data's grid onto the square
+found on the screen.
+
+Usage: writing_e2e.py --exe build/app/lorvanta --title "Lorvanta V1.2" [--case NAME] [--keep]
+"""
+
+import argparse
+import json
+import os
+import shutil
+import signal
+import sys
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import run_e2e as e2e  # noqa: E402
+from run_e2e import CaseFailure, Program, check  # noqa: E402
+
+WRITE_TITLE = "^练习书写 - 天$"
+STROKE_DATA = os.path.join(os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)))),
+                           "third_party", "npm", "node_modules", "hanzi-writer-data")
+
+# Colours the writing square paints.
+GRID_BORDER = (222, 150, 150)
+INK = (28, 28, 28)  # a written stroke
+STAR_ON = (245, 180, 20)
+STAR_OFF = (205, 214, 226)
+
+
+def medians(character):
+    with open(os.path.join(STROKE_DATA, character + ".json"), encoding="utf-8") as f:
+        return json.load(f)["medians"]
+
+
+def open_writing(prog):
+    """Right-click on the card, choose "练习书写…" (the menu's second entry)."""
+    main = e2e.main_window(prog)
+    places = e2e.Places(*prog.geometry(main)[2:])
+    prog.focus(main)
+    prog.xdo("mousemove", "--window", main, *places.card_point, "click", "3")
+    time.sleep(0.5)
+    prog.xdo("key", "Down", "Down", "Return")
+    win = prog.wait_window(WRITE_TITLE, what="writing window")
+    check(prog.transient_for(win) == main, "the writing window is not kept above the practice window")
+    return main, win
+
+
+class Square:
+    """The 田字格 on the screen, found by its border, and the mapping of the
+    data's grid (1024 wide, y up, top edge at 900) onto it."""
+
+    def __init__(self, prog, win):
+        pic = prog.screenshot(win)
+        (left, top, right, bottom), count = pic.box_of(GRID_BORDER)
+        check(count > 400, f"no grid border on the writing window ({count} pixels)")
+        side = min(right - left, bottom - top)
+        check(side >= 400, f"the grid is {side} pixels, expected at least 400")
+        check(abs((right - left) - (bottom - top)) <= 2, f"the grid is not square: {left, top, right, bottom}")
+        self.prog, self.win = prog, win
+        self.left, self.top, self.side = left, top, side
+        self.box = (left, top, right, bottom)
+        self.origin = prog.geometry(win)[:2]
+
+    def screen(self, gx, gy):
+        x = self.origin[0] + self.left + gx / 1024 * self.side
+        y = self.origin[1] + self.top + (900 - gy) / 1024 * self.side
+        return int(round(x)), int(round(y))
+
+    def drag(self, points):
+        """One real drag through the grid points, in small steps."""
+        path = []
+        for (x0, y0), (x1, y1) in zip(points, points[1:]):
+            for k in range(6):
+                path.append((x0 + (x1 - x0) * k / 6, y0 + (y1 - y0) * k / 6))
+        path.append(tuple(points[-1]))
+        args = ["mousemove", *self.screen(*path[0]), "mousedown", "1"]
+        for p in path[1:]:
+            args += ["sleep", "0.008", "mousemove", *self.screen(*p)]
+        args += ["sleep", "0.03", "mouseup", "1"]
+        self.prog.xdo(*args)
+
+    def count(self, colour):
+        return self.prog.screenshot(self.win).box_of(colour, self.box)[1]
+
+    def reddish(self):
+        """Pixels of the refused stroke's red, at any stage of its fading."""
+        pic = self.prog.screenshot(self.win)
+        l, t, r, b = self.box
+        n = 0
+        for y in range(t, b + 1, 2):
+            for x in range(l, r + 1, 2):
+                red, green, blue = pic.at(x, y)
+                n += red > 200 and green < 150 and blue < 150 and red - green > 80
+        return n
+
+    def wait(self, predicate, what, timeout=e2e.STEP_TIMEOUT):
+        deadline = time.monotonic() + timeout
+        while not predicate():
+            if time.monotonic() > deadline:
+                raise CaseFailure(what)
+            time.sleep(0.05)
+
+    def wait_ink(self, predicate, what, timeout=e2e.STEP_TIMEOUT):
+        deadline = time.monotonic() + timeout
+        n = None
+        while time.monotonic() < deadline:
+            n = self.count(INK)
+            if predicate(n):
+                return n
+            time.sleep(0.15)
+        raise CaseFailure(f"{what}: {n} ink pixels on the square")
+
+
+def stars(prog, win, square):
+    """(earned, not earned): the star shapes in the row under the square where
+    the earned ones stand, told apart by colour."""
+    pic = prog.screenshot(win)
+    below = (0, square.box[3] + 4, pic.width - 1, pic.height - 1)
+    (l, t, r, b), n = pic.box_of(STAR_ON, below)
+    if n == 0:
+        return 0, 0
+    size = b - t + 1
+    row = (max(0, l - 3 * size), t, min(pic.width - 1, r + 3 * size), b)
+
+    def shapes(colour):
+        columns = set()
+        for y in range(row[1], row[3] + 1):
+            for x in range(row[0], row[2] + 1):
+                if pic.at(x, y) == colour:
+                    columns.add(x)
+        # Shapes are runs of columns with a gap between them.
+        runs, last = 0, None
+        for x in sorted(columns):
+            if last is None or x > last + 1:
+                runs += 1
+            last = x
+        return runs
+
+    return shapes(STAR_ON), shapes(STAR_OFF)
+
+
+def write_strokes(square, strokes, first_ink=0):
+    ink = first_ink
+    for i, stroke in strokes:
+        square.drag(stroke)
+        ink = square.wait_ink(lambda n, was=ink: n > was + 200, f"stroke {i + 1} was not taken")
+    return ink
+
+
+def case_write_tian(suite):
+    """天 (the card shows a pinyin item) written stroke by stroke along its
+    medians: each stroke turns black, the score is full with three stars."""
+    with Program(suite, "write") as prog:
+        _, win = open_writing(prog)
+        square = Square(prog, win)
+        check(square.count(INK) == 0, "the square shows ink before anything was written")
+        write_strokes(square, list(enumerate(medians("天"))))
+        time.sleep(0.5)
+        on, off = stars(prog, win, square)
+        check((on, off) == (3, 0), f"stars after a full score: {on} earned, {off} not")
+
+
+def case_misses(suite):
+    """A reversed drag is refused (red for a moment, no black); after three
+    misses the stroke is drawn for the pupil and the score says so."""
+    with Program(suite, "misses") as prog:
+        _, win = open_writing(prog)
+        square = Square(prog, win)
+        strokes = medians("天")
+        first = strokes[0]
+        square.drag(list(reversed(first)))
+        square.wait(lambda: square.reddish() > 20, "the refused stroke was not shown in red", 3)
+        square.wait(lambda: square.reddish() == 0, "the refused stroke stayed on the square", 5)
+        check(square.count(INK) == 0, "a reversed first stroke was taken")
+        square.drag(list(reversed(first)))
+        time.sleep(0.3)
+        check(square.count(INK) == 0, "the second reversed stroke was taken")
+        square.drag(list(reversed(first)))
+        ink = square.wait_ink(lambda n: n > 200, "the stroke was not drawn after three misses")
+        write_strokes(square, list(enumerate(strokes))[1:], ink)
+        time.sleep(0.5)
+        on, off = stars(prog, win, square)
+        check((on, off) == (2, 1), f"stars for 3 of 4 strokes right: {on} earned, {off} not")
+
+
+CASES = [
+    ("write_tian", case_write_tian),
+    ("misses", case_misses),
+]
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--exe", required=True)
+    ap.add_argument("--title", required=True, help="the practice window's caption")
+    ap.add_argument("--case", action="append", help="run only these cases")
+    ap.add_argument("--keep", action="store_true", help="keep the case folders")
+    args = ap.parse_args()
+    e2e.MAIN_TITLE = args.title
+    for tool in ("Xvfb", "openbox", "xdotool", "xprop", "xwininfo", "import", "xdpyinfo"):
+        if shutil.which(tool) is None:
+            print(f"missing tool: {tool} (scripts/setup.sh installs it); skipped")
+            return 77
+    if not os.path.exists(os.path.join(STROKE_DATA, "天.json")):
+        print("the stroke data is missing (scripts/setup.sh installs it); skipped")
+        return 77
+    selected = [c for c in CASES if not args.case or c[0] in args.case]
+    xserver = e2e.XServer(e2e.display_candidates())
+    signal.signal(signal.SIGTERM, lambda *a: (_ for _ in ()).throw(KeyboardInterrupt()))
+    try:
+        suite = e2e.Suite(os.path.abspath(args.exe), xserver, args.keep)
+        failed = e2e.run_cases(suite, selected)
+    finally:
+        xserver.stop()
+    print(f"{len(selected) - len(failed)} of {len(selected)} cases passed" +
+          (f"; failed: {', '.join(failed)}" if failed else ""))
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,38 @@
+#include "viewer/writingsettings.h"
+
+#include "core/modpub.h"
+
+namespace {
+const QString kSection = QStringLiteral("writing");
+const QString kStrictness = QStringLiteral("strictness");
+const QString kMode = QStringLiteral("mode");
+
+// Stored as words, so that the file reads plainly and an edit by hand that
+// goes wrong is recognised.
+const char *const kStrictnessValues[] = {"loose", "normal", "strict"};
+const char *const kModeValues[] = {"trace", "write", "watch"};
+
+template <size_t N> int indexOf(const char *const (&values)[N], const QString &value, int fallback)
+{
+    const QString v = value.trimmed().toLower();
+    for (size_t i = 0; i < N; ++i)
+        if (v == QLatin1String(values[i]))
+            return int(i);
+    return fallback;
+}
+} // namespace
+
+WritingSettings WritingSettings::load()
+{
+    WritingSettings s;
+    s.strictness = strokecheck::Strictness(
+        indexOf(kStrictnessValues, modPub::getSetting(kSection, kStrictness), int(s.strictness)));
+    s.mode = Mode(indexOf(kModeValues, modPub::getSetting(kSection, kMode), int(s.mode)));
+    return s;
+}
+
+void WritingSettings::save() const
+{
+    modPub::saveSetting(kSection, kStrictness, QLatin1String(kStrictnessValues[int(strictness)]));
+    modPub::saveSetting(kSection, kMode, QLatin1String(kModeValues[int(mode)]));
+}
