@@ -93,6 +93,9 @@ QString getStrokeOrderUrl(const QString &character);
 QString strokeOrderUrlFromPage(const QString &page);
 
 // ---- Service addresses (settings store, section "services") ---------------
+// The address trimmed when it is http or https with a host; anything else (a
+// local file, data:, no host) is empty, as if no service were configured.
+QString serviceAddress(const QString &text);
 // Text-to-speech endpoint, ending in "/"; empty when not configured.
 QString ttsEndpoint();
 // Dictionary base address, scheme and host; empty when not configured.

@@ -3,6 +3,7 @@
 #include "core/modpub.h"
 
 #include <QSettings>
+#include <QUrl>
 
 namespace modPub {
 
@@ -18,11 +19,22 @@ void saveSetting(const QString &section, const QString &key, const QString &valu
     settings.setValue(section + QLatin1Char('/') + key, value);
 }
 
-QString ttsEndpoint() { return getSetting(QStringLiteral("services"), QStringLiteral("tts")).trimmed(); }
+QString serviceAddress(const QString &text)
+{
+    const QString address = text.trimmed();
+    const QUrl url(address, QUrl::StrictMode);
+    const QString scheme = url.scheme();
+    if (!url.isValid() || url.host().isEmpty()
+        || (scheme != QLatin1String("http") && scheme != QLatin1String("https")))
+        return QString();
+    return address;
+}
+
+QString ttsEndpoint() { return serviceAddress(getSetting(QStringLiteral("services"), QStringLiteral("tts"))); }
 
 QString dictionaryBase()
 {
-    QString base = getSetting(QStringLiteral("services"), QStringLiteral("dictionary")).trimmed();
+    QString base = serviceAddress(getSetting(QStringLiteral("services"), QStringLiteral("dictionary")));
     while (base.endsWith(QLatin1Char('/')))
         base.chop(1);
     return base;

@@ -205,8 +205,10 @@ void Speaker::speak(const QString &requestUrl, const QString &caption, const QSt
     d->caption = caption;
     d->spokenText = spokenText;
 
+    // Only a web address is fetched: a file or data address is no service.
     const QUrl url(requestUrl);
-    if (requestUrl.isEmpty() || !url.isValid() || url.host().isEmpty()) {
+    if (requestUrl.isEmpty() || !url.isValid() || url.host().isEmpty()
+        || (url.scheme() != QLatin1String("http") && url.scheme() != QLatin1String("https"))) {
         speakLocally();
         return;
     }

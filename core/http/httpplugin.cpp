@@ -19,7 +19,8 @@ public:
     QString getText(const QString &address, int timeoutMs, qint64 maxBytes) override
     {
         const QUrl url(address);
-        if (!url.isValid() || url.scheme().isEmpty() || url.host().isEmpty())
+        if (!url.isValid() || url.host().isEmpty()
+            || (url.scheme() != QLatin1String("http") && url.scheme() != QLatin1String("https")))
             return QString();
 
         QNetworkAccessManager manager;
