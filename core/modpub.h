@@ -5,9 +5,11 @@
 #include "core/version.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
 #include <random>
+#include <utility>
 
 namespace modPub {
 
@@ -108,6 +110,12 @@ inline QString dictionaryMobileHost() { return QStringLiteral("m.dict.example");
 // ---- Settings store ------------------------------------------------------
 // Text value of application "LORVANTA", section, key; empty when missing.
 QString getSetting(const QString &section, const QString &key);
-void saveSetting(const QString &section, const QString &key, const QString &value);
+// Writes the values of one section together. Never waits for the store's
+// lock longer than settingsLockWaitMs: false, and nothing written, when the
+// store cannot be locked (a folder where its lock file goes, a writer that
+// hangs) or written.
+bool saveSettings(const QString &section, const QList<std::pair<QString, QString>> &values);
+bool saveSetting(const QString &section, const QString &key, const QString &value);
+constexpr int settingsLockWaitMs = 500;
 
 } // namespace modPub

@@ -2,21 +2,55 @@
 // service addresses kept there.
 #include "core/modpub.h"
 
+#include <QDir>
+#include <QFileInfo>
+#include <QLockFile>
 #include <QSettings>
 #include <QUrl>
 
 namespace modPub {
 
+namespace {
+QString storeName() { return QStringLiteral("LORVANTA"); }
+
+// QSettings takes a lock file beside the store before it writes, and waits
+// for it without end: a lock that can never be taken (a folder in its place,
+// or a writer that hangs) would hold the program on closing for ever. The
+// lock is tried here first, for a moment only; when it cannot be had the
+// values are not written at all, so that QSettings never waits for it.
+bool storeLockFree(const QString &file)
+{
+    // QSettings makes the store's folder when it writes the first time; the
+    // lock file needs it first.
+    QDir().mkpath(QFileInfo(file).absolutePath());
+    QLockFile lock(file + QStringLiteral(".lock"));
+    if (!lock.tryLock(settingsLockWaitMs))
+        return false;
+    lock.unlock();
+    return true;
+}
+} // namespace
+
 QString getSetting(const QString &section, const QString &key)
 {
-    QSettings settings(QStringLiteral("LORVANTA"), QStringLiteral("LORVANTA"));
+    QSettings settings(storeName(), storeName());
     return settings.value(section + QLatin1Char('/') + key).toString();
 }
 
-void saveSetting(const QString &section, const QString &key, const QString &value)
+bool saveSettings(const QString &section, const QList<std::pair<QString, QString>> &values)
 {
-    QSettings settings(QStringLiteral("LORVANTA"), QStringLiteral("LORVANTA"));
-    settings.setValue(section + QLatin1Char('/') + key, value);
+    QSettings settings(storeName(), storeName());
+    if (!storeLockFree(settings.fileName()))
+        return false;
+    for (const auto &[key, value] : values)
+        settings.setValue(section + QLatin1Char('/') + key, value);
+    settings.sync();
+    return settings.status() == QSettings::NoError;
+}
+
+bool saveSetting(const QString &section, const QString &key, const QString &value)
+{
+    return saveSettings(section, {{key, value}});
 }
 
 QString serviceAddress(const QString &text)
@@ -30,7 +64,10 @@ QString serviceAddress(const QString &text)
     return address;
 }
 
-QString ttsEndpoint() { return serviceAddress(getSetting(QStringLiteral("services"), QStringLiteral("tts"))); }
+QString ttsEndpoint()
+{
+    return serviceAddress(getSetting(QStringLiteral("services"), QStringLiteral("tts")));
+}
 
 QString dictionaryBase()
 {

@@ -543,9 +543,12 @@ void frmMain::Form_Unload()
         default: return QStringLiteral("0");
         }
     };
-    saveSetting(QStringLiteral("main"), QStringLiteral("jiange"), Text2->text());
-    saveSetting(QStringLiteral("main"), QStringLiteral("dalu"), state(Check1));
-    saveSetting(QStringLiteral("main"), QStringLiteral("langdu"), state(Check2));
+    // At once and together: a store that cannot be locked or written costs
+    // the settings only, and the program closes all the same.
+    saveSettings(QStringLiteral("main"),
+                 {{QStringLiteral("jiange"), Text2->text()},
+                  {QStringLiteral("dalu"), state(Check1)},
+                  {QStringLiteral("langdu"), state(Check2)}});
     if (m_speechEngine)
         m_speechEngine->stop();
     // Ends the program with every other window.

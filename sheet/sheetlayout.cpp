@@ -161,8 +161,9 @@ Options loadOptions()
 
 void saveOptions(const Options &options)
 {
-    auto save = [](const char *key, const QString &value) {
-        modPub::saveSetting(section, QLatin1String(key), value);
+    QList<std::pair<QString, QString>> values;
+    auto save = [&values](const char *key, const QString &value) {
+        values.append({QLatin1String(key), value});
     };
     save("paper", options.paper == Paper::Letter ? QStringLiteral("Letter") : QStringLiteral("A4"));
     save("cell",
@@ -175,5 +176,7 @@ void saveOptions(const Options &options)
     save("strokes", options.strokeOrder ? QStringLiteral("1") : QStringLiteral("0"));
     save("heading", options.heading ? QStringLiteral("1") : QStringLiteral("0"));
     save("items", options.onlyShownItem ? QStringLiteral("shown") : QStringLiteral("bank"));
+    // One write, which never waits long for the store's lock.
+    modPub::saveSettings(section, values);
 }
 } // namespace sheet

@@ -1,13 +1,20 @@
-// The settings store: service addresses are web addresses only.
+// The settings store: saving never hangs on its lock, service addresses are
+// web addresses only.
 #include "core/modpub.h"
 #include "tests/support/testsupport.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QLockFile>
+
+#include <unistd.h>
 
 using namespace modPub;
 
 namespace {
 const QString services = QStringLiteral("services");
+
+QString lockPath() { return testsupport::settingsFile() + QStringLiteral(".lock"); }
 } // namespace
 
 class CoreSettings : public QObject
@@ -16,24 +23,83 @@ class CoreSettings : public QObject
 private slots:
     void init() { QFile::remove(testsupport::settingsFile()); }
 
+    void aLockThatCannotBeTakenDoesNotHoldTheSave()
+    {
+        QVERIFY(saveSetting(QStringLiteral("main"), QStringLiteral("jiange"), QStringLiteral("7")));
+        // A folder where QSettings puts its lock file: QSettings alone would
+        // retry for ever.
+        QVERIFY(QDir().mkpath(lockPath()));
+        QElapsedTimer t;
+        t.start();
+        QVERIFY(!saveSettings(QStringLiteral("main"),
+                              {{QStringLiteral("jiange"), QStringLiteral("9")},
+                               {QStringLiteral("dalu"), QStringLiteral("1")}}));
+        QVERIFY2(t.elapsed() < 3 * settingsLockWaitMs, qPrintable(QString::number(t.elapsed())));
+        // Nothing half written, reading still works.
+        QCOMPARE(getSetting(QStringLiteral("main"), QStringLiteral("jiange")), QStringLiteral("7"));
+        QCOMPARE(getSetting(QStringLiteral("main"), QStringLiteral("dalu")), QString());
+        QVERIFY(QDir(lockPath()).removeRecursively());
+        QVERIFY(saveSetting(QStringLiteral("main"), QStringLiteral("jiange"), QStringLiteral("9")));
+        QCOMPARE(getSetting(QStringLiteral("main"), QStringLiteral("jiange")), QStringLiteral("9"));
+
+        // A lock held by a writer that never lets go: given up after a moment too.
+        QLockFile held(lockPath());
+        QVERIFY(held.tryLock(0));
+        t.restart();
+        QVERIFY(!saveSetting(QStringLiteral("main"), QStringLiteral("jiange"), QStringLiteral("3")));
+        QVERIFY2(t.elapsed() < 3 * settingsLockWaitMs, qPrintable(QString::number(t.elapsed())));
+        held.unlock();
+        QCOMPARE(getSetting(QStringLiteral("main"), QStringLiteral("jiange")), QStringLiteral("9"));
+    }
+
+    void anUnwritableStoreFailsAtOnce()
+    {
+        if (::geteuid() == 0)
+            QSKIP("root writes into a read-only folder");
+        QVERIFY(saveSetting(QStringLiteral("main"), QStringLiteral("jiange"), QStringLiteral("7")));
+        const QString dir = QFileInfo(testsupport::settingsFile()).absolutePath();
+        QFile::setPermissions(dir, QFile::ReadOwner | QFile::ExeOwner);
+        QElapsedTimer t;
+        t.start();
+        const bool saved = saveSetting(QStringLiteral("main"), QStringLiteral("jiange"), QStringLiteral("8"));
+        QFile::setPermissions(dir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QVERIFY(!saved);
+        QVERIFY(t.elapsed() < 3 * settingsLockWaitMs);
+        QCOMPARE(getSetting(QStringLiteral("main"), QStringLiteral("jiange")), QStringLiteral("7"));
+    }
+
     void serviceAddressesAreWebAddressesWithAHost_data()
     {
         QTest::addColumn<QString>("stored");
         QTest::addColumn<QString>("used");
-        QTest::newRow("http") << "http://127.0.0.1:8080/" << "http://127.0.0.1:8080/";
-        QTest::newRow("https, spaces") << "  https://tts.example/api/ " << "https://tts.example/api/";
-        QTest::newRow("upper-case scheme") << "HTTP://dict.example" << "HTTP://dict.example";
-        QTest::newRow("file") << "file:///etc/passwd" << "";
-        QTest::newRow("file with host") << "file://localhost/etc/passwd" << "";
-        QTest::newRow("data") << "data:text/html,<b>x</b>" << "";
-        QTest::newRow("javascript") << "javascript:alert(1)" << "";
-        QTest::newRow("ftp") << "ftp://files.example/" << "";
-        QTest::newRow("no host") << "http://" << "";
-        QTest::newRow("no host, path") << "http:///zici" << "";
-        QTest::newRow("no scheme") << "dict.example" << "";
-        QTest::newRow("relative") << "/zici/s" << "";
-        QTest::newRow("broken") << "http://exa mple.com" << "";
-        QTest::newRow("empty") << "" << "";
+        QTest::newRow("http") << "http://127.0.0.1:8080/"
+                              << "http://127.0.0.1:8080/";
+        QTest::newRow("https, spaces") << "  https://tts.example/api/ "
+                                       << "https://tts.example/api/";
+        QTest::newRow("upper-case scheme") << "HTTP://dict.example"
+                                           << "HTTP://dict.example";
+        QTest::newRow("file") << "file:///etc/passwd"
+                              << "";
+        QTest::newRow("file with host") << "file://localhost/etc/passwd"
+                                        << "";
+        QTest::newRow("data") << "data:text/html,<b>x</b>"
+                              << "";
+        QTest::newRow("javascript") << "javascript:alert(1)"
+                                    << "";
+        QTest::newRow("ftp") << "ftp://files.example/"
+                             << "";
+        QTest::newRow("no host") << "http://"
+                                 << "";
+        QTest::newRow("no host, path") << "http:///zici"
+                                       << "";
+        QTest::newRow("no scheme") << "dict.example"
+                                   << "";
+        QTest::newRow("relative") << "/zici/s"
+                                  << "";
+        QTest::newRow("broken") << "http://exa mple.com"
+                                << "";
+        QTest::newRow("empty") << ""
+                               << "";
     }
 
     void serviceAddressesAreWebAddressesWithAHost()
@@ -42,8 +108,8 @@ private slots:
         QFETCH(QString, used);
         QCOMPARE(serviceAddress(stored), used);
         // Every use reads them through the store.
-        saveSetting(services, QStringLiteral("tts"), stored);
-        saveSetting(services, QStringLiteral("dictionary"), stored);
+        QVERIFY(saveSetting(services, QStringLiteral("tts"), stored));
+        QVERIFY(saveSetting(services, QStringLiteral("dictionary"), stored));
         QCOMPARE(ttsEndpoint(), used);
         QString base = used;
         while (base.endsWith(QLatin1Char('/')))

@@ -1,6 +1,7 @@
 // Autoplay, the interval box, the clock and the three stored settings.
 #include "tests/support/practicefixture.h"
 
+#include <QElapsedTimer>
 #include <QImage>
 #include <QSettings>
 
@@ -59,6 +60,27 @@ private slots:
         QCOMPARE(stored(QStringLiteral("dalu")), QStringLiteral("0"));
         QCOMPARE(stored(QStringLiteral("langdu")), QStringLiteral("0"));
         QVERIFY(QFile::exists(testsupport::settingsFile()));
+    }
+
+    void closingWithALockedStoreEndsAtOnce()
+    {
+        store(QStringLiteral("12"), QStringLiteral("1"), QStringLiteral("0"));
+        PracticeFixture f;
+        f.writeBankText(QStringLiteral("天 地"));
+        frmMain *w = f.open();
+        w->Text2->setText(QStringLiteral("30"));
+        // A folder where the store's lock file goes: the close does not wait for it.
+        const QString lock = testsupport::settingsFile() + QStringLiteral(".lock");
+        QVERIFY(QDir().mkpath(lock));
+        QElapsedTimer t;
+        t.start();
+        w->close();
+        QVERIFY2(t.elapsed() < 3 * settingsLockWaitMs, qPrintable(QString::number(t.elapsed())));
+        QVERIFY(!w->isVisible());
+        QVERIFY(QDir(lock).removeRecursively());
+        // The store keeps what it had, the bank is untouched.
+        QCOMPARE(stored(QStringLiteral("jiange")), QStringLiteral("12"));
+        QCOMPARE(f.bankBytes(), QByteArray("\xCC\xEC \xB5\xD8\r\n"));
     }
 
     void storedSettingsComeBack()
