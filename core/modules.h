@@ -13,6 +13,9 @@ namespace modules {
 // module is missing or cannot be loaded. The result is kept for the run, a
 // failure included.
 QObject *instance(const QString &fileName);
+// Whether a module file may be loaded: the file and its folder are owned by
+// root or by the user and writable by no one else.
+bool trusted(const QString &path);
 // Whether instance() has been asked for this module yet.
 bool attempted(const QString &fileName);
 // A folder searched before the program's own (the tests' build folder).
