@@ -2,6 +2,8 @@
 // service addresses kept there.
 #include "core/modpub.h"
 
+#include "core/appsettings.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QLockFile>
@@ -64,18 +66,9 @@ QString serviceAddress(const QString &text)
     return address;
 }
 
-QString ttsEndpoint()
-{
-    return serviceAddress(getSetting(QStringLiteral("services"), QStringLiteral("tts")));
-}
+QString ttsEndpoint() { return appsettings::ServicesSection::load().tts; }
 
-QString dictionaryBase()
-{
-    QString base = serviceAddress(getSetting(QStringLiteral("services"), QStringLiteral("dictionary")));
-    while (base.endsWith(QLatin1Char('/')))
-        base.chop(1);
-    return base;
-}
+QString dictionaryBase() { return appsettings::ServicesSection::load().dictionary; }
 
 QString dictionaryPageEndpoint() { return dictionaryBase() + QStringLiteral("/zici/s?wd="); }
 

@@ -1,15 +1,19 @@
-// The settings store: saving never hangs on its lock, service addresses are
-// web addresses only.
+// The settings store: its typed sections at their edges, saving never hangs
+// on its lock, service addresses are web addresses only.
+#include "core/appsettings.h"
 #include "core/modpub.h"
 #include "tests/support/testsupport.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QLockFile>
+#include <QSettings>
+#include <QSize>
 
 #include <unistd.h>
 
 using namespace modPub;
+using appsettings::Tick;
 
 namespace {
 const QString services = QStringLiteral("services");
@@ -22,6 +26,111 @@ class CoreSettings : public QObject
     Q_OBJECT
 private slots:
     void init() { QFile::remove(testsupport::settingsFile()); }
+
+    void mainSectionAtItsEdges_data()
+    {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<Tick>("tick");
+        QTest::newRow("0") << "0" << Tick::Unticked;
+        QTest::newRow("1") << "1" << Tick::Ticked;
+        QTest::newRow("2 greys the box") << "2" << Tick::Greyed;
+        QTest::newRow("spaces") << " 1 " << Tick::Ticked;
+        QTest::newRow("leading zero") << "02" << Tick::Greyed;
+        QTest::newRow("3") << "3" << Tick::Unticked;
+        QTest::newRow("negative") << "-1" << Tick::Unticked;
+        QTest::newRow("huge") << "4294967297" << Tick::Unticked;
+        QTest::newRow("decimal") << "1.0" << Tick::Unticked;
+        QTest::newRow("word") << "true" << Tick::Unticked;
+        QTest::newRow("empty") << "" << Tick::Unticked;
+    }
+
+    void mainSectionAtItsEdges()
+    {
+        QFETCH(QString, stored);
+        QFETCH(Tick, tick);
+        QVERIFY(saveSettings(QStringLiteral("main"),
+                             {{QStringLiteral("dalu"), stored},
+                              {QStringLiteral("langdu"), stored},
+                              {QStringLiteral("jiange"), QStringLiteral("x90")}}));
+        const appsettings::MainSection s = appsettings::MainSection::load();
+        QCOMPARE(s.shuffle, tick);
+        QCOMPARE(s.readAloud, tick);
+        // The interval as it was stored: the window's box filters it.
+        QCOMPARE(s.interval, QStringLiteral("x90"));
+    }
+
+    void mainSectionRoundTripAndWrongTypes()
+    {
+        QCOMPARE(appsettings::MainSection::load().interval, QString()); // a first start
+        QVERIFY((appsettings::MainSection {QStringLiteral("75"), Tick::Greyed, Tick::Ticked}.save()));
+        QCOMPARE(getSetting(QStringLiteral("main"), QStringLiteral("jiange")), QStringLiteral("75"));
+        QCOMPARE(getSetting(QStringLiteral("main"), QStringLiteral("dalu")), QStringLiteral("2"));
+        QCOMPARE(getSetting(QStringLiteral("main"), QStringLiteral("langdu")), QStringLiteral("1"));
+        const appsettings::MainSection back = appsettings::MainSection::load();
+        QCOMPARE(back.interval, QStringLiteral("75"));
+        QCOMPARE(back.shuffle, Tick::Greyed);
+        QCOMPARE(back.readAloud, Tick::Ticked);
+        {
+            // Values of other types, as another program could leave them.
+            QSettings raw(QStringLiteral("LORVANTA"), QStringLiteral("LORVANTA"));
+            raw.setValue(QStringLiteral("main/jiange"),
+                         QStringList {QStringLiteral("5"), QStringLiteral("6")});
+            raw.setValue(QStringLiteral("main/dalu"), QSize(1, 1));
+            raw.setValue(QStringLiteral("main/langdu"), QVariantList {1});
+        }
+        const appsettings::MainSection odd = appsettings::MainSection::load();
+        QCOMPARE(odd.interval, QString());
+        QCOMPARE(odd.shuffle, Tick::Unticked);
+        QCOMPARE(odd.readAloud, Tick::Unticked);
+    }
+
+    void sheetSectionAtItsEdges()
+    {
+        using appsettings::SheetSection;
+        const SheetSection defaults = SheetSection::load();
+        QCOMPARE(defaults.paper, appsettings::Paper::A4);
+        QCOMPARE(defaults.cellSize, appsettings::CellSize::Medium);
+        QCOMPARE(defaults.rowsPerItem, 1);
+        QCOMPARE(defaults.tracingCopies, -1);
+        QVERIFY(defaults.strokeOrder && defaults.heading && !defaults.onlyShownItem);
+
+        SheetSection s;
+        s.paper = appsettings::Paper::Letter;
+        s.cellSize = appsettings::CellSize::Small;
+        s.rowsPerItem = 3;
+        s.tracingCopies = 0;
+        s.strokeOrder = false;
+        s.onlyShownItem = true;
+        QVERIFY(s.save());
+        QCOMPARE(getSetting(QStringLiteral("sheet"), QStringLiteral("copies")), QStringLiteral("0"));
+        const SheetSection back = SheetSection::load();
+        QCOMPARE(back.paper, s.paper);
+        QCOMPARE(back.cellSize, s.cellSize);
+        QCOMPARE(back.rowsPerItem, 3);
+        QCOMPARE(back.tracingCopies, 0);
+        QVERIFY(!back.strokeOrder && back.heading && back.onlyShownItem);
+
+        const auto store = [](const char *key, const char *value) {
+            QVERIFY(saveSetting(QStringLiteral("sheet"), QLatin1String(key), QLatin1String(value)));
+        };
+        store("paper", "letter"); // the case counts
+        store("cell", "huge");
+        store("rows", "99999999999");
+        store("copies", "-7");
+        store("strokes", "yes");
+        store("heading", "0");
+        store("items", "SHOWN");
+        const SheetSection damaged = SheetSection::load();
+        QCOMPARE(damaged.paper, appsettings::Paper::A4);
+        QCOMPARE(damaged.cellSize, appsettings::CellSize::Medium);
+        QCOMPARE(damaged.rowsPerItem, 1);
+        QCOMPARE(damaged.tracingCopies, -1);
+        QVERIFY(damaged.strokeOrder && !damaged.heading && !damaged.onlyShownItem);
+        store("rows", "-2"); // kept: the copybook clamps it to its pages
+        store("copies", "all");
+        QCOMPARE(SheetSection::load().rowsPerItem, -2);
+        QCOMPARE(SheetSection::load().tracingCopies, -1);
+    }
 
     void aLockThatCannotBeTakenDoesNotHoldTheSave()
     {
