@@ -86,8 +86,6 @@ QString bytesToText(const QByteArray &bytes, const QString &charset);
 // The empty text when the request cannot be made, takes longer than the time
 // limit or brings more than httpMaxPageBytes (no dictionary page is that large).
 QString httpGetText(const QString &address);
-// The module that makes the request, loaded with the first one.
-QString httpModuleFileName();
 constexpr int httpTimeoutMs = 10000;
 constexpr qint64 httpMaxPageBytes = 4LL * 1024 * 1024;
 QString getStrokeOrderUrl(const QString &character);

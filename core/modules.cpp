@@ -92,6 +92,14 @@ QObject *instance(const QString &fileName)
     return object;
 }
 
+QString fileNameOf(const char *iid)
+{
+    for (const Module &m : list)
+        if (qstrcmp(m.iid, iid) == 0)
+            return QString::fromLatin1(m.fileName);
+    return QString();
+}
+
 bool attempted(const QString &fileName) { return loaded().contains(fileName); }
 
 void setSearchFolder(const QString &folder) { searchFolder() = folder; }
