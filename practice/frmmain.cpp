@@ -2,6 +2,7 @@
 #include "practice/frmsheet.h"
 
 #include "core/appsettings.h"
+#include "core/clock.h"
 #include "core/modpub.h"
 #include "editor/frmset.h"
 #include "help/frmabout.h"
@@ -517,7 +518,7 @@ void frmMain::Timer1_Timer()
 
 void frmMain::Timer2_Timer()
 {
-    const QDateTime now = QDateTime::currentDateTime();
+    const QDateTime now = Clock::now();
     const QLocale locale = QLocale::system();
     Label4->setText(locale.toString(now.date(), QLocale::ShortFormat) + QLatin1Char(' ')
                     + now.time().toString(QStringLiteral("H:mm:ss")));

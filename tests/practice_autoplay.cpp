@@ -1,4 +1,5 @@
 // Autoplay, the interval box, the clock and the three stored settings.
+#include "core/clock.h"
 #include "tests/support/practicefixture.h"
 
 #include <QElapsedTimer>
@@ -54,7 +55,13 @@ private slots:
         QVERIFY(!w->Timer1->isActive());
         QVERIFY(w->Timer2->isActive());
         QCOMPARE(w->Timer2->interval(), 800);
-        QVERIFY(!w->Label4->text().isEmpty());
+        // The clock shows the local date in the system's short form and the time.
+        Clock::setMoment(QDateTime(QDate(2024, 9, 2), QTime(9, 5, 3)));
+        w->Timer2_Timer();
+        QCOMPARE(w->Label4->text(),
+                 QLocale::system().toString(QDate(2024, 9, 2), QLocale::ShortFormat)
+                     + QStringLiteral(" 9:05:03"));
+        Clock::setMoment(QDateTime());
         w->close();
         QCOMPARE(stored(QStringLiteral("jiange")), QStringLiteral("5"));
         QCOMPARE(stored(QStringLiteral("dalu")), QStringLiteral("0"));
