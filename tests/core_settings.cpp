@@ -84,54 +84,6 @@ private slots:
         QCOMPARE(odd.readAloud, Tick::Unticked);
     }
 
-    void sheetSectionAtItsEdges()
-    {
-        using appsettings::SheetSection;
-        const SheetSection defaults = SheetSection::load();
-        QCOMPARE(defaults.paper, appsettings::Paper::A4);
-        QCOMPARE(defaults.cellSize, appsettings::CellSize::Medium);
-        QCOMPARE(defaults.rowsPerItem, 1);
-        QCOMPARE(defaults.tracingCopies, -1);
-        QVERIFY(defaults.strokeOrder && defaults.heading && !defaults.onlyShownItem);
-
-        SheetSection s;
-        s.paper = appsettings::Paper::Letter;
-        s.cellSize = appsettings::CellSize::Small;
-        s.rowsPerItem = 3;
-        s.tracingCopies = 0;
-        s.strokeOrder = false;
-        s.onlyShownItem = true;
-        QVERIFY(s.save());
-        QCOMPARE(getSetting(QStringLiteral("sheet"), QStringLiteral("copies")), QStringLiteral("0"));
-        const SheetSection back = SheetSection::load();
-        QCOMPARE(back.paper, s.paper);
-        QCOMPARE(back.cellSize, s.cellSize);
-        QCOMPARE(back.rowsPerItem, 3);
-        QCOMPARE(back.tracingCopies, 0);
-        QVERIFY(!back.strokeOrder && back.heading && back.onlyShownItem);
-
-        const auto store = [](const char *key, const char *value) {
-            QVERIFY(saveSetting(QStringLiteral("sheet"), QLatin1String(key), QLatin1String(value)));
-        };
-        store("paper", "letter"); // the case counts
-        store("cell", "huge");
-        store("rows", "99999999999");
-        store("copies", "-7");
-        store("strokes", "yes");
-        store("heading", "0");
-        store("items", "SHOWN");
-        const SheetSection damaged = SheetSection::load();
-        QCOMPARE(damaged.paper, appsettings::Paper::A4);
-        QCOMPARE(damaged.cellSize, appsettings::CellSize::Medium);
-        QCOMPARE(damaged.rowsPerItem, 1);
-        QCOMPARE(damaged.tracingCopies, -1);
-        QVERIFY(damaged.strokeOrder && !damaged.heading && !damaged.onlyShownItem);
-        store("rows", "-2"); // kept: the copybook clamps it to its pages
-        store("copies", "all");
-        QCOMPARE(SheetSection::load().rowsPerItem, -2);
-        QCOMPARE(SheetSection::load().tracingCopies, -1);
-    }
-
     void aLockThatCannotBeTakenDoesNotHoldTheSave()
     {
         QVERIFY(saveSetting(QStringLiteral("main"), QStringLiteral("jiange"), QStringLiteral("7")));
