@@ -1,4 +1,6 @@
 #include "app/startup.h"
+#include "core/banklock.h"
+#include "core/modpub.h"
 
 #include <QApplication>
 
@@ -7,6 +9,9 @@ int main(int argc, char *argv[])
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     prepareApplication(app);
-    startProgram();
+    BankLock lock(modPub::bankDir());
+    if (!takeBankFolder(lock))
+        return 0;
+    startProgram(&lock);
     return app.exec();
 }

@@ -1,7 +1,9 @@
 #include "app/startup.h"
 
+#include "core/banklock.h"
 #include "core/modpub.h"
 #include "practice/frmmain.h"
+#include "widgets/messagebox.h"
 #include "widgets/ui.h"
 
 #include <QApplication>
@@ -28,7 +30,18 @@ void prepareApplication(QApplication &app)
         delete qtTexts;
 }
 
-frmMain *startProgram()
+bool takeBankFolder(BankLock &lock)
+{
+    if (lock.claim() != BankLock::Claim::Taken)
+        return true; // ours, or a folder that holds no lock: nothing to guard
+    // The running copy may itself be starting still.
+    if (!lock.wakeOwner(3000))
+        showMessage(nullptr, QStringLiteral("这个生字库已经在另一个 Lorvanta 窗口里打开了。"),
+                    MessageIcon::Information, MessageButtons::Ok);
+    return false;
+}
+
+frmMain *startProgram(BankLock *lock)
 {
     auto *main = new frmMain;
     main->setAttribute(Qt::WA_DeleteOnClose);
@@ -38,5 +51,7 @@ frmMain *startProgram()
         return screen ? screen->availableGeometry() : main->frameGeometry();
     });
     main->show();
+    if (lock)
+        QObject::connect(lock, &BankLock::wakeRequested, main, [main] { ui::bringToFront(main); });
     return main;
 }

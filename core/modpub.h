@@ -5,10 +5,12 @@
 #include "core/version.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
 #include <optional>
 #include <random>
+#include <utility>
 
 namespace modPub {
 
@@ -94,8 +96,6 @@ QString bytesToText(const QByteArray &bytes, const QString &charset);
 // The empty text when the request cannot be made, takes longer than the time
 // limit or brings more than httpMaxPageBytes (no dictionary page is that large).
 QString httpGetText(const QString &address);
-// The module that makes the request, loaded with the first one.
-QString httpModuleFileName();
 constexpr int httpTimeoutMs = 10000;
 constexpr qint64 httpMaxPageBytes = 4LL * 1024 * 1024;
 QString getStrokeOrderUrl(const QString &character);
@@ -103,6 +103,9 @@ QString getStrokeOrderUrl(const QString &character);
 QString strokeOrderUrlFromPage(const QString &page);
 
 // ---- Service addresses (settings store, section "services") ---------------
+// The address trimmed when it is http or https with a host; anything else (a
+// local file, data:, no host) is empty, as if no service were configured.
+QString serviceAddress(const QString &text);
 // Text-to-speech endpoint, ending in "/"; empty when not configured.
 QString ttsEndpoint();
 // Dictionary base address, scheme and host; empty when not configured.
@@ -115,6 +118,12 @@ inline QString dictionaryMobileHost() { return QStringLiteral("m.dict.example");
 // ---- Settings store ------------------------------------------------------
 // Text value of application "LORVANTA", section, key; empty when missing.
 QString getSetting(const QString &section, const QString &key);
-void saveSetting(const QString &section, const QString &key, const QString &value);
+// Writes the values of one section together. Never waits for the store's
+// lock longer than settingsLockWaitMs: false, and nothing written, when the
+// store cannot be locked (a folder where its lock file goes, a writer that
+// hangs) or written.
+bool saveSettings(const QString &section, const QList<std::pair<QString, QString>> &values);
+bool saveSetting(const QString &section, const QString &key, const QString &value);
+constexpr int settingsLockWaitMs = 500;
 
 } // namespace modPub

@@ -46,11 +46,9 @@ QString bytesToText(const QByteArray &bytes, const QString &charset)
 
 QString httpGetText(const QString &address)
 {
-    auto *client = qobject_cast<HttpClient *>(modules::instance(httpModuleFileName()));
+    HttpClient *client = modules::get<HttpClient>();
     return client ? client->getText(address, httpTimeoutMs, httpMaxPageBytes) : QString();
 }
-
-QString httpModuleFileName() { return QStringLiteral("lorvanta_http.so"); }
 
 QString strokeOrderUrlFromPage(const QString &page)
 {

@@ -3,6 +3,8 @@
 #include "practice/frmdictation.h"
 #include "practice/frmsheet.h"
 
+#include "core/appsettings.h"
+#include "core/clock.h"
 #include "core/modpub.h"
 #include "editor/frmset.h"
 #include "help/frmabout.h"
@@ -339,22 +341,18 @@ void frmMain::Form_Load()
 
 void frmMain::loadSettings()
 {
-    Text2->setText(getSetting(QStringLiteral("main"), QStringLiteral("jiange")));
+    const appsettings::MainSection stored = appsettings::MainSection::load();
+    Text2->setText(stored.interval);
     if (!Text2->text().isEmpty()) {
-        const auto applyState = [](QCheckBox *box, const QString &stored) {
-            bool ok = false;
-            const int v = stored.trimmed().toInt(&ok);
-            if (ok && v == 1) {
-                box->setCheckState(Qt::Checked);
-            } else if (ok && v == 2) {
+        const auto applyState = [](QCheckBox *box, appsettings::Tick tick) {
+            if (tick == appsettings::Tick::Greyed)
                 box->setTristate(true);
-                box->setCheckState(Qt::PartiallyChecked);
-            } else {
-                box->setCheckState(Qt::Unchecked);
-            }
+            box->setCheckState(tick == appsettings::Tick::Ticked       ? Qt::Checked
+                                   : tick == appsettings::Tick::Greyed ? Qt::PartiallyChecked
+                                                                       : Qt::Unchecked);
         };
-        applyState(Check1, getSetting(QStringLiteral("main"), QStringLiteral("dalu")));
-        applyState(Check2, getSetting(QStringLiteral("main"), QStringLiteral("langdu")));
+        applyState(Check1, stored.shuffle);
+        applyState(Check2, stored.readAloud);
     } else {
         Text2->setText(QStringLiteral("5"));
     }
@@ -629,7 +627,7 @@ void frmMain::Timer1_Timer()
 
 void frmMain::Timer2_Timer()
 {
-    const QDateTime now = QDateTime::currentDateTime();
+    const QDateTime now = Clock::now();
     const QLocale locale = QLocale::system();
     Label4->setText(locale.toString(now.date(), QLocale::ShortFormat) + QLatin1Char(' ')
                     + now.time().toString(QStringLiteral("H:mm:ss")));
@@ -644,17 +642,16 @@ void frmMain::closeEvent(QCloseEvent *event)
 
 void frmMain::Form_Unload()
 {
-    // 0 unticked, 1 ticked, 2 greyed, as the store has always held them.
-    const auto state = [](const QCheckBox *box) {
+    const auto tick = [](const QCheckBox *box) {
         switch (box->checkState()) {
-        case Qt::Checked: return QStringLiteral("1");
-        case Qt::PartiallyChecked: return QStringLiteral("2");
-        default: return QStringLiteral("0");
+        case Qt::Checked: return appsettings::Tick::Ticked;
+        case Qt::PartiallyChecked: return appsettings::Tick::Greyed;
+        default: return appsettings::Tick::Unticked;
         }
     };
-    saveSetting(QStringLiteral("main"), QStringLiteral("jiange"), Text2->text());
-    saveSetting(QStringLiteral("main"), QStringLiteral("dalu"), state(Check1));
-    saveSetting(QStringLiteral("main"), QStringLiteral("langdu"), state(Check2));
+    // At once: a store that cannot be locked or written costs the settings
+    // only, and the program closes all the same.
+    appsettings::MainSection {Text2->text(), tick(Check1), tick(Check2)}.save();
     if (m_speechEngine)
         m_speechEngine->stop();
     // Ends the program with every other window.

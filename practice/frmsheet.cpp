@@ -1,8 +1,10 @@
 #include "practice/frmsheet.h"
 
+#include "core/clock.h"
 #include "practice/sheetfile.h"
 #include "practice/sheetprinting.h"
 #include "viewer/frmwrite.h"
+#include "widgets/filedialog.h"
 #include "widgets/messagebox.h"
 #include "widgets/ui.h"
 
@@ -12,7 +14,6 @@
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -269,7 +270,7 @@ sheet::Options frmSheet::options() const
     o.strokeOrder = chkStrokes->isChecked();
     o.heading = chkHeading->isChecked();
     o.onlyShownItem = optShown->isChecked();
-    o.date = QDate::currentDate();
+    o.date = Clock::today();
     return sheet::normalized(o);
 }
 
@@ -351,7 +352,7 @@ QString frmSheet::defaultPdfPath()
     QString dir = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     if (dir.isEmpty() || !QFileInfo(dir).isDir())
         dir = QDir::homePath();
-    return dir + QStringLiteral("/字帖-") + QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"))
+    return dir + QStringLiteral("/字帖-") + Clock::today().toString(QStringLiteral("yyyy-MM-dd"))
         + QStringLiteral(".pdf");
 }
 
@@ -548,8 +549,8 @@ void frmSheet::cmdPdf_Click()
 {
     if (!cmdPdf->isEnabled() || m_busy)
         return;
-    QString path = QFileDialog::getSaveFileName(this, QStringLiteral("保存为 PDF"), defaultPdfPath(),
-                                                QStringLiteral("PDF 文件 (*.pdf)"));
+    QString path = FileDialog::instance().getSaveFileName(
+        this, QStringLiteral("保存为 PDF"), defaultPdfPath(), QStringLiteral("PDF 文件 (*.pdf)"));
     if (path.isEmpty())
         return;
     // Only a .pdf file is ever written: a name typed with another ending

@@ -3,10 +3,5 @@
 #include "core/modules.h"
 
 namespace sheetprinting {
-QString moduleFileName() { return QStringLiteral("lorvanta_print.so"); }
-
-SheetPrintingFactory *factory()
-{
-    return qobject_cast<SheetPrintingFactory *>(modules::instance(moduleFileName()));
-}
+SheetPrintingFactory *factory() { return modules::get<SheetPrintingFactory>(); }
 } // namespace sheetprinting

@@ -3,6 +3,8 @@
 // so the program does not link it.
 #pragma once
 
+#include "core/modules.h"
+
 #include <QString>
 #include <QtPlugin>
 
@@ -42,12 +44,9 @@ public:
         = 0;
 };
 
-#define SheetPrintingFactory_iid "org.lorvanta.SheetPrintingFactory/1"
 Q_DECLARE_INTERFACE(SheetPrintingFactory, SheetPrintingFactory_iid)
 
 namespace sheetprinting {
-// File name of the module.
-QString moduleFileName();
 // The module's factory, loaded on the first call; nullptr when the module
 // is missing or cannot be loaded (then nothing can be printed, and the
 // copybook can still be saved as PDF).

@@ -1,7 +1,5 @@
 #include "sheet/sheetlayout.h"
 
-#include "core/modpub.h"
-
 #include <algorithm>
 #include <cmath>
 
@@ -115,65 +113,30 @@ Options normalized(Options options)
     return options;
 }
 
-namespace {
-const QString section = QStringLiteral("sheet");
-
-bool readFlag(const QString &key, bool fallback)
-{
-    const QString v = modPub::getSetting(section, key);
-    if (v == QLatin1String("1"))
-        return true;
-    if (v == QLatin1String("0"))
-        return false;
-    return fallback;
-}
-
-int readInt(const QString &key, int fallback)
-{
-    bool ok = false;
-    const int v = modPub::getSetting(section, key).toInt(&ok);
-    return ok ? v : fallback;
-}
-} // namespace
-
 Options loadOptions()
 {
+    const appsettings::SheetSection stored = appsettings::SheetSection::load();
     Options o;
-    const QString paper = modPub::getSetting(section, QStringLiteral("paper"));
-    if (paper == QLatin1String("Letter"))
-        o.paper = Paper::Letter;
-    const QString cell = modPub::getSetting(section, QStringLiteral("cell"));
-    if (cell == QLatin1String("small"))
-        o.cellSize = CellSize::Small;
-    else if (cell == QLatin1String("large"))
-        o.cellSize = CellSize::Large;
-    o.rowsPerItem = readInt(QStringLiteral("rows"), o.rowsPerItem);
-    const QString copies = modPub::getSetting(section, QStringLiteral("copies"));
-    if (copies != QLatin1String("all"))
-        o.tracingCopies = readInt(QStringLiteral("copies"), o.tracingCopies);
-    if (o.tracingCopies < 0)
-        o.tracingCopies = fillRow;
-    o.strokeOrder = readFlag(QStringLiteral("strokes"), o.strokeOrder);
-    o.heading = readFlag(QStringLiteral("heading"), o.heading);
-    o.onlyShownItem = modPub::getSetting(section, QStringLiteral("items")) == QLatin1String("shown");
+    o.paper = stored.paper;
+    o.cellSize = stored.cellSize;
+    o.rowsPerItem = stored.rowsPerItem;
+    o.tracingCopies = stored.tracingCopies < 0 ? fillRow : stored.tracingCopies;
+    o.strokeOrder = stored.strokeOrder;
+    o.heading = stored.heading;
+    o.onlyShownItem = stored.onlyShownItem;
     return normalized(o);
 }
 
 void saveOptions(const Options &options)
 {
-    auto save = [](const char *key, const QString &value) {
-        modPub::saveSetting(section, QLatin1String(key), value);
-    };
-    save("paper", options.paper == Paper::Letter ? QStringLiteral("Letter") : QStringLiteral("A4"));
-    save("cell",
-         options.cellSize == CellSize::Small       ? QStringLiteral("small")
-             : options.cellSize == CellSize::Large ? QStringLiteral("large")
-                                                   : QStringLiteral("medium"));
-    save("rows", QString::number(options.rowsPerItem));
-    save("copies",
-         options.tracingCopies == fillRow ? QStringLiteral("all") : QString::number(options.tracingCopies));
-    save("strokes", options.strokeOrder ? QStringLiteral("1") : QStringLiteral("0"));
-    save("heading", options.heading ? QStringLiteral("1") : QStringLiteral("0"));
-    save("items", options.onlyShownItem ? QStringLiteral("shown") : QStringLiteral("bank"));
+    appsettings::SheetSection stored;
+    stored.paper = options.paper;
+    stored.cellSize = options.cellSize;
+    stored.rowsPerItem = options.rowsPerItem;
+    stored.tracingCopies = options.tracingCopies == fillRow ? -1 : options.tracingCopies;
+    stored.strokeOrder = options.strokeOrder;
+    stored.heading = options.heading;
+    stored.onlyShownItem = options.onlyShownItem;
+    stored.save();
 }
 } // namespace sheet

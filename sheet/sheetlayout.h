@@ -3,14 +3,17 @@
 // rows each character or pinyin item takes. Plain values, no painting.
 #pragma once
 
+#include "core/appsettings.h"
+
 #include <QDate>
 #include <QRectF>
 #include <QSizeF>
 
 namespace sheet {
 
-enum class Paper { A4, Letter };
-enum class CellSize { Small, Medium, Large };
+// As the settings store keeps them.
+using appsettings::CellSize;
+using appsettings::Paper;
 
 // Tracing copies that fill the rest of the row.
 constexpr int fillRow = -1;

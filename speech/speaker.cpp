@@ -1,17 +1,13 @@
 #include "speech/speaker.h"
 
+#include "core/httpclient.h"
 #include "resources/texts.h"
 #include "speech/audiodecoder.h"
 #include "speech/audiooutput.h"
 #include "speech/localspeech.h"
 
 #include <QCoreApplication>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
-#include <QNetworkRequest>
-#include <QPointer>
 #include <QThread>
-#include <QTimer>
 #include <QUrl>
 
 namespace {
@@ -95,9 +91,9 @@ struct Speaker::Private {
     PcmWorker *worker = nullptr;
     QThread *soundThread = nullptr;
     AudioOutput *output = nullptr;
-    QNetworkAccessManager *network = nullptr;
-    QTimer *deadline = nullptr;
-    QPointer<QNetworkReply> reply;
+    // The HTTP module, asked for when the first online item is spoken.
+    std::function<HttpClient *()> http = [] { return modules::get<HttpClient>(); };
+    std::unique_ptr<HttpCall> request;
 
     QString caption;
     QString spokenText;
@@ -205,27 +201,24 @@ void Speaker::speak(const QString &requestUrl, const QString &caption, const QSt
     d->caption = caption;
     d->spokenText = spokenText;
 
+    // Only a web address is fetched: a file or data address is no service.
     const QUrl url(requestUrl);
-    if (requestUrl.isEmpty() || !url.isValid() || url.host().isEmpty()) {
+    if (requestUrl.isEmpty() || !url.isValid() || url.host().isEmpty()
+        || (url.scheme() != QLatin1String("http") && url.scheme() != QLatin1String("https"))) {
         speakLocally();
         return;
     }
 
-    if (!d->network) {
-        d->network = new QNetworkAccessManager(this);
-        d->deadline = new QTimer(this);
-        d->deadline->setSingleShot(true);
-        connect(d->deadline, &QTimer::timeout, this, &Speaker::requestTimedOut);
+    HttpClient *http = d->http ? d->http() : nullptr;
+    if (!http) {
+        speakLocally(); // no HTTP module: the local voice it is
+        return;
     }
-    QNetworkReply *reply = d->network->get(QNetworkRequest(url));
-    d->reply = reply;
-    connect(reply, &QNetworkReply::finished, this, &Speaker::fetchFinished);
-    connect(reply, &QNetworkReply::downloadProgress, this, [reply](qint64 received, qint64) {
-        if (received > maxAudioBytes)
-            reply->abort();
-    });
-    d->deadline->start(d->timeoutMs);
+    d->request = http->get(requestUrl, d->timeoutMs, maxAudioBytes, this,
+                           [this](const HttpAnswer &answer) { fetched(answer); });
 }
+
+void Speaker::setHttpClient(std::function<HttpClient *()> client) { d->http = std::move(client); }
 
 void Speaker::stop()
 {
@@ -240,32 +233,15 @@ void Speaker::stop()
         QMetaObject::invokeMethod(output, &AudioOutput::cut, Qt::QueuedConnection);
 }
 
-void Speaker::cancelRequest()
-{
-    if (d->deadline)
-        d->deadline->stop();
-    if (QNetworkReply *reply = d->reply.data()) {
-        d->reply = nullptr;
-        // Disconnected first: an aborted request must not fall back to speech.
-        reply->disconnect(this);
-        reply->abort();
-        reply->deleteLater();
-    }
-}
+// An abandoned request gives no answer: it must not fall back to speech.
+void Speaker::cancelRequest() { d->request.reset(); }
 
-void Speaker::fetchFinished()
+void Speaker::fetched(const HttpAnswer &answer)
 {
-    QNetworkReply *reply = qobject_cast<QNetworkReply *>(sender());
-    if (!reply || reply != d->reply)
-        return;
-    d->deadline->stop();
-    d->reply = nullptr;
-    reply->deleteLater();
-
-    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    const QByteArray body = reply->error() == QNetworkReply::NoError ? reply->readAll() : QByteArray();
-    if (status >= 200 && status < 300 && body.size() <= maxAudioBytes
-        && looksLikeAudio(body, reply->header(QNetworkRequest::ContentTypeHeader).toByteArray())) {
+    d->request.reset();
+    const QByteArray &body = answer.body;
+    if (!answer.timedOut && answer.status >= 200 && answer.status < 300 && body.size() <= maxAudioBytes
+        && looksLikeAudio(body, answer.contentType)) {
         ensureWorkers();
         d->audio = body;
         const quint64 item = d->current->load();
@@ -290,14 +266,6 @@ void Speaker::decoded(quint64 item, const QByteArray &samples, int sampleRate)
     d->source = online;
     emit audioReady(online);
     play(item, samples, sampleRate);
-}
-
-void Speaker::requestTimedOut()
-{
-    if (!d->reply)
-        return;
-    cancelRequest();
-    speakLocally();
 }
 
 void Speaker::setSyllableTable(const QString &table)

@@ -2,7 +2,7 @@
 // is configured, local speech otherwise or when the request fails. A new
 // call cuts the previous audio off at once.
 //
-// Every call returns at once. The request runs in the network layer, the
+// Every call returns at once. The request runs in the HTTP module, the
 // local voice and the decoding of the service's audio on a thread of their
 // own, the sound output on another; whatever the sound server does, the
 // window does not wait for it.
@@ -12,7 +12,11 @@
 #include <QByteArray>
 #include <QObject>
 #include <QString>
+#include <functional>
 #include <memory>
+
+class HttpClient;
+struct HttpAnswer;
 
 class Speaker : public QObject
 {
@@ -35,6 +39,9 @@ public:
     // already; otherwise it is read the first time it is needed.
     void setSyllableTable(const QString &table);
 
+    // Where the online request goes: the HTTP module, unless the caller
+    // hands its own (a module reaches the HTTP module through the program).
+    void setHttpClient(std::function<HttpClient *()> client);
     // How long the online request may take before local speech takes over.
     void setRequestTimeout(int ms);
     int requestTimeout() const;
@@ -68,8 +75,7 @@ signals:
 private:
     void ensureWorkers();
     void shutdown();
-    void fetchFinished();
-    void requestTimedOut();
+    void fetched(const HttpAnswer &answer);
     void speakLocally();
     void cancelRequest();
     void synthesised(quint64 item, const QByteArray &samples, int sampleRate);

@@ -1,14 +1,14 @@
 #include "speech/speechengine.h"
 
+#include "core/httpclient.h"
 #include "core/modules.h"
 
 namespace speech {
 
-QString moduleFileName() { return QStringLiteral("lorvanta_speech.so"); }
-
 SpeechEngine *createEngine(QObject *parent, const QString &syllableTable)
 {
-    auto *factory = qobject_cast<SpeechEngineFactory *>(modules::instance(moduleFileName()));
-    return factory ? factory->createEngine(parent, syllableTable) : nullptr;
+    auto *factory = modules::get<SpeechEngineFactory>();
+    return factory ? factory->createEngine(parent, syllableTable, [] { return modules::get<HttpClient>(); })
+                   : nullptr;
 }
 } // namespace speech

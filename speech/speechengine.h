@@ -3,9 +3,14 @@
 // the first time an item is spoken, so a start-up never pays for it.
 #pragma once
 
+#include "core/modules.h"
+
 #include <QString>
 #include <QtPlugin>
 
+#include <functional>
+
+class HttpClient;
 class QObject;
 
 class SpeechEngine
@@ -30,16 +35,18 @@ class SpeechEngineFactory
 public:
     virtual ~SpeechEngineFactory() = default;
     // A new engine, deleted with parent, reading pinyin with the syllable
-    // table the window has loaded.
-    virtual SpeechEngine *createEngine(QObject *parent, const QString &syllableTable) = 0;
+    // table the window has loaded and fetching online speech through the
+    // HTTP client that `http` gives (asked for at the first online item; a
+    // module has its own copy of the module loader, which knows nothing of
+    // where the program found its modules).
+    virtual SpeechEngine *createEngine(QObject *parent, const QString &syllableTable,
+                                       std::function<HttpClient *()> http)
+        = 0;
 };
 
-#define SpeechEngineFactory_iid "org.lorvanta.SpeechEngineFactory/1"
 Q_DECLARE_INTERFACE(SpeechEngineFactory, SpeechEngineFactory_iid)
 
 namespace speech {
-// File name of the module.
-QString moduleFileName();
 // A new engine from the module, loading it on first use; nullptr when the
 // module is missing or cannot be loaded (then nothing is spoken).
 SpeechEngine *createEngine(QObject *parent, const QString &syllableTable);

@@ -1,4 +1,5 @@
 // URL encoding, HTTP text and the stroke-order lookup against a local server.
+#include "core/httpclient.h"
 #include "core/modpub.h"
 #include "tests/support/localserver.h"
 #include "tests/support/testsupport.h"
@@ -193,6 +194,54 @@ private slots:
         QVERIFY2(server.sent() < 4 * httpMaxPageBytes, qPrintable(QString::number(server.sent())));
         QTRY_VERIFY(server.closed());
         saveSetting(QStringLiteral("services"), QStringLiteral("dictionary"), QString());
+    }
+
+    void requestsThatDoNotWait()
+    {
+        HttpClient *http = modules::get<HttpClient>();
+        QVERIFY(http);
+        LocalServer server;
+        server.setAnswer("/a", {404, "audio/mpeg", QByteArray("ID3 body")});
+        server.setAnswer("/slow", {200, "audio/mpeg", QByteArray("late"), 3000});
+        server.setAnswer("/big", {200, "audio/mpeg", QByteArray(64 * 1024, 'x')});
+        QList<HttpAnswer> answers;
+        const auto fetch = [&](const QString &address, int timeoutMs = 5000, qint64 maxBytes = 1024) {
+            return http->get(address, timeoutMs, maxBytes, this,
+                             [&answers](const HttpAnswer &a) { answers.append(a); });
+        };
+
+        // The status and type of an error page, without its body.
+        auto call = fetch(server.base() + QStringLiteral("/a"));
+        QVERIFY(answers.isEmpty()); // never from within get()
+        QTRY_COMPARE(answers.size(), 1);
+        QCOMPARE(answers[0].status, 404);
+        QCOMPARE(answers[0].contentType, QByteArray("audio/mpeg"));
+        QVERIFY(answers[0].body.isEmpty() && !answers[0].timedOut);
+        // Too large: ended with no body; too slow: timed out, well before the server answers.
+        answers.clear();
+        call = fetch(server.base() + QStringLiteral("/big"));
+        QTRY_COMPARE(answers.size(), 1);
+        QVERIFY(answers[0].body.isEmpty());
+        answers.clear();
+        QElapsedTimer t;
+        t.start();
+        call = fetch(server.base() + QStringLiteral("/slow"), 300);
+        QTRY_COMPARE(answers.size(), 1);
+        QVERIFY(answers[0].timedOut && answers[0].status == 0);
+        QVERIFY(t.elapsed() < 2500);
+        // A call deleted before its answer, or deleted at once after it
+        // was refused, never answers.
+        answers.clear();
+        call = fetch(server.base() + QStringLiteral("/slow"));
+        call.reset();
+        call = fetch(QStringLiteral("file:///etc/passwd"));
+        call.reset();
+        QTest::qWait(3500);
+        QVERIFY(answers.isEmpty());
+        // A refused address answers empty.
+        call = fetch(QStringLiteral("data:audio/mpeg,ID3"));
+        QTRY_COMPARE(answers.size(), 1);
+        QVERIFY(answers[0].status == 0 && answers[0].body.isEmpty());
     }
 };
 

@@ -1,6 +1,8 @@
 // Autoplay, the interval box, the clock and the three stored settings.
+#include "core/clock.h"
 #include "tests/support/practicefixture.h"
 
+#include <QElapsedTimer>
 #include <QImage>
 #include <QSettings>
 
@@ -53,12 +55,39 @@ private slots:
         QVERIFY(!w->Timer1->isActive());
         QVERIFY(w->Timer2->isActive());
         QCOMPARE(w->Timer2->interval(), 800);
-        QVERIFY(!w->Label4->text().isEmpty());
+        // The clock shows the local date in the system's short form and the time.
+        Clock::setMoment(QDateTime(QDate(2024, 9, 2), QTime(9, 5, 3)));
+        w->Timer2_Timer();
+        QCOMPARE(w->Label4->text(),
+                 QLocale::system().toString(QDate(2024, 9, 2), QLocale::ShortFormat)
+                     + QStringLiteral(" 9:05:03"));
+        Clock::setMoment(QDateTime());
         w->close();
         QCOMPARE(stored(QStringLiteral("jiange")), QStringLiteral("5"));
         QCOMPARE(stored(QStringLiteral("dalu")), QStringLiteral("0"));
         QCOMPARE(stored(QStringLiteral("langdu")), QStringLiteral("0"));
         QVERIFY(QFile::exists(testsupport::settingsFile()));
+    }
+
+    void closingWithALockedStoreEndsAtOnce()
+    {
+        store(QStringLiteral("12"), QStringLiteral("1"), QStringLiteral("0"));
+        PracticeFixture f;
+        f.writeBankText(QStringLiteral("天 地"));
+        frmMain *w = f.open();
+        w->Text2->setText(QStringLiteral("30"));
+        // A folder where the store's lock file goes: the close does not wait for it.
+        const QString lock = testsupport::settingsFile() + QStringLiteral(".lock");
+        QVERIFY(QDir().mkpath(lock));
+        QElapsedTimer t;
+        t.start();
+        w->close();
+        QVERIFY2(t.elapsed() < 3 * settingsLockWaitMs, qPrintable(QString::number(t.elapsed())));
+        QVERIFY(!w->isVisible());
+        QVERIFY(QDir(lock).removeRecursively());
+        // The store keeps what it had, the bank is untouched.
+        QCOMPARE(stored(QStringLiteral("jiange")), QStringLiteral("12"));
+        QCOMPARE(f.bankBytes(), QByteArray("\xCC\xEC \xB5\xD8\r\n"));
     }
 
     void storedSettingsComeBack()

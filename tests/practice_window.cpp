@@ -1,5 +1,6 @@
 // The practice window driven as a pupil would: start-up, stepping, keys,
 // layout at several sizes, deleting items and reloading after the editor.
+#include "core/httpclient.h"
 #include "core/modules.h"
 #include "rules/deck.h"
 #include "rules/layout.h"
@@ -80,8 +81,8 @@ private slots:
         QVERIFY(f.shown.isEmpty());
         // The first item is shown without the modules: speech, the HTTP
         // client and the web view are loaded when first needed.
-        for (const QString &module :
-             {speech::moduleFileName(), httpModuleFileName(), webview::moduleFileName()})
+        for (const QString &module : {modules::fileName<SpeechEngineFactory>(),
+                                      modules::fileName<HttpClient>(), modules::fileName<WebViewFactory>()})
             QVERIFY2(!modules::attempted(module), qPrintable(module));
     }
 

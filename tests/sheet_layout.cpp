@@ -255,6 +255,9 @@ private slots:
         modPub::saveSetting(QStringLiteral("sheet"), QStringLiteral("copies"), QStringLiteral("zwei"));
         QCOMPARE(loadOptions().rowsPerItem, 1);
         QCOMPARE(loadOptions().tracingCopies, fillRow);
+        // Too large for a number: the default, not a wrapped value.
+        modPub::saveSetting(QStringLiteral("sheet"), QStringLiteral("rows"), QStringLiteral("4294967298"));
+        QCOMPARE(loadOptions().rowsPerItem, 1);
         // The practice window's own settings are not touched.
         QVERIFY(modPub::getSetting(QStringLiteral("main"), QStringLiteral("jiange")).isEmpty());
     }

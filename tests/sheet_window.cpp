@@ -2,17 +2,18 @@
 // menu or Ctrl+P, its options remembered, the preview of a huge bank, saving
 // as PDF (the save dialog, failures that lose nothing, cancelling) and
 // printing.
+#include "core/clock.h"
 #include "editor/frmset.h"
 #include "practice/frmsheet.h"
 #include "practice/printing/printertarget.h"
 #include "practice/sheetprinting.h"
 #include "tests/support/fulldisk.h"
 #include "tests/support/practicefixture.h"
+#include "widgets/filedialog.h"
 
 #include <QAction>
 #include <QComboBox>
 #include <QContextMenuEvent>
-#include <QFileDialog>
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
@@ -280,21 +281,14 @@ private slots:
         frmMain *w = f.open();
         frmSheet *s = sheetwindow::open(w, w->bankText(), w->tag());
         const QString target = f.dir.path() + QStringLiteral("/sheet");
-        QString proposed;
-        QTimer::singleShot(0, s, [&] {
-            auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
-            if (!dialog)
-                return;
-            proposed = dialog->selectedFiles().value(0);
-            dialog->selectFile(target);
-            QMetaObject::invokeMethod(dialog, "accept");
-        });
+        Clock::setMoment(QDateTime(QDate(2024, 9, 2), QTime(23, 59, 30)));
+        FileDialog::instance().setNextFileName(target);
         s->cmdPdf->click();
-        QCOMPARE(
-            QFileInfo(proposed).fileName(),
-            QStringLiteral("字帖-%1.pdf").arg(QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"))));
+        const QString proposed = FileDialog::instance().lastProposed();
+        QCOMPARE(QFileInfo(proposed).fileName(), QStringLiteral("字帖-2024-09-02.pdf"));
         QCOMPARE(QFileInfo(proposed).absoluteFilePath(),
                  QFileInfo(frmSheet::defaultPdfPath()).absoluteFilePath());
+        Clock::setMoment(QDateTime());
         // The suffix is added to a name typed without one.
         const QByteArray pdf = testsupport::fileBytes(target + QStringLiteral(".pdf"));
         QVERIFY(pdf.startsWith("%PDF-"));
@@ -306,21 +300,19 @@ private slots:
         // A name with another ending, the bank's file for one: ".pdf" is
         // added, the file itself is left alone.
         const QByteArray bank = f.bankBytes();
-        QTimer::singleShot(0, s, [&] {
-            // The file dialog asks before it replaces a file: yes.
-            QTimer::singleShot(0, [] {
-                if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget()))
-                    if (QAbstractButton *yes = box->button(QMessageBox::Yes))
-                        yes->click();
-            });
-            if (auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget())) {
-                dialog->selectFile(f.bankPath());
-                QMetaObject::invokeMethod(dialog, "accept");
-            }
-        });
+        FileDialog::instance().setNextFileName(f.bankPath());
         s->cmdPdf->click();
         QCOMPARE(f.bankBytes(), bank);
         QVERIFY(testsupport::fileBytes(f.bankPath() + QStringLiteral(".pdf")).startsWith("%PDF-"));
+
+        // Cancelled: nothing written, nothing said.
+        const QString status = s->lblStatus->text();
+        const QStringList before = QDir(f.dir.path()).entryList(QDir::Files | QDir::Hidden);
+        FileDialog::instance().setNextFileName(QString());
+        s->cmdPdf->click();
+        QCOMPARE(QDir(f.dir.path()).entryList(QDir::Files | QDir::Hidden), before);
+        QCOMPARE(s->lblStatus->text(), status);
+        QVERIFY(f.shown.isEmpty());
     }
 
     void anUnwritablePlaceSaysSoAndLosesNothing()

@@ -19,12 +19,10 @@ bool engineMayStart()
 }
 } // namespace
 
-QString moduleFileName() { return QStringLiteral("lorvanta_webview.so"); }
-
 WebViewFactory *factory()
 {
     if (!engineMayStart())
         return nullptr;
-    return qobject_cast<WebViewFactory *>(modules::instance(moduleFileName()));
+    return modules::get<WebViewFactory>();
 }
 } // namespace webview

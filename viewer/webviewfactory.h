@@ -3,6 +3,8 @@
 // start-up tens of milliseconds and megabytes, for a view many never open.
 #pragma once
 
+#include "core/modules.h"
+
 #include <QString>
 #include <QtPlugin>
 
@@ -19,12 +21,9 @@ public:
     virtual void runJavaScript(QWidget *view, const QString &script) = 0;
 };
 
-#define WebViewFactory_iid "org.lorvanta.WebViewFactory/1"
 Q_DECLARE_INTERFACE(WebViewFactory, WebViewFactory_iid)
 
 namespace webview {
-// File name of the module.
-QString moduleFileName();
 // The module's factory, loaded on the first call; nullptr when the module or
 // the browser engine is missing or cannot be loaded, or when the engine must
 // not start (as root with its sandbox on, the engine would end the whole

@@ -181,6 +181,19 @@ void centreWindow(QWidget *window, const QRect &area)
     window->setGeometry(QRect(frame.topLeft() + QPoint(margins.left(), margins.top()), window->size()));
 }
 
+void bringToFront(QWidget *window)
+{
+    if (window->isMinimized())
+        window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
+    window->show();
+    window->raise();
+    window->activateWindow();
+    if (QWidget *modal = QApplication::activeModalWidget(); modal && modal != window) {
+        modal->raise();
+        modal->activateWindow();
+    }
+}
+
 void setBackground(QWidget *w, const QColor &colour)
 {
     QPalette pal = w->palette();

@@ -79,6 +79,10 @@ template <typename Window> Window *showSingleInstance(QPointer<Window> &instance
     return instance;
 }
 
+// Shows a window again in front of the others and gives it the keyboard,
+// restored when it was minimised; an open modal dialog comes in front of it.
+void bringToFront(QWidget *window);
+
 // A widget's background (its window and button roles) filled with a colour.
 void setBackground(QWidget *w, const QColor &colour);
 // A widget's text colour (window and button text).

@@ -1,4 +1,5 @@
-// The HTTP client module: one GET with a time limit and a size limit.
+// The HTTP client module: GET with a time limit and a size limit, waiting
+// for the answer or not.
 #include "core/httpclient.h"
 #include "core/modpub.h"
 
@@ -7,8 +8,97 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QObject>
+#include <QPointer>
 #include <QTimer>
 #include <QUrl>
+
+namespace {
+bool fetchable(const QUrl &url)
+{
+    return url.isValid() && !url.host().isEmpty()
+        && (url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https"));
+}
+
+// An address that is not fetched: the empty answer, unless deleted first.
+class RefusedCall : public HttpCall
+{
+public:
+    ~RefusedCall() override { *alive = false; }
+    std::shared_ptr<bool> alive = std::make_shared<bool>(true);
+};
+
+// One request that does not wait. Its answer goes to the caller through the
+// caller's event loop, so that the caller may delete the call right there.
+class AsyncCall : public QObject, public HttpCall
+{
+public:
+    AsyncCall(QNetworkReply *reply, int timeoutMs, qint64 maxBytes, QObject *context,
+              std::function<void(const HttpAnswer &)> done)
+        : m_reply(reply), m_maxBytes(maxBytes), m_context(context), m_done(std::move(done))
+    {
+        connect(reply, &QNetworkReply::finished, this, [this] {
+            HttpAnswer answer;
+            answer.status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+            answer.contentType = m_reply->header(QNetworkRequest::ContentTypeHeader).toByteArray();
+            if (m_reply->error() == QNetworkReply::NoError && !m_tooLarge)
+                answer.body = m_reply->readAll();
+            finish(answer);
+        });
+        connect(reply, &QNetworkReply::downloadProgress, this, [this](qint64 received, qint64) {
+            if (received > m_maxBytes) {
+                m_tooLarge = true;
+                m_reply->abort(); // finished follows at once, without a body
+            }
+        });
+        m_deadline.setSingleShot(true);
+        connect(&m_deadline, &QTimer::timeout, this, [this] {
+            HttpAnswer answer;
+            answer.timedOut = true;
+            finish(answer);
+        });
+        m_deadline.start(timeoutMs);
+    }
+
+    ~AsyncCall() override
+    {
+        *m_alive = false;
+        drop();
+    }
+
+private:
+    void drop()
+    {
+        m_deadline.stop();
+        if (QNetworkReply *reply = std::exchange(m_reply, nullptr)) {
+            reply->disconnect(this);
+            reply->abort();
+            reply->deleteLater();
+        }
+    }
+
+    void finish(const HttpAnswer &answer)
+    {
+        drop();
+        if (!m_context)
+            return;
+        QMetaObject::invokeMethod(
+            m_context.data(),
+            [done = std::move(m_done), alive = m_alive, answer] {
+                if (*alive)
+                    done(answer);
+            },
+            Qt::QueuedConnection);
+    }
+
+    QNetworkReply *m_reply;
+    qint64 m_maxBytes;
+    QPointer<QObject> m_context;
+    std::function<void(const HttpAnswer &)> m_done;
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
+    QTimer m_deadline;
+    bool m_tooLarge = false;
+};
+} // namespace
 
 class HttpPlugin : public QObject, public HttpClient
 {
@@ -19,7 +109,7 @@ public:
     QString getText(const QString &address, int timeoutMs, qint64 maxBytes) override
     {
         const QUrl url(address);
-        if (!url.isValid() || url.scheme().isEmpty() || url.host().isEmpty())
+        if (!fetchable(url))
             return QString();
 
         QNetworkAccessManager manager;
@@ -63,6 +153,32 @@ public:
         reply->deleteLater();
         return text;
     }
+
+    std::unique_ptr<HttpCall> get(const QString &address, int timeoutMs, qint64 maxBytes, QObject *context,
+                                  std::function<void(const HttpAnswer &)> done) override
+    {
+        const QUrl url(address);
+        if (!fetchable(url)) {
+            auto refused = std::make_unique<RefusedCall>();
+            QMetaObject::invokeMethod(
+                context,
+                [done = std::move(done), alive = refused->alive] {
+                    if (*alive)
+                        done(HttpAnswer());
+                },
+                Qt::QueuedConnection);
+            return refused;
+        }
+        // One manager for every such request: its connections to a server
+        // are kept for the next one.
+        if (!m_manager)
+            m_manager = new QNetworkAccessManager(this);
+        return std::make_unique<AsyncCall>(m_manager->get(QNetworkRequest(url)), timeoutMs, maxBytes, context,
+                                           std::move(done));
+    }
+
+private:
+    QNetworkAccessManager *m_manager = nullptr;
 };
 
 #include "httpplugin.moc"

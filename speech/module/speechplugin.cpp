@@ -8,10 +8,11 @@ namespace {
 class SpeakerEngine : public QObject, public SpeechEngine
 {
 public:
-    SpeakerEngine(QObject *parent, const QString &syllableTable)
+    SpeakerEngine(QObject *parent, const QString &syllableTable, std::function<HttpClient *()> http)
         : QObject(parent), m_speaker(new Speaker(this))
     {
         m_speaker->setSyllableTable(syllableTable);
+        m_speaker->setHttpClient(std::move(http));
     }
 
     void speak(const QString &requestUrl, const QString &caption, const QString &spokenText) override
@@ -32,9 +33,10 @@ class SpeechPlugin : public QObject, public SpeechEngineFactory
     Q_PLUGIN_METADATA(IID SpeechEngineFactory_iid)
     Q_INTERFACES(SpeechEngineFactory)
 public:
-    SpeechEngine *createEngine(QObject *parent, const QString &syllableTable) override
+    SpeechEngine *createEngine(QObject *parent, const QString &syllableTable,
+                               std::function<HttpClient *()> http) override
     {
-        return new SpeakerEngine(parent, syllableTable);
+        return new SpeakerEngine(parent, syllableTable, std::move(http));
     }
 };
 
