@@ -2,6 +2,7 @@
 //
 //   lorvanta-bench             all figures below
 //   lorvanta-bench --startup   the start-up figures only
+//   lorvanta-bench --editor    the editor's figures only
 //
 // The start-up figure runs two separate executables, alternately:
 // lorvanta-bench-startup (the program's own start-up path) and
@@ -14,6 +15,7 @@
 #include "app/startup.h"
 #include "core/modpub.h"
 #include "core/modules.h"
+#include "editor/frmset.h"
 #include "practice/frmmain.h"
 #include "resources/texts.h"
 #include "rules/readaloud.h"
@@ -25,10 +27,12 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QKeyEvent>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QTextCursor>
 #include <QTimer>
 
 #include <QFile>
@@ -405,6 +409,36 @@ void viewerBench()
     }
 }
 
+// The editor with a large bank: one typed key (a letter at the end, as
+// typing goes), and the whole-bank commands.
+void editorBench()
+{
+    std::printf("Editor with a large bank:\n");
+    for (int n : {100000, 3000000}) {
+        modPub::writeTextFile(modPub::bankPath(), bankOf(n), true);
+        QElapsedTimer open;
+        open.start();
+        frmSet f;
+        f.show();
+        QCoreApplication::processEvents();
+        const double openMs = open.nsecsElapsed() / 1e6;
+        f.Text1->moveCursor(QTextCursor::End);
+        QList<double> keys;
+        for (int i = 0; i < 21; ++i) {
+            QKeyEvent press(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier, QStringLiteral("x"));
+            QElapsedTimer t;
+            t.start();
+            QCoreApplication::sendEvent(f.Text1, &press);
+            f.Text1->repaint();
+            keys << t.nsecsElapsed() / 1e6;
+        }
+        std::printf(
+            "  %7d items: opened in %.0f ms; one typed key %.2f ms (median of 21, with the repaint)\n", n,
+            openMs, median(keys));
+        std::fflush(stdout);
+    }
+}
+
 void localSpeechBench()
 {
     const QString table = resources::syllableTable();
@@ -446,6 +480,10 @@ int main(int argc, char **argv)
     modules::setSearchFolder(QStringLiteral(LORVANTA_MODULE_DIR));
     std::printf("Lorvanta benchmark (platform %s)\n", qPrintable(QGuiApplication::platformName()));
 
+    if (argc > 1 && qstrcmp(argv[1], "--editor") == 0) {
+        editorBench();
+        return 0;
+    }
     startupFigures(15);
     if (argc > 1 && qstrcmp(argv[1], "--startup") == 0)
         return 0;
@@ -479,6 +517,7 @@ int main(int argc, char **argv)
     }
 
     viewerBench();
+    editorBench();
     localSpeechBench();
 
     std::printf("Peak resident memory of this process: %ld kB\n", peakRssKb());

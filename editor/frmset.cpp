@@ -47,21 +47,6 @@ QString hintText()
 } // namespace editor
 
 namespace {
-// Spaces only are trimmed; every single space then separates two fields,
-// empty ones included. A line break is part of an item.
-qsizetype itemCount(QStringView t)
-{
-    qsizetype start = 0;
-    qsizetype end = t.size();
-    while (start < end && t.at(start) == QLatin1Char(' '))
-        ++start;
-    while (end > start && t.at(end - 1) == QLatin1Char(' '))
-        --end;
-    if (start == end)
-        return 0;
-    return t.mid(start, end - start).count(QLatin1Char(' ')) + 1;
-}
-
 QPushButton *makeButton(QWidget *parent, const QString &caption, double left, double top, double width,
                         double height)
 {
@@ -154,7 +139,7 @@ void frmSet::setText(const QString &text) { Text1->setLogicalText(text); }
 
 void frmSet::Text1_Change()
 {
-    setWindowTitle(QStringLiteral("管理我的生字库(当前有") + QString::number(itemCount(text()))
+    setWindowTitle(QStringLiteral("管理我的生字库(当前有") + QString::number(Text1->itemCount())
                    + QStringLiteral("个生字)"));
 }
 
@@ -249,11 +234,7 @@ void frmSet::Command7_Click() { setText(QString()); }
 
 void frmSet::Command9_Click() { setText(tones::removeToneMarks(text())); }
 
-void frmSet::Command8_Click()
-{
-    Command9_Click();
-    setText(tones::expandToneMarks(text()));
-}
+void frmSet::Command8_Click() { setText(tones::addToneMarks(text())); }
 
 void frmSet::resizeEvent(QResizeEvent *event)
 {

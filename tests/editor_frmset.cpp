@@ -17,6 +17,7 @@
 #include <QUrl>
 
 #include <fcntl.h>
+#include <random>
 #include <sys/mount.h>
 #include <unistd.h>
 
@@ -445,6 +446,56 @@ private slots:
         QVERIFY(f.text().endsWith(QStringLiteral(" ā")));
         QApplication::processEvents();
         QCOMPARE(bankFile(), QStringLiteral("旧"));
+    }
+
+    void countFollowsEditsAcrossPieces()
+    {
+        // The count is kept per paragraph; after any edit it must be what
+        // counting the whole text gives: spaces trimmed at both ends, every
+        // other space separating two fields. Edits land at piece breaks, in
+        // runs of spaces and at both ends, and are undone and redone.
+        const auto reference = [](const QString &t) {
+            qsizetype a = 0, e = t.size();
+            while (a < e && t.at(a) == QLatin1Char(' '))
+                ++a;
+            while (e > a && t.at(e - 1) == QLatin1Char(' '))
+                --e;
+            return a == e ? 0 : int(QStringView(t).mid(a, e - a).count(QLatin1Char(' '))) + 1;
+        };
+        const qsizetype n = editor::BankTextBox::pieceLength;
+        QString items;
+        for (int i = 0; items.size() < 3 * n; ++i)
+            items += (i % 7 ? QStringLiteral("天地 ") : QStringLiteral("  "));
+        setBank(QStringLiteral("  ") + items + QString(n + 5, QChar(0x4E00)) + QStringLiteral("\n \n  "));
+        frmSet f;
+        QCOMPARE(f.windowTitle(), title(reference(f.text())));
+        QVERIFY(f.Text1->document()->blockCount() > 4);
+        std::mt19937 rng(7);
+        const QString typed[] = {QStringLiteral(" "), QStringLiteral("x"), QStringLiteral("  "),
+                                 QStringLiteral("\n"), QStringLiteral("a b")};
+        for (int step = 0; step < 300; ++step) {
+            QTextCursor c = f.Text1->textCursor();
+            const int size = f.Text1->document()->characterCount() - 1;
+            // Half the edits at a paragraph's edge, where the pieces meet.
+            int at = int(rng() % (size + 1));
+            if (step % 2) {
+                const QTextBlock b = f.Text1->document()->findBlock(at);
+                at = rng() % 2 ? b.position() : b.position() + b.length() - 1;
+            }
+            c.setPosition(std::min(at, size));
+            switch (rng() % 6) {
+            case 0: c.deletePreviousChar(); break;
+            case 1: c.deleteChar(); break;
+            case 2: f.Text1->undo(); break;
+            case 3: f.Text1->redo(); break;
+            default: f.Text1->insertLogical(c, typed[rng() % std::size(typed)]);
+            }
+            QCOMPARE(f.windowTitle(), title(reference(f.text())));
+        }
+        f.Command7_Click();
+        QCOMPARE(f.windowTitle(), title(0));
+        f.setText(QStringLiteral("   "));
+        QCOMPARE(f.windowTitle(), title(0));
     }
 
     void longLinesKeepTheirText()
