@@ -2,6 +2,7 @@
 // resize, typing with tone digits and the tone commands.
 #include "core/modpub.h"
 #include "editor/frmset.h"
+#include "rules/tones.h"
 #include "tests/support/fulldisk.h"
 #include "tests/support/messagerecorder.h"
 #include "tests/support/testsupport.h"
@@ -12,8 +13,10 @@
 #include <QDropEvent>
 #include <QInputMethodEvent>
 #include <QMimeData>
+#include <QProgressDialog>
 #include <QTextBlock>
 #include <QTextLayout>
+#include <QTimer>
 #include <QUrl>
 
 #include <fcntl.h>
@@ -446,6 +449,58 @@ private slots:
         QVERIFY(f.text().endsWith(QStringLiteral(" ā")));
         QApplication::processEvents();
         QCOMPARE(bankFile(), QStringLiteral("旧"));
+    }
+
+    void largeBankCommandsOnWorker()
+    {
+        // A bank past the size where the commands run on a worker thread:
+        // the results are those of the functions, each one undo step; a
+        // cancelled command leaves the text alone and writes nothing.
+        QString big;
+        for (int i = 0; big.size() < 1'300'000; ++i)
+            big += QStringLiteral("ba%1 ").arg(i);
+        big.chop(1);
+        setBank(big);
+        const QString onDisk = bankFile();
+        frmSet f;
+        f.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f));
+
+        seedShuffle(11);
+        const QString shuffled = shuffleItems(big);
+        seedShuffle(11);
+        f.Command2_Click();
+        QCOMPARE(f.text(), shuffled);
+        const QString next = shuffleItems(shuffled); // the generator went on as on this thread
+        f.Text1->undo();
+        QCOMPARE(f.text(), big);
+        seedShuffle(11);
+        QCOMPARE(shuffleItems(big), shuffled);
+        Q_UNUSED(next);
+
+        f.Command8_Click();
+        const QString toned = tones::addToneMarks(big);
+        QCOMPARE(f.text(), toned);
+        QCOMPARE(f.windowTitle(), title(int(toned.count(QLatin1Char(' '))) + 1));
+        f.Text1->undo();
+        QCOMPARE(f.text(), big);
+
+        // Cancelled while it runs: nothing written and the window stays, or,
+        // when the work was done before the cancel came, saved and closed.
+        QTimer::singleShot(0, &f, [&f] {
+            if (auto *box = f.findChild<QProgressDialog *>())
+                box->cancel();
+        });
+        f.Command1_Click();
+        QTest::qWait(1500); // a cancelled work ends on its own
+        if (f.isVisible()) {
+            QCOMPARE(f.text(), big);
+            QCOMPARE(bankFile(), onDisk);
+            f.setText(shuffled + QStringLiteral(" ba0"));
+            f.Command1_Click();
+        }
+        QVERIFY(!f.isVisible());
+        QCOMPARE(bankFile(), normalizeItems(f.text()));
     }
 
     void countFollowsEditsAcrossPieces()
