@@ -11,6 +11,7 @@
 #include <QWidget>
 #include <QWindow>
 
+#include "rules/deck.h"
 #include "widgets/ui.h"
 
 class SpeechEngine;
@@ -109,7 +110,7 @@ private:
     bool Text2_KeyPress(QKeyEvent *event);
 
     QString m_bankText;
-    QStringList m_items; // item list of m_bankText, rebuilt when it changes
+    deck::ItemIndex m_items; // item list of m_bankText, rebuilt when it changes
     int m_curIndex = 0;
     int m_baseFontSize = 150;
     int m_refHeight = 0;
