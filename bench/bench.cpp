@@ -36,6 +36,7 @@
 #include <QTimer>
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <algorithm>
 #include <csignal>
@@ -437,6 +438,48 @@ void editorBench()
             openMs, median(keys));
         std::fflush(stdout);
     }
+
+    // About 18 MB on disk: the whole-bank commands, and the longest the
+    // window's event loop was held meanwhile (a 10 ms timer watches).
+    modPub::writeTextFile(modPub::bankPath(), bankOf(2'800'000), true);
+    const qint64 fileBytes = QFileInfo(modPub::bankPath()).size();
+    const long before = peakRssKb();
+    QElapsedTimer open;
+    open.start();
+    auto *f = new frmSet;
+    f->show();
+    QCoreApplication::processEvents();
+    std::printf("  %.1f MB bank: opened in %.0f ms, peak memory of the process %.0f MB (%.1f MB before)\n",
+                fileBytes / 1e6, open.nsecsElapsed() / 1e6, peakRssKb() / 1e3, before / 1e3);
+    QElapsedTimer gap;
+    qint64 longest = 0;
+    QTimer probe;
+    probe.setInterval(10);
+    QObject::connect(&probe, &QTimer::timeout, [&] {
+        longest = std::max(longest, gap.elapsed());
+        gap.restart();
+    });
+    const auto run = [&](const char *what, const std::function<void()> &command) {
+        longest = 0;
+        gap.start();
+        probe.start();
+        QElapsedTimer t;
+        t.start();
+        command();
+        QCoreApplication::processEvents();
+        longest = std::max(longest, gap.elapsed());
+        probe.stop();
+        std::printf(
+            "  %-16s %7.0f ms, window held at most %5lld ms, peak memory %.0f MB, text %.1f M characters\n",
+            what, t.nsecsElapsed() / 1e6, static_cast<long long>(longest), peakRssKb() / 1e3,
+            f->Text1->document()->characterCount() / 1e6);
+        std::fflush(stdout);
+    };
+    run("拼音加声调", [f] { f->Command8_Click(); });
+    run("undo", [f] { f->Text1->undo(); });
+    run("打乱一下", [f] { f->Command2_Click(); });
+    run("保存并关闭", [f] { f->Command1_Click(); });
+    delete f;
 }
 
 void localSpeechBench()

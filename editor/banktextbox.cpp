@@ -39,9 +39,8 @@ QTextBlockFormat formatFor(BreakKind kind)
     return f;
 }
 
-// The pieces of one line (no line breaks in it) and the breaks between them,
-// in order: `piece` for a stretch of text, `brk` for a paragraph break.
-template <typename Piece, typename Break> void visitLine(QStringView line, Piece piece, Break brk)
+// Inserts one line (no line breaks in it), in pieces when it is long.
+void insertLine(QTextCursor &cursor, QStringView line)
 {
     while (line.size() > BankTextBox::pieceLength) {
         qsizetype cut = line.lastIndexOf(QLatin1Char(' '), BankTextBox::pieceLength);
@@ -52,34 +51,13 @@ template <typename Piece, typename Break> void visitLine(QStringView line, Piece
                 --cut;
             kind = NoCharacterBreak;
         }
-        piece(line.left(cut));
-        brk(kind);
+        cursor.insertText(line.left(cut).toString());
+        cursor.insertBlock(formatFor(kind));
         line = line.mid(kind == SpaceBreak ? cut + 1 : cut);
     }
     if (!line.isEmpty())
-        piece(line);
+        cursor.insertText(line.toString());
 }
-
-// The same for a whole text, its line breaks included.
-template <typename Piece, typename Break> void visitText(QStringView text, Piece piece, Break brk)
-{
-    qsizetype start = 0;
-    for (qsizetype i = 0; i <= text.size(); ++i) {
-        if (i < text.size()) {
-            const QChar c = text.at(i);
-            if (c != QLatin1Char('\n') && c != QLatin1Char('\r') && c != QChar::ParagraphSeparator)
-                continue;
-        }
-        visitLine(text.mid(start, i - start), piece, brk);
-        if (i == text.size())
-            break;
-        if (text.at(i) == QLatin1Char('\r') && i + 1 < text.size() && text.at(i + 1) == QLatin1Char('\n'))
-            ++i;
-        brk(LineBreak);
-        start = i + 1;
-    }
-}
-
 } // namespace
 
 BankTextBox::BankTextBox(frmSet *form) : QPlainTextEdit(form), m_form(form)
@@ -176,9 +154,21 @@ void BankTextBox::insertLogical(QTextCursor &cursor, QStringView text)
 {
     cursor.beginEditBlock();
     cursor.removeSelectedText();
-    visitText(
-        text, [&cursor](QStringView piece) { cursor.insertText(piece.toString()); },
-        [&cursor](BreakKind kind) { cursor.insertBlock(formatFor(kind)); });
+    qsizetype start = 0;
+    for (qsizetype i = 0; i <= text.size(); ++i) {
+        if (i < text.size()) {
+            const QChar c = text.at(i);
+            if (c != QLatin1Char('\n') && c != QLatin1Char('\r') && c != QChar::ParagraphSeparator)
+                continue;
+        }
+        insertLine(cursor, text.mid(start, i - start));
+        if (i == text.size())
+            break;
+        if (text.at(i) == QLatin1Char('\r') && i + 1 < text.size() && text.at(i + 1) == QLatin1Char('\n'))
+            ++i;
+        cursor.insertBlock(formatFor(LineBreak));
+        start = i + 1;
+    }
     cursor.endEditBlock();
 }
 
@@ -192,46 +182,6 @@ void BankTextBox::setLogicalText(const QString &text)
     c.setBlockFormat(formatFor(LineBreak));
     insertLogical(c, text);
     c.endEditBlock();
-    setTextCursor(c);
-}
-
-void BankTextBox::setLogicalTextInSlices(const QString &text, const std::function<void()> &between)
-{
-    // Pieces and breaks first (a quick scan), then inserted a slice at a time.
-    struct Step {
-        QStringView piece;
-        BreakKind kind;
-    };
-    QList<Step> steps;
-    visitText(
-        text,
-        [&steps](QStringView piece) {
-            steps.append({piece, LineBreak});
-        },
-        [&steps](BreakKind kind) {
-            steps.append({QStringView(), kind});
-        });
-    QTextCursor c(document());
-    c.select(QTextCursor::Document);
-    c.beginEditBlock();
-    c.removeSelectedText();
-    c.setBlockFormat(formatFor(LineBreak));
-    c.endEditBlock();
-    constexpr qsizetype charactersPerSlice = 200'000;
-    qsizetype i = 0;
-    while (i < steps.size()) {
-        between();
-        c.joinPreviousEditBlock();
-        for (qsizetype done = 0; i < steps.size() && done < charactersPerSlice; ++i) {
-            if (steps[i].piece.isNull()) {
-                c.insertBlock(formatFor(steps[i].kind));
-            } else {
-                c.insertText(steps[i].piece.toString());
-                done += steps[i].piece.size();
-            }
-        }
-        c.endEditBlock();
-    }
     setTextCursor(c);
 }
 

@@ -4,8 +4,6 @@
 #include <QPlainTextEdit>
 #include <QStringList>
 
-#include <functional>
-
 class QMimeData;
 class frmSet;
 
@@ -35,11 +33,6 @@ public:
     qsizetype itemCount() const;
     // Replaces the whole text as one step that Ctrl+Z can take back.
     void setLogicalText(const QString &text);
-    // The same, a few pieces at a time with `between` called before each
-    // slice (to keep the window painted): a text of tens of megabytes would
-    // otherwise hold the window for seconds. The document ends up exactly as
-    // setLogicalText leaves it, still one step for Ctrl+Z.
-    void setLogicalTextInSlices(const QString &text, const std::function<void()> &between);
     // Inserts at the cursor (replacing its selection) as if typed.
     void insertLogical(QTextCursor &cursor, QStringView text);
     // The character before the cursor in the real text and its position in

@@ -309,22 +309,7 @@ bool frmSet::runWork(const std::function<void(const std::atomic_bool &cancelled)
     return true;
 }
 
-void frmSet::applyText(const QString &t)
-{
-    if (t.size() < largeText) {
-        setText(t);
-        return;
-    }
-    // The box is filled a slice at a time under a progress box, which keeps
-    // the window painted and the keyboard and mouse away from the box.
-    QProgressDialog box(QStringLiteral("正在处理生字库，请稍候……"), QString(), 0, 0, this);
-    box.setWindowTitle(QStringLiteral("管理我的生字库"));
-    box.setWindowModality(Qt::WindowModal);
-    box.setMinimumDuration(0);
-    box.show();
-    Text1->setLogicalTextInSlices(
-        t, [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
-}
+void frmSet::applyText(const QString &t) { setText(t); }
 
 void frmSet::resizeEvent(QResizeEvent *event)
 {

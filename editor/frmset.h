@@ -80,6 +80,6 @@ private:
     // The work is told when it has been cancelled (it may look before a step
     // that cannot be taken back, such as writing the file).
     bool runWork(const std::function<void(const std::atomic_bool &cancelled)> &work);
-    // Puts a command's result into the box, in slices when it is large.
+    // Puts a command's result into the box.
     void applyText(const QString &text);
 };
