@@ -6,7 +6,6 @@
 
 int main(int argc, char *argv[])
 {
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     prepareApplication(app);
     BankLock lock(modPub::bankDir());

@@ -1,7 +1,12 @@
 // The comparison for the start-up figure: a bare Qt Widgets program that
 // paints one 150 pt Kai glyph once and quits. Links Qt Widgets only.
+// With "--keys N" it stays and switches the glyph on each arrow key, for the
+// key-to-paint step.
+#include "bench/keystep.h"
+
 #include <QApplication>
 #include <QFont>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QTimer>
 
@@ -12,15 +17,22 @@ class PaintOnce : public QLabel
 {
 public:
     using QLabel::QLabel;
+    bool quitAfterPaint = true;
 
 protected:
     void paintEvent(QPaintEvent *event) override
     {
         QLabel::paintEvent(event);
-        if (!m_done) {
+        if (!m_done && quitAfterPaint) {
             m_done = true;
             QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
         }
+    }
+    void keyPressEvent(QKeyEvent *event) override
+    {
+        if (event->key() == Qt::Key_Right || event->key() == Qt::Key_Left)
+            setText(text() == QStringLiteral("天") ? QStringLiteral("地") : QStringLiteral("天"));
+        QLabel::keyPressEvent(event);
     }
 
 private:
@@ -36,6 +48,13 @@ int main(int argc, char *argv[])
     QFont font(QStringLiteral("楷体"));
     font.setPointSizeF(150);
     label.setFont(font);
+    label.resize(830, 513);
+    label.setAlignment(Qt::AlignCenter);
+    const int steps = keystep::requestedSteps(argc, argv);
+    label.quitAfterPaint = steps == 0;
+    std::unique_ptr<keystep::Stepper> stepper;
+    if (steps)
+        stepper = std::make_unique<keystep::Stepper>(&label, steps);
     label.show();
     return app.exec();
 }

@@ -518,7 +518,6 @@ int main(int argc, char **argv)
     qputenv("XDG_DATA_HOME", (home.path() + QStringLiteral("/data")).toLocal8Bit());
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     prepareApplication(app);
     modules::setSearchFolder(QStringLiteral(LORVANTA_MODULE_DIR));

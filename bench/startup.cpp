@@ -1,6 +1,8 @@
 // The program's own start-up path, for the start-up figure: the same
 // set-up as main() and startProgram(), the first item painted once, then quit.
+// With "--keys N" it stays for N arrow keys pressed through the X server.
 #include "app/startup.h"
+#include "bench/keystep.h"
 #include "practice/frmmain.h"
 
 #include <QApplication>
@@ -27,11 +29,15 @@ private:
 
 int main(int argc, char *argv[])
 {
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     prepareApplication(app);
     QuitAfterFirstPaint watcher;
     frmMain *w = startProgram();
-    w->lblChar->installEventFilter(&watcher);
+    const int steps = keystep::requestedSteps(argc, argv);
+    std::unique_ptr<keystep::Stepper> stepper;
+    if (steps)
+        stepper = std::make_unique<keystep::Stepper>(w->lblChar, steps);
+    else
+        w->lblChar->installEventFilter(&watcher);
     return app.exec();
 }

@@ -80,6 +80,9 @@ QString regexFirstGroup(const QString &text, const QString &pattern);
 // Whether a pattern (in the program's \uXXXX notation) is usable by the engine.
 bool regexIsValid(const QString &pattern);
 QString shuffleItems(const QString &text);
+// The same with a random source of the caller's (a copy of shuffleGenerator()
+// gives the same shuffle on another thread).
+QString shuffleItems(const QString &text, std::mt19937 &rng);
 // The one random source of shuffleItems; seeding it makes shuffles repeatable (tests).
 std::mt19937 &shuffleGenerator();
 void seedShuffle(quint32 seed);

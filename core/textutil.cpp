@@ -108,7 +108,9 @@ std::mt19937 &shuffleGenerator()
 
 void seedShuffle(quint32 seed) { shuffleGenerator().seed(seed); }
 
-QString shuffleItems(const QString &text)
+QString shuffleItems(const QString &text) { return shuffleItems(text, shuffleGenerator()); }
+
+QString shuffleItems(const QString &text, std::mt19937 &rng)
 {
     QString t = regexReplace(text, itemSeparatorPattern(), QStringLiteral(" "));
     while (t.startsWith(QLatin1Char(' ')))
@@ -120,7 +122,6 @@ QString shuffleItems(const QString &text)
     QStringList a = t.split(QLatin1Char(' '));
     const qint64 n = a.size();
 
-    std::mt19937 &rng = shuffleGenerator();
     // A 64-bit pass counter: lists of any length are shuffled, not just 3,277 items.
     const qint64 passes = 10 * (n - 1) + 1;
     for (qint64 pass = 0; pass < passes; ++pass) {

@@ -60,7 +60,71 @@ void insertLine(QTextCursor &cursor, QStringView line)
 }
 } // namespace
 
-BankTextBox::BankTextBox(frmSet *form) : QPlainTextEdit(form), m_form(form) { }
+BankTextBox::BankTextBox(frmSet *form) : QPlainTextEdit(form), m_form(form)
+{
+    // A changed paragraph forgets its count of spaces; itemCount() counts it
+    // again. (A new paragraph starts with none known.)
+    connect(document(), &QTextDocument::contentsChange, this, [this](int position, int, int added) {
+        const QTextDocument *doc = document();
+        const QTextBlock last = doc->findBlock(position + added);
+        for (QTextBlock b = doc->findBlock(position); b.isValid(); b = b.next()) {
+            b.setUserState(-1);
+            if (b == last)
+                break;
+        }
+    });
+}
+
+qsizetype BankTextBox::itemCount() const
+{
+    // Spaces of the real text: in the paragraphs and at the breaks that
+    // stand for one.
+    qsizetype spaces = 0;
+    bool onlySpaces = true;
+    const QTextDocument *doc = document();
+    for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
+        if (b.userState() < 0)
+            b.setUserState(int(b.text().count(QLatin1Char(' '))));
+        spaces += b.userState();
+        if (b != doc->begin() && kindOf(b) == SpaceBreak)
+            ++spaces;
+        if (onlySpaces && (b.length() - 1 != b.userState() || (b != doc->begin() && kindOf(b) == LineBreak)))
+            onlySpaces = false;
+    }
+    if (onlySpaces)
+        return 0;
+    // The spaces at either end, which do not separate anything.
+    qsizetype leading = 0;
+    for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
+        if (b != doc->begin() && kindOf(b) != NoCharacterBreak) {
+            if (kindOf(b) != SpaceBreak)
+                break;
+            ++leading;
+        }
+        const QString t = b.text();
+        qsizetype i = 0;
+        while (i < t.size() && t.at(i) == QLatin1Char(' '))
+            ++i;
+        leading += i;
+        if (i < t.size())
+            break;
+    }
+    qsizetype trailing = 0;
+    for (QTextBlock b = doc->lastBlock(); b.isValid(); b = b.previous()) {
+        const QString t = b.text();
+        qsizetype i = t.size();
+        while (i > 0 && t.at(i - 1) == QLatin1Char(' '))
+            --i;
+        trailing += t.size() - i;
+        if (i > 0 || b == doc->begin())
+            break;
+        if (kindOf(b) == SpaceBreak)
+            ++trailing;
+        else if (kindOf(b) == LineBreak)
+            break;
+    }
+    return spaces - leading - trailing + 1;
+}
 
 QString BankTextBox::logicalRange(int from, int to) const
 {

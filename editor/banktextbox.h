@@ -27,6 +27,10 @@ public:
 
     // The whole text, line breaks as "\n".
     QString logicalText() const;
+    // Items in the real text, as the editor's title counts them: spaces are
+    // trimmed at both ends and every other space separates two fields.
+    // Kept per paragraph, so a keystroke costs one paragraph, not the bank.
+    qsizetype itemCount() const;
     // Replaces the whole text as one step that Ctrl+Z can take back.
     void setLogicalText(const QString &text);
     // Inserts at the cursor (replacing its selection) as if typed.

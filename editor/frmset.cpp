@@ -6,10 +6,16 @@
 #include "widgets/messagebox.h"
 #include "widgets/ui.h"
 
+#include <QCoreApplication>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QMimeData>
+#include <QProgressDialog>
 #include <QTextCursor>
+#include <QThread>
+
+#include <memory>
 
 using namespace modPub;
 
@@ -48,20 +54,9 @@ QString hintText()
 } // namespace editor
 
 namespace {
-// Spaces only are trimmed; every single space then separates two fields,
-// empty ones included. A line break is part of an item.
-qsizetype itemCount(QStringView t)
-{
-    qsizetype start = 0;
-    qsizetype end = t.size();
-    while (start < end && t.at(start) == QLatin1Char(' '))
-        ++start;
-    while (end > start && t.at(end - 1) == QLatin1Char(' '))
-        --end;
-    if (start == end)
-        return 0;
-    return t.mid(start, end - start).count(QLatin1Char(' ')) + 1;
-}
+// From this size on (in characters) a whole-bank command runs on a worker
+// thread: below it, every command takes a fraction of a second.
+constexpr int largeText = 1'000'000;
 
 QPushButton *makeButton(QWidget *parent, const QString &caption, double left, double top, double width,
                         double height)
@@ -155,7 +150,7 @@ void frmSet::setText(const QString &text) { Text1->setLogicalText(text); }
 
 void frmSet::Text1_Change()
 {
-    setWindowTitle(QStringLiteral("管理我的生字库(当前有") + QString::number(itemCount(text()))
+    setWindowTitle(QStringLiteral("管理我的生字库(当前有") + QString::number(Text1->itemCount())
                    + QStringLiteral("个生字)"));
 }
 
@@ -234,19 +229,38 @@ void frmSet::Command1_Click()
     // Normalised once more after the separators became spaces: a separator
     // at either end, or one between two equal items, would otherwise leave an
     // empty or a repeated item in the file.
-    const QString s
-        = normalizeItems(regexReplace(normalizeItems(text()), itemSeparatorPattern(), QStringLiteral(" ")));
+    auto s = std::make_shared<QString>(text());
+    auto written = std::make_shared<bool>(false);
+    const QString path = bankPath();
+    if (!runWork([s, written, path](const std::atomic_bool &cancelled) {
+            *s = normalizeItems(
+                regexReplace(normalizeItems(*s), itemSeparatorPattern(), QStringLiteral(" ")));
+            if (!cancelled)
+                *written = writeTextFile(path, *s, true);
+        }))
+        return;
     // Closing after a failed write would lose the edits: the window stays
     // open with the text as it was typed, so it can be saved again later.
-    if (!writeTextFile(bankPath(), s, true)) {
+    if (!*written) {
         showMessage(this, bankNotSavedText(), MessageIcon::Information, MessageButtons::Ok);
         return;
     }
-    setText(s);
+    applyText(*s);
     accept();
 }
 
-void frmSet::Command2_Click() { setText(shuffleItems(text())); }
+void frmSet::Command2_Click()
+{
+    // The worker shuffles with a copy of the one random source, which takes
+    // the copy's state once the shuffle is kept: the same sequence as on the
+    // window's thread, and nothing shared between the threads.
+    auto t = std::make_shared<QString>(text());
+    auto rng = std::make_shared<std::mt19937>(shuffleGenerator());
+    if (!runWork([t, rng](const std::atomic_bool &) { *t = shuffleItems(*t, *rng); }))
+        return;
+    shuffleGenerator() = *rng;
+    applyText(*t);
+}
 
 void frmSet::Command3_Click() { appendItems(editor::simpleFinals()); }
 
@@ -260,13 +274,55 @@ void frmSet::Command10_Click() { appendItems(editor::firstGradeCharacters()); }
 
 void frmSet::Command7_Click() { setText(QString()); }
 
-void frmSet::Command9_Click() { setText(tones::removeToneMarks(text())); }
+void frmSet::Command9_Click()
+{
+    auto t = std::make_shared<QString>(text());
+    if (runWork([t](const std::atomic_bool &) { *t = tones::removeToneMarks(*t); }))
+        applyText(*t);
+}
 
 void frmSet::Command8_Click()
 {
-    Command9_Click();
-    setText(tones::expandToneMarks(text()));
+    auto t = std::make_shared<QString>(text());
+    if (runWork([t](const std::atomic_bool &) { *t = tones::addToneMarks(*t); }))
+        applyText(*t);
 }
+
+bool frmSet::runWork(const std::function<void(const std::atomic_bool &cancelled)> &work)
+{
+    auto cancelled = std::make_shared<std::atomic_bool>(false);
+    if (Text1->document()->characterCount() < largeText) {
+        work(*cancelled);
+        return true;
+    }
+    // The work holds its own copies of what it needs, so a cancelled one may
+    // end after this window has gone.
+    QThread *worker = QThread::create([work, cancelled] { work(*cancelled); });
+    QProgressDialog box(QStringLiteral("正在处理生字库，请稍候……"), QStringLiteral("取消"), 0, 0, this);
+    box.setWindowTitle(QStringLiteral("管理我的生字库"));
+    box.setWindowModality(Qt::WindowModal);
+    box.setMinimumDuration(0);
+    box.setAutoClose(false);
+    box.setAutoReset(false);
+    QEventLoop loop;
+    connect(worker, &QThread::finished, &loop, &QEventLoop::quit);
+    connect(&box, &QProgressDialog::canceled, &loop, &QEventLoop::quit);
+    worker->start();
+    box.show();
+    loop.exec();
+    if (!worker->isFinished()) {
+        *cancelled = true;
+        connect(worker, &QThread::finished, worker, &QObject::deleteLater);
+        return false;
+    }
+    // Finished before the cancel was seen: what is done stands (the file may
+    // be written already).
+    worker->wait();
+    delete worker;
+    return true;
+}
+
+void frmSet::applyText(const QString &t) { setText(t); }
 
 void frmSet::resizeEvent(QResizeEvent *event)
 {

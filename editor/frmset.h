@@ -8,6 +8,9 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include <atomic>
+#include <functional>
+
 class QMimeData;
 
 namespace editor {
@@ -71,4 +74,12 @@ private:
     void appendItems(const QString &list);
     // Puts text at the caret as if typed: replaces a selection, caret after it.
     void typeAtCaret(const QString &text);
+    // Runs a whole-bank command. A large bank's is run on a worker thread
+    // while a progress box that can be cancelled keeps the window alive;
+    // false when cancelled (the work's result is then dropped).
+    // The work is told when it has been cancelled (it may look before a step
+    // that cannot be taken back, such as writing the file).
+    bool runWork(const std::function<void(const std::atomic_bool &cancelled)> &work);
+    // Puts a command's result into the box.
+    void applyText(const QString &text);
 };

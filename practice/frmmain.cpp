@@ -363,7 +363,7 @@ void frmMain::loadSettings()
 void frmMain::setBankText(const QString &text)
 {
     m_bankText = text;
-    m_items = deck::itemList(m_bankText);
+    m_items = deck::ItemIndex(m_bankText);
 }
 
 void frmMain::loadBank()

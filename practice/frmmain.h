@@ -11,6 +11,7 @@
 #include <QWidget>
 #include <QWindow>
 
+#include "rules/deck.h"
 #include "widgets/ui.h"
 
 class SpeechEngine;
@@ -122,7 +123,7 @@ private:
 
     QString m_bankText;
     QString m_fileText; // the bank file's text as last read or written here
-    QStringList m_items; // item list of m_bankText, rebuilt when it changes
+    deck::ItemIndex m_items; // item list of m_bankText, rebuilt when it changes
     int m_curIndex = 0;
     int m_baseFontSize = 150;
     int m_refHeight = 0;

@@ -11,6 +11,25 @@ QStringList itemList(const QString &bankText)
     return (QLatin1Char(' ') + bankText).split(QLatin1Char(' '));
 }
 
+ItemIndex::ItemIndex(const QString &bankText) : m_text(bankText)
+{
+    m_starts.reserve(bankText.count(QLatin1Char(' ')) + 2);
+    m_starts.append(0);
+    m_starts.append(0);
+    for (qsizetype i = 0; i < bankText.size(); ++i)
+        if (bankText.at(i) == QLatin1Char(' '))
+            m_starts.append(i + 1);
+}
+
+QString ItemIndex::at(qsizetype slot) const
+{
+    if (slot <= 0 || slot >= m_starts.size())
+        return QString();
+    const qsizetype start = m_starts.at(slot);
+    const qsizetype end = slot + 1 < m_starts.size() ? m_starts.at(slot + 1) - 1 : m_text.size();
+    return m_text.mid(start, end - start);
+}
+
 QString normalizedForm(const QString &stored) { return modPub::normalizeLetters(stored); }
 
 QString displayForm(const QString &normalized)

@@ -10,6 +10,22 @@ namespace deck {
 // " " + bankText cut at every single space: slot 0 is always empty, the items
 // are slots 1..U (U = size - 1).
 QStringList itemList(const QString &bankText);
+// The same list kept as where each slot starts in the bank text: a few
+// bytes an item instead of a string each, so a bank of millions of items
+// costs little more than its text.
+class ItemIndex
+{
+public:
+    ItemIndex() = default;
+    explicit ItemIndex(const QString &bankText);
+    qsizetype size() const { return m_starts.size(); }
+    QString at(qsizetype slot) const;
+
+private:
+    QString m_text;
+    // Slot i (i >= 1) starts at m_starts[i]; slot 0 is the empty one before.
+    QList<qsizetype> m_starts;
+};
 // g -> ɡ, then a -> ɑ.
 QString normalizedForm(const QString &stored);
 // Hyphens shown as spaces.

@@ -2,6 +2,7 @@
 // resize, typing with tone digits and the tone commands.
 #include "core/modpub.h"
 #include "editor/frmset.h"
+#include "rules/tones.h"
 #include "tests/support/fulldisk.h"
 #include "tests/support/messagerecorder.h"
 #include "tests/support/testsupport.h"
@@ -12,11 +13,14 @@
 #include <QDropEvent>
 #include <QInputMethodEvent>
 #include <QMimeData>
+#include <QProgressDialog>
 #include <QTextBlock>
 #include <QTextLayout>
+#include <QTimer>
 #include <QUrl>
 
 #include <fcntl.h>
+#include <random>
 #include <sys/mount.h>
 #include <unistd.h>
 
@@ -475,6 +479,108 @@ private slots:
         f.Command1_Click();
         QCOMPARE(fileBytes(bankPath()), encodeGbk(QStringLiteral("天 地 mɑ 1 中文")) + "\r\n");
         QVERIFY(messages.shown.isEmpty());
+    }
+
+    void largeBankCommandsOnWorker()
+    {
+        // A bank past the size where the commands run on a worker thread:
+        // the results are those of the functions, each one undo step; a
+        // cancelled command leaves the text alone and writes nothing.
+        QString big;
+        for (int i = 0; big.size() < 1'300'000; ++i)
+            big += QStringLiteral("ba%1 ").arg(i);
+        big.chop(1);
+        setBank(big);
+        const QString onDisk = bankFile();
+        frmSet f;
+        f.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f));
+
+        seedShuffle(11);
+        const QString shuffled = shuffleItems(big);
+        seedShuffle(11);
+        f.Command2_Click();
+        QCOMPARE(f.text(), shuffled);
+        const QString next = shuffleItems(shuffled); // the generator went on as on this thread
+        f.Text1->undo();
+        QCOMPARE(f.text(), big);
+        seedShuffle(11);
+        QCOMPARE(shuffleItems(big), shuffled);
+        Q_UNUSED(next);
+
+        f.Command8_Click();
+        const QString toned = tones::addToneMarks(big);
+        QCOMPARE(f.text(), toned);
+        QCOMPARE(f.windowTitle(), title(int(toned.count(QLatin1Char(' '))) + 1));
+        f.Text1->undo();
+        QCOMPARE(f.text(), big);
+
+        // Cancelled while it runs: nothing written and the window stays, or,
+        // when the work was done before the cancel came, saved and closed.
+        QTimer::singleShot(0, &f, [&f] {
+            if (auto *box = f.findChild<QProgressDialog *>())
+                box->cancel();
+        });
+        f.Command1_Click();
+        QTest::qWait(1500); // a cancelled work ends on its own
+        if (f.isVisible()) {
+            QCOMPARE(f.text(), big);
+            QCOMPARE(bankFile(), onDisk);
+            f.setText(shuffled + QStringLiteral(" ba0"));
+            f.Command1_Click();
+        }
+        QVERIFY(!f.isVisible());
+        QCOMPARE(bankFile(), normalizeItems(f.text()));
+    }
+
+    void countFollowsEditsAcrossPieces()
+    {
+        // The count is kept per paragraph; after any edit it must be what
+        // counting the whole text gives: spaces trimmed at both ends, every
+        // other space separating two fields. Edits land at piece breaks, in
+        // runs of spaces and at both ends, and are undone and redone.
+        const auto reference = [](const QString &t) {
+            qsizetype a = 0, e = t.size();
+            while (a < e && t.at(a) == QLatin1Char(' '))
+                ++a;
+            while (e > a && t.at(e - 1) == QLatin1Char(' '))
+                --e;
+            return a == e ? 0 : int(QStringView(t).mid(a, e - a).count(QLatin1Char(' '))) + 1;
+        };
+        const qsizetype n = editor::BankTextBox::pieceLength;
+        QString items;
+        for (int i = 0; items.size() < 3 * n; ++i)
+            items += (i % 7 ? QStringLiteral("天地 ") : QStringLiteral("  "));
+        setBank(QStringLiteral("  ") + items + QString(n + 5, QChar(0x4E00)) + QStringLiteral("\n \n  "));
+        frmSet f;
+        QCOMPARE(f.windowTitle(), title(reference(f.text())));
+        QVERIFY(f.Text1->document()->blockCount() > 4);
+        std::mt19937 rng(7);
+        const QString typed[] = {QStringLiteral(" "), QStringLiteral("x"), QStringLiteral("  "),
+                                 QStringLiteral("\n"), QStringLiteral("a b")};
+        for (int step = 0; step < 300; ++step) {
+            QTextCursor c = f.Text1->textCursor();
+            const int size = f.Text1->document()->characterCount() - 1;
+            // Half the edits at a paragraph's edge, where the pieces meet.
+            int at = int(rng() % (size + 1));
+            if (step % 2) {
+                const QTextBlock b = f.Text1->document()->findBlock(at);
+                at = rng() % 2 ? b.position() : b.position() + b.length() - 1;
+            }
+            c.setPosition(std::min(at, size));
+            switch (rng() % 6) {
+            case 0: c.deletePreviousChar(); break;
+            case 1: c.deleteChar(); break;
+            case 2: f.Text1->undo(); break;
+            case 3: f.Text1->redo(); break;
+            default: f.Text1->insertLogical(c, typed[rng() % std::size(typed)]);
+            }
+            QCOMPARE(f.windowTitle(), title(reference(f.text())));
+        }
+        f.Command7_Click();
+        QCOMPARE(f.windowTitle(), title(0));
+        f.setText(QStringLiteral("   "));
+        QCOMPARE(f.windowTitle(), title(0));
     }
 
     void longLinesKeepTheirText()

@@ -27,6 +27,21 @@ private slots:
         QCOMPARE(deck::itemList(QStringLiteral("a\r\nb")).size() - 1, 1);
     }
 
+    void itemIndexIsTheItemList()
+    {
+        // The compact index gives every slot the list gives, at the edges too.
+        for (const QString &bank :
+             {QStringLiteral("人 口 手"), QStringLiteral("a  b"), QStringLiteral(" "), QString(),
+              QStringLiteral(" 天 "), QStringLiteral("a\r\nb  "), QStringLiteral("  x")}) {
+            const QStringList list = deck::itemList(bank);
+            const deck::ItemIndex index(bank);
+            QCOMPARE(index.size(), list.size());
+            for (qsizetype i = 1; i < list.size(); ++i)
+                QCOMPARE(index.at(i), list.at(i));
+            QVERIFY(index.at(list.size()).isEmpty());
+        }
+    }
+
     void formsAndClassification()
     {
         QCOMPARE(deck::normalizedForm(QStringLiteral("ga")), QStringLiteral("ɡɑ"));

@@ -430,8 +430,6 @@ private slots:
 int main(int argc, char *argv[])
 {
     testsupport::prepareEnvironment();
-    // The web view wants this before the application exists.
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     ViewerWindow tc;
     QTEST_SET_MAIN_SOURCE_PATH

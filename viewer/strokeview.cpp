@@ -2,6 +2,7 @@
 
 #include <QHideEvent>
 #include <QLineF>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPainterPathStroker>
 #include <QShowEvent>
@@ -63,15 +64,42 @@ QPainterPath polylinePrefix(const QList<QPointF> &points, qreal length)
     return path;
 }
 
+// The bounding box of a polyline between two lengths along it.
+QRectF polylineSection(const QList<QPointF> &points, qreal from, qreal to)
+{
+    QRectF box;
+    qreal walked = 0;
+    const auto include = [&box](const QPointF &pt) {
+        box = box.isNull() ? QRectF(pt, QSizeF(0, 0)) : box.united(QRectF(pt, QSizeF(0, 0)));
+    };
+    for (qsizetype i = 1; i < points.size(); ++i) {
+        const QLineF seg(points[i - 1], points[i]);
+        const qreal l = seg.length();
+        const qreal a = std::max(from, walked);
+        const qreal b = std::min(to, walked + l);
+        if (b >= a && l > 0) {
+            include(seg.pointAt((a - walked) / l));
+            include(seg.pointAt((b - walked) / l));
+        }
+        walked += l;
+    }
+    return box;
+}
+
 } // namespace
 
 StrokeView::StrokeView(QWidget *parent) : QWidget(parent)
 {
     m_animation.setLoopCount(-1);
     m_animation.setStartValue(0.0);
-    connect(&m_animation, &QVariantAnimation::valueChanged, this, [this](const QVariant &value) {
-        m_now = value.toReal();
-        update();
+    connect(&m_animation, &QVariantAnimation::valueChanged, this,
+            [this](const QVariant &value) { advance(value.toReal()); });
+    m_rest.setSingleShot(true);
+    m_rest.setTimerType(Qt::PreciseTimer);
+    connect(&m_rest, &QTimer::timeout, this, [this] {
+        // The rest is over: on to the next stroke, or a new round.
+        m_animation.resume();
+        m_animation.setCurrentTime(m_restUntil >= m_round ? 0 : int(std::lround(m_restUntil)));
     });
 }
 
@@ -106,6 +134,13 @@ bool StrokeView::showCharacter(const QString &character)
 void StrokeView::clear()
 {
     m_animation.stop();
+    m_rest.stop();
+    m_still = QPixmap();
+    m_stillInked = -1;
+    m_shape = QImage();
+    m_shapeStroke = -1;
+    m_shownInked = 0;
+    m_shownDrawing = -1;
     m_glyph.reset();
     m_medianLengths.clear();
     m_starts.clear();
@@ -156,11 +191,48 @@ QImage StrokeView::renderFrame(qreal ms, const QSize &size) const
     return image;
 }
 
+int StrokeView::inkedAt(qreal ms) const
+{
+    int inked = 0;
+    while (inked < m_starts.size() && ms >= m_starts[inked] + m_durations[inked])
+        ++inked;
+    return inked;
+}
+
+int StrokeView::drawingAt(qreal ms) const
+{
+    const int next = inkedAt(ms);
+    if (next >= m_starts.size() || ms <= m_starts[next] || m_medianLengths[next] <= 0)
+        return -1;
+    return next;
+}
+
+QRect StrokeView::strokeRect(int stroke) const
+{
+    if (!m_glyph || stroke < 0 || stroke >= m_glyph->outlines.size())
+        return QRect();
+    const QRectF box = glyphTransform(QRectF(rect())).mapRect(m_glyph->outlines[stroke].boundingRect());
+    return box.toAlignedRect().adjusted(-2, -2, 2, 2);
+}
+
 void StrokeView::paintFrame(QPainter &p, const QRectF &area, qreal ms) const
+{
+    if (!m_glyph) {
+        p.fillRect(area, kBackground);
+        return;
+    }
+    paintStill(p, area, inkedAt(ms));
+    const int drawing = drawingAt(ms);
+    if (drawing >= 0)
+        paintStroke(p, area, drawing, (ms - m_starts[drawing]) / m_durations[drawing]);
+}
+
+void StrokeView::paintStill(QPainter &p, const QRectF &area, int inked) const
 {
     p.fillRect(area, kBackground);
     if (!m_glyph)
         return;
+    p.save();
     p.setRenderHint(QPainter::Antialiasing);
 
     // The practice grid: outer square, the two centre lines, dashed diagonals.
@@ -182,35 +254,126 @@ void StrokeView::paintFrame(QPainter &p, const QRectF &area, qreal ms) const
     p.setPen(Qt::NoPen);
     for (const QPainterPath &outline : std::as_const(m_glyph->outlines))
         p.fillPath(outline, kFaint);
+    for (qsizetype i = 0; i < inked && i < m_glyph->outlines.size(); ++i)
+        p.fillPath(m_glyph->outlines[i], kInk);
+    p.restore();
+}
 
-    for (qsizetype i = 0; i < m_glyph->outlines.size(); ++i) {
-        const qreal progress = (ms - m_starts[i]) / m_durations[i];
-        if (progress <= 0)
-            break;
-        const QPainterPath &outline = m_glyph->outlines[i];
-        if (progress >= 1) {
-            p.fillPath(outline, kInk);
-            continue;
+void StrokeView::paintStroke(QPainter &p, const QRectF &area, int stroke, qreal progress,
+                             const QRect &within) const
+{
+    // The part uncovered so far: a thick round pen along the median, cut to
+    // the outline so that the stroke keeps its own shape. The cut is made by
+    // compositing with the stroke's shape, drawn once per stroke, which costs
+    // far less per frame than intersecting the two outlines as paths.
+    const QTransform transform = glyphTransform(area);
+    const QPainterPath &outline = m_glyph->outlines[stroke];
+    const QRect box = transform.mapRect(outline.boundingRect()).toAlignedRect().adjusted(-2, -2, 2, 2);
+    if (box.isEmpty())
+        return;
+    const qreal ratio = p.device() ? p.device()->devicePixelRatioF() : 1.0;
+    const QTransform inBox = transform * QTransform::fromTranslate(-box.left(), -box.top());
+    const QSize pixels = (QSizeF(box.size()) * ratio).toSize();
+    if (m_shapeStroke != stroke || m_shapeArea != area || m_shape.size() != pixels
+        || m_shape.devicePixelRatio() != ratio) {
+        m_shape = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
+        m_shape.setDevicePixelRatio(ratio);
+        m_shape.fill(Qt::transparent);
+        QPainter q(&m_shape);
+        q.setRenderHint(QPainter::Antialiasing);
+        q.setTransform(inBox);
+        q.fillPath(outline, Qt::black);
+        m_shapeStroke = stroke;
+        m_shapeArea = area;
+    }
+    // Only the part that is to be repainted.
+    const QRect part = within.isNull() ? box : (box & within);
+    if (part.isEmpty())
+        return;
+    QImage layer((QSizeF(part.size()) * ratio).toSize(), QImage::Format_ARGB32_Premultiplied);
+    layer.setDevicePixelRatio(ratio);
+    layer.fill(Qt::transparent);
+    {
+        QPainter q(&layer);
+        q.setRenderHint(QPainter::Antialiasing);
+        const QPoint offset = box.topLeft() - part.topLeft();
+        q.setTransform(inBox * QTransform::fromTranslate(offset.x(), offset.y()));
+        q.setBrush(Qt::NoBrush);
+        q.setPen(QPen(kInk, kRevealWidth, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        q.drawPath(polylinePrefix(m_glyph->medians[stroke], progress * m_medianLengths[stroke]));
+        q.resetTransform();
+        q.setCompositionMode(QPainter::CompositionMode_DestinationIn);
+        q.drawImage(offset, m_shape);
+    }
+    p.drawImage(part.topLeft(), layer);
+}
+
+void StrokeView::advance(qreal ms)
+{
+    m_now = ms;
+    const int inked = inkedAt(ms);
+    const int drawing = drawingAt(ms);
+    // Only what changed is repainted: the stroke being drawn and any just
+    // finished; a new round repaints the whole view.
+    if (inked < m_shownInked) {
+        update();
+    } else {
+        for (int i = m_shownInked; i < inked; ++i)
+            update(strokeRect(i));
+        if (m_shownDrawing >= 0 && m_shownDrawing != drawing)
+            update(strokeRect(m_shownDrawing));
+        if (drawing >= 0) {
+            // Of the stroke being drawn, only the pen's latest stretch.
+            const qreal length = (ms - m_starts[drawing]) / m_durations[drawing] * m_medianLengths[drawing];
+            const qreal from = drawing == m_shownDrawing ? m_shownLength : 0;
+            const QTransform transform = glyphTransform(QRectF(rect()));
+            const qreal reach = kRevealWidth / 2 * std::abs(transform.m11()) + 2;
+            const QRectF section
+                = transform.mapRect(polylineSection(m_glyph->medians[drawing], from, length));
+            update(section.adjusted(-reach, -reach, reach, reach).toAlignedRect() & strokeRect(drawing));
+            m_shownLength = length;
         }
-        if (m_medianLengths[i] <= 0)
-            break;
-        // The part uncovered so far: a thick round pen along the median,
-        // cut to the outline so that the stroke keeps its own shape.
-        QPainterPathStroker pen;
-        pen.setWidth(kRevealWidth);
-        pen.setCapStyle(Qt::RoundCap);
-        pen.setJoinStyle(Qt::RoundJoin);
-        const QPainterPath reach
-            = pen.createStroke(polylinePrefix(m_glyph->medians[i], progress * m_medianLengths[i]));
-        p.fillPath(outline.intersected(reach), kInk);
-        break;
+    }
+    m_shownInked = inked;
+    m_shownDrawing = drawing;
+
+    // Before, between and after the strokes nothing moves: the animation
+    // rests until the next stroke begins or the round ends.
+    if (drawing >= 0 || m_animation.state() != QAbstractAnimation::Running)
+        return;
+    const qreal next = inked < m_starts.size() ? m_starts[inked] : m_round;
+    const qint64 wait = std::llround(next - ms);
+    if (wait > 20) {
+        m_restUntil = next;
+        m_animation.pause();
+        m_rest.start(int(wait));
     }
 }
 
-void StrokeView::paintEvent(QPaintEvent *)
+void StrokeView::paintEvent(QPaintEvent *event)
 {
     QPainter p(this);
-    paintFrame(p, QRectF(rect()), m_now);
+    if (!m_glyph) {
+        p.fillRect(rect(), kBackground);
+        return;
+    }
+    // The still part is kept as a picture and changes once a stroke.
+    const int inked = inkedAt(m_now);
+    const qreal ratio = devicePixelRatioF();
+    const QSize pixels = (QSizeF(size()) * ratio).toSize();
+    if (m_stillInked != inked || m_still.size() != pixels) {
+        m_still = QPixmap(pixels);
+        m_still.setDevicePixelRatio(ratio);
+        QPainter still(&m_still);
+        paintStill(still, QRectF(rect()), inked);
+        m_stillInked = inked;
+    }
+    const QRect r = event->rect();
+    p.drawPixmap(r, m_still, QRectF(QPointF(r.topLeft()) * ratio, QSizeF(r.size()) * ratio));
+    const int drawing = drawingAt(m_now);
+    if (drawing >= 0)
+        paintStroke(p, QRectF(rect()), drawing, (m_now - m_starts[drawing]) / m_durations[drawing],
+                    event->rect());
 }
 
 void StrokeView::showEvent(QShowEvent *event)
@@ -224,12 +387,17 @@ void StrokeView::showEvent(QShowEvent *event)
 void StrokeView::hideEvent(QHideEvent *event)
 {
     QWidget::hideEvent(event);
+    // Nothing is drawn while the view cannot be seen.
     m_animation.stop();
+    m_rest.stop();
 }
 
 void StrokeView::startAnimation()
 {
     m_now = 0;
+    m_shownInked = 0;
+    m_shownDrawing = -1;
+    m_rest.stop();
     m_animation.stop();
     m_animation.setEndValue(m_round);
     m_animation.setDuration(std::max(1, int(std::lround(m_round))));

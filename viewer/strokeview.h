@@ -4,6 +4,8 @@
 
 #include <QImage>
 #include <QList>
+#include <QPixmap>
+#include <QTimer>
 #include <QTransform>
 #include <QVariantAnimation>
 #include <QWidget>
@@ -30,8 +32,8 @@ public:
     qreal strokeStartMs(int stroke) const;
     qreal strokeDurationMs(int stroke) const;
     qreal roundMs() const;
-    // Whether the animation is running.
-    bool isAnimating() const { return m_animation.state() == QAbstractAnimation::Running; }
+    // Whether the animation is running (resting between strokes included).
+    bool isAnimating() const { return m_animation.state() != QAbstractAnimation::Stopped; }
 
     // The frame at a time into the round, drawn into an image of the given
     // size exactly as the widget would paint it.
@@ -50,6 +52,18 @@ protected:
 
 private:
     void paintFrame(QPainter &p, const QRectF &area, qreal ms) const;
+    // The still part of a frame: grid, outlines and the first `inked` strokes.
+    void paintStill(QPainter &p, const QRectF &area, int inked) const;
+    // The stroke being drawn, `progress` (0 to 1) of the way along.
+    // `within`, when given, limits the painting to a part of the area.
+    void paintStroke(QPainter &p, const QRectF &area, int stroke, qreal progress,
+                     const QRect &within = QRect()) const;
+    // Strokes finished at a time, and the stroke being drawn then (-1: none).
+    int inkedAt(qreal ms) const;
+    int drawingAt(qreal ms) const;
+    // Where a stroke lies in the widget, with a margin for antialiasing.
+    QRect strokeRect(int stroke) const;
+    void advance(qreal ms);
     void startAnimation();
 
     std::optional<StrokeGlyph> m_glyph;
@@ -58,6 +72,20 @@ private:
     QList<qreal> m_durations;
     qreal m_round = 0;
     qreal m_now = 0;
-    // Runs through one round in real time, again and again.
+    // Runs through one round in real time, again and again; paused while
+    // nothing changes (before, between and after the strokes).
     QVariantAnimation m_animation;
+    QTimer m_rest;
+    qreal m_restUntil = 0;
+    // What the widget shows: strokes inked and the one being drawn.
+    int m_shownInked = 0;
+    int m_shownDrawing = -1;
+    qreal m_shownLength = 0; // of the stroke being drawn, along its centre line
+    // The still part as last painted, at the widget's size.
+    QPixmap m_still;
+    int m_stillInked = -1;
+    // The shape of the stroke being drawn, for cutting the pen's trace.
+    mutable QImage m_shape;
+    mutable int m_shapeStroke = -1;
+    mutable QRectF m_shapeArea;
 };
