@@ -30,9 +30,11 @@ if [ -n "$excluded" ]; then
   echo "   not run under the sanitizers: ${excluded//|/, }"
   excluded="|$excluded"
 fi
+# The suites that start the program in a real X session.
+xsuites="e2e_window|e2e_speech_burst|e2e_faults|e2e_writing|e2e_copybook|e2e_dictation|e2e_instance|e2e_desktop"
 # Everything but the real-window suites, with ASan's fast allocation stacks.
 export ASAN_OPTIONS="$asan_common"
-if ! ctest --test-dir "$asan_dir" --output-on-failure --timeout 600 -E "^(e2e_window|e2e_speech_burst|e2e_faults|e2e_writing$excluded)\$"; then
+if ! ctest --test-dir "$asan_dir" --output-on-failure --timeout 600 -E "^($xsuites$excluded)\$"; then
   echo "!! the sanitizer run failed" >&2
   status=1
 fi
@@ -40,7 +42,7 @@ fi
 # is unloaded again: only full allocation stacks name it for the suppressions.
 # The suites that start the program in a real X session run here.
 export ASAN_OPTIONS="$asan_common:fast_unwind_on_malloc=0"
-if ! ctest --test-dir "$asan_dir" --output-on-failure --timeout 600 -R '^(e2e_window|e2e_speech_burst|e2e_faults|e2e_writing)$'; then
+if ! ctest --test-dir "$asan_dir" --output-on-failure --timeout 600 -R "^($xsuites)\$"; then
   echo "!! the sanitizer run of the end-to-end suite failed" >&2
   status=1
 fi
