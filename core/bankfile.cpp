@@ -1,5 +1,5 @@
 // Paths, the bank file and whole-file text input and output.
-#include "core/modpub.h"
+#include "core/bankfile.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -48,8 +48,6 @@ bool folderIsWritable(const QString &dir)
     return info.isDir() && info.isWritable();
 }
 } // namespace
-
-QString programTitle() { return QStringLiteral("Lorvanta V%1.%2").arg(versionMajor).arg(versionMinor); }
 
 QString appDir() { return withSlash(QCoreApplication::applicationDirPath()); }
 

@@ -1,6 +1,6 @@
 #include "core/modules.h"
 
-#include "core/modpub.h"
+#include "core/bankfile.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>

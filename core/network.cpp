@@ -1,8 +1,9 @@
 // URL encoding, HTTP and the stroke-order lookup.
-#include "core/modpub.h"
+#include "core/network.h"
 
 #include "core/httpclient.h"
 #include "core/modules.h"
+#include "core/settings.h"
 
 #include <QRegularExpression>
 #include <QStringDecoder>

@@ -1,6 +1,6 @@
 // The settings store: text values under application "LORVANTA", and the
 // service addresses kept there.
-#include "core/modpub.h"
+#include "core/settings.h"
 
 #include "core/appsettings.h"
 

@@ -1,5 +1,5 @@
 // Text and list utilities over QRegularExpression.
-#include "core/modpub.h"
+#include "core/textutil.h"
 
 #include <QDateTime>
 #include <QRegularExpression>

@@ -1,7 +1,7 @@
 // The HTTP client module: GET with a time limit and a size limit, waiting
 // for the answer or not.
 #include "core/httpclient.h"
-#include "core/modpub.h"
+#include "core/network.h"
 
 #include <QEventLoop>
 #include <QNetworkAccessManager>

@@ -1,0 +1,61 @@
+// modPub: the program's folders, the bank file and whole-file text input and
+// output (GBK, and foreign text decoded by its mark).
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QtGlobal>
+
+#include <optional>
+
+namespace modPub {
+
+// Folder of the executable, always ending in "/".
+QString appDir();
+// Folder that holds the bank: appDir() for a portable copy whose folder can be
+// written, the per-user data folder for an installed or read-only copy.
+QString bankDir();
+// bankDir() + "配置文件.txt".
+QString bankPath();
+// The bank's file name.
+inline QString bankFileName() { return QStringLiteral("配置文件.txt"); }
+// Overrides the folder of the bank (the benchmark and the tests use a temporary folder).
+void setBankDirOverride(const QString &dir);
+
+// The whole text of a GBK file, one trailing CR LF dropped; the empty text on
+// any failure (missing, unreadable, too large, or not a regular file: a
+// folder, FIFO, socket or device, also behind a symbolic link).
+QString readTextFile(const QString &path);
+// The same, but nothing at all when the file cannot be read (missing,
+// unreadable, too large, not a regular file), so that a caller can tell that
+// from a file that holds no text.
+std::optional<QString> tryReadTextFile(const QString &path);
+// Like readTextFile for a text file from elsewhere (dropped on the editor):
+// decoded by its byte-order mark (UTF-8, UTF-16 or UTF-32, little or big
+// endian) when it has one, else UTF-8 when the file is UTF-8, GBK otherwise.
+// A file that is no text (NUL characters, or mostly characters no text
+// holds) gives the empty text and, when asked, *binary = true.
+QString readForeignTextFile(const QString &path, bool *binary = nullptr);
+// The decoding of readForeignTextFile applied to bytes already read.
+QString decodeForeignText(const QByteArray &bytes, bool *binary = nullptr);
+// Writes text + CR LF in GBK. Overwriting replaces the file atomically, so a
+// crash mid-write or a full disk leaves the old bank. Only a regular file (or
+// a new one) is written. Returns false on any failure.
+bool writeTextFile(const QString &path, const QString &text, bool overwrite);
+// True when the start-up may write the default bank: the file is missing or
+// holds nothing (zero bytes or only CR LF). An unreadable file, or anything
+// that is not a regular file, is left alone.
+bool bankFileNeedsDefault(const QString &path);
+// The 24 toned vowels.
+QString defaultBank();
+// Files larger than this are treated as unreadable rather than loaded; the
+// limit holds for the bytes read, whatever size the file claims.
+constexpr qint64 maxTextFileSize = 128LL * 1024 * 1024;
+
+// GBK text conversion (GB18030 underneath: byte-identical for GBK text and
+// able to carry every character, so nothing turns into "?"). A half character
+// at the end decodes to U+FFFD like any other bad byte.
+QString decodeGbk(const QByteArray &bytes);
+QByteArray encodeGbk(const QString &text);
+
+} // namespace modPub
