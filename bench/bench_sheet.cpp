@@ -7,8 +7,8 @@
 // first-grade characters, and counting the pages of the 20 MB bank. With a
 // folder, the PDF is left there to look at.
 #include "core/modpub.h"
-#include "editor/frmset.h"
 #include "practice/frmsheet.h"
+#include "resources/presets.h"
 #include "sheet/sheet.h"
 #include "tests/support/testsupport.h"
 #include "widgets/messagebox.h"
@@ -42,9 +42,10 @@ double median(QList<double> v)
 // About 20 MB of GBK: first-grade characters and pinyin items, cycled.
 QString hugeBank()
 {
-    const QStringList chars = editor::firstGradeCharacters().split(QLatin1Char(' '));
-    const QStringList pinyin = (editor::compoundFinals() + QLatin1Char(' ') + editor::wholeReadSyllables())
-                                   .split(QLatin1Char(' '));
+    const QStringList chars = resources::firstGradeCharacters().split(QLatin1Char(' '));
+    const QStringList pinyin
+        = (resources::compoundFinals() + QLatin1Char(' ') + resources::wholeReadSyllables())
+              .split(QLatin1Char(' '));
     QString text;
     text.reserve(15 * 1000 * 1000);
     for (int i = 0; text.size() < 14500 * 1000; ++i) {
@@ -80,7 +81,7 @@ int main(int argc, char **argv)
         return MessageAnswer::Ok;
     });
     const QString keep = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
-    const QString firstGrade = editor::firstGradeCharacters();
+    const QString firstGrade = resources::firstGradeCharacters();
     sheet::Options options;
     options.date = QDate::currentDate();
 

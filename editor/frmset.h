@@ -3,6 +3,7 @@
 #pragma once
 
 #include "editor/banktextbox.h"
+#include "resources/presets.h"
 
 #include <QDialog>
 #include <QLabel>
@@ -13,16 +14,14 @@
 
 class QMimeData;
 
+// Forwarding until every caller names resources:: (the lists moved to resources/presets.h).
 namespace editor {
-// The preset lists behind the preset buttons.
-QString simpleFinals();
-QString initials();
-QString compoundFinals();
-QString wholeReadSyllables();
-QString firstGradeCharacters();
-
-// "【字库格式说明】…" CR LF "【拼音声调输法】…"
-QString hintText();
+using resources::compoundFinals;
+using resources::firstGradeCharacters;
+using resources::hintText;
+using resources::initials;
+using resources::simpleFinals;
+using resources::wholeReadSyllables;
 } // namespace editor
 
 class frmSet : public QDialog

@@ -1,6 +1,6 @@
 # The layers hold: the lowest libraries know no widgets, and the program does
 # not link what its modules bring in.
-#   cmake -DBUILD_DIR=... -DEXE=... -DCORE_TEST=... -DRULES_TEST=... -P check_layers.cmake
+#   cmake -DBUILD_DIR=... -DEXE=... -DCORE_TEST=... -DRULES_TEST=... -DSHEET_TEST=... -P check_layers.cmake
 find_program(LDD ldd REQUIRED)
 
 # Fails when `file` links any of the libraries named after `why`.
@@ -26,3 +26,7 @@ foreach(test "${CORE_TEST}" "${RULES_TEST}")
   refuse_links("${test}" "a lower layer depends on a higher one"
     Qt6Widgets Qt6Gui Qt6Multimedia WebEngine espeak)
 endforeach()
+
+# The copybook renderer and its built-in lists draw pages without a widget.
+refuse_links("${SHEET_TEST}" "the copybook renderer depends on a window layer"
+  Qt6Widgets Qt6Multimedia WebEngine espeak)

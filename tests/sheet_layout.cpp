@@ -2,7 +2,7 @@
 // geometry for every paper and cell size, the cells of a character, which
 // items make blocks, keeping blocks whole, large banks, stored options.
 #include "core/modpub.h"
-#include "editor/frmset.h"
+#include "resources/presets.h"
 #include "sheet/sheet.h"
 #include "tests/support/testsupport.h"
 
@@ -184,7 +184,7 @@ private slots:
     {
         // The editor's first-grade list: no character there has more than
         // ten strokes, so each takes one row: 100 rows, 14 to an A4 page.
-        const QString list = editor::firstGradeCharacters();
+        const QString list = resources::firstGradeCharacters();
         QCOMPARE(pagesOf(list, Options()), 8);
         QCOMPARE(pagesOf(list, optionsWith(Paper::A4, CellSize::Small, true)), 6);
         QCOMPARE(pagesOf(list, optionsWith(Paper::A4, CellSize::Large, true)), 10);

@@ -6,7 +6,7 @@
 // Set LORVANTA_SHEET_KEEP to a folder to keep the PDFs there.
 #include "core/modpub.h"
 #include "core/strokedata.h"
-#include "editor/frmset.h"
+#include "resources/presets.h"
 #include "sheet/sheet.h"
 #include "tests/support/testsupport.h"
 
@@ -210,11 +210,11 @@ private slots:
         QTest::addColumn<QString>("bank");
         QTest::addColumn<int>("pages");
         // Medium cells on A4: 14 rows a page, one row per item.
-        QTest::newRow("first-grade") << editor::firstGradeCharacters() << 8;
-        QTest::newRow("simple-finals") << editor::simpleFinals() << 1;
-        QTest::newRow("initials") << editor::initials() << 2;
-        QTest::newRow("compound-finals") << editor::compoundFinals() << 2;
-        QTest::newRow("whole-read") << editor::wholeReadSyllables() << 2;
+        QTest::newRow("first-grade") << resources::firstGradeCharacters() << 8;
+        QTest::newRow("simple-finals") << resources::simpleFinals() << 1;
+        QTest::newRow("initials") << resources::initials() << 2;
+        QTest::newRow("compound-finals") << resources::compoundFinals() << 2;
+        QTest::newRow("whole-read") << resources::wholeReadSyllables() << 2;
         QTest::newRow("toned-vowels") << modPub::defaultBank() << 2;
     }
 
@@ -270,7 +270,7 @@ private slots:
         o.tracingCopies = 0;
         o.strokeOrder = false;
         const QString pdf = writePdf(QStringLiteral("grid-%1-%2-%3").arg(paper).arg(size).arg(heading),
-                                     editor::firstGradeCharacters(), o);
+                                     resources::firstGradeCharacters(), o);
         const QImage page = raster(pdf, 1);
         const PageGeometry g = pageGeometry(o);
         QVERIFY(std::abs(page.width() - px(g.paper.width())) <= 1);
@@ -406,10 +406,10 @@ private slots:
     {
         QTest::addColumn<QString>("bank");
         QTest::addColumn<int>("size");
-        QTest::newRow("simple-finals") << editor::simpleFinals() << int(CellSize::Medium);
-        QTest::newRow("initials") << editor::initials() << int(CellSize::Small);
-        QTest::newRow("compound-finals") << editor::compoundFinals() << int(CellSize::Large);
-        QTest::newRow("whole-read") << editor::wholeReadSyllables() << int(CellSize::Medium);
+        QTest::newRow("simple-finals") << resources::simpleFinals() << int(CellSize::Medium);
+        QTest::newRow("initials") << resources::initials() << int(CellSize::Small);
+        QTest::newRow("compound-finals") << resources::compoundFinals() << int(CellSize::Large);
+        QTest::newRow("whole-read") << resources::wholeReadSyllables() << int(CellSize::Medium);
         QTest::newRow("toned-vowels") << modPub::defaultBank() << int(CellSize::Medium);
     }
 
@@ -490,7 +490,7 @@ private slots:
     void theEstimateIsAboutTheSizeAndAShortWriteIsNoSuccess()
     {
         const Options o;
-        Sheet s(editor::firstGradeCharacters(), o);
+        Sheet s(resources::firstGradeCharacters(), o);
         while (!s.paginate(1000)) { }
         QBuffer all;
         all.open(QIODevice::WriteOnly);
