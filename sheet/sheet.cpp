@@ -1,5 +1,6 @@
 #include "sheet/sheet.h"
 
+#include "resources/fonts.h"
 #include "rules/deck.h"
 #include "sheet/pinyinglyphs.h"
 
@@ -67,10 +68,11 @@ bool hasLetters(QStringView item)
     return false;
 }
 
-QFont faceFont(const QStringList &families)
+// The design face, then its stand-ins, as the windows have them.
+QFont faceFont(const QString &designFace)
 {
     QFont f;
-    f.setFamilies(families);
+    f.setFamilies(QStringList {designFace} + resources::faceSubstitutes(designFace));
     f.setPixelSize(kTextPixels);
     f.setHintingPreference(QFont::PreferNoHinting);
     f.setStyleStrategy(QFont::PreferOutline);
@@ -177,11 +179,7 @@ private:
 
 Sheet::Sheet(QString bankText, const Options &options)
     : m_text(std::move(bankText)), m_options(normalized(options)), m_geometry(pageGeometry(m_options)),
-      m_kaiFont(
-          faceFont({QStringLiteral("楷体"), QStringLiteral("AR PL UKai CN"), QStringLiteral("LXGW WenKai"),
-                    QStringLiteral("AR PL KaitiM GB"), QStringLiteral("Noto Serif CJK SC")})),
-      m_pinyinFont(faceFont({QStringLiteral("宋体"), QStringLiteral("Noto Serif CJK SC"),
-                             QStringLiteral("AR PL UMing CN"), QStringLiteral("DejaVu Serif")}))
+      m_kaiFont(faceFont(QStringLiteral("楷体"))), m_pinyinFont(faceFont(QStringLiteral("宋体")))
 {
     m_empty = !hasPrintableItems(m_text);
     if (m_empty) {

@@ -1,5 +1,7 @@
 #include "widgets/ui.h"
 
+#include "resources/fonts.h"
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFont>
@@ -248,19 +250,7 @@ QFont designFont(const QString &family, double points, bool underline)
 
 void installFontSubstitutes()
 {
-    QFont::insertSubstitutions(QStringLiteral("楷体"),
-                               {QStringLiteral("AR PL UKai CN"), QStringLiteral("LXGW WenKai"),
-                                QStringLiteral("AR PL KaitiM GB"), QStringLiteral("Noto Serif CJK SC")});
-    QFont::insertSubstitutions(QStringLiteral("宋体"),
-                               {QStringLiteral("Noto Serif CJK SC"), QStringLiteral("AR PL UMing CN"),
-                                QStringLiteral("Noto Sans CJK SC")});
-    QFont::insertSubstitutions(QStringLiteral("微软雅黑"),
-                               {QStringLiteral("Noto Sans CJK SC"), QStringLiteral("WenQuanYi Micro Hei"),
-                                QStringLiteral("Noto Serif CJK SC")});
-    QFont::insertSubstitutions(QStringLiteral("Arial"),
-                               {QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
-    QFont::insertSubstitutions(QStringLiteral("Arial Narrow"),
-                               {QStringLiteral("Liberation Sans Narrow"),
-                                QStringLiteral("DejaVu Sans Condensed"), QStringLiteral("Liberation Sans")});
+    for (const QString &face : resources::designFaces())
+        QFont::insertSubstitutions(face, resources::faceSubstitutes(face));
 }
 } // namespace ui
