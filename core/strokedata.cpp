@@ -21,9 +21,9 @@ namespace {
 
 constexpr qsizetype kHeaderSize = 16;
 constexpr qsizetype kEntrySize = 8;
-constexpr quint32 kMaxStrokes = 64;
-constexpr quint32 kMaxSegments = 255;
-constexpr quint32 kMaxMedianPoints = 255;
+constexpr quint32 kMaxStrokes = strokeformat::maxStrokes;
+constexpr quint32 kMaxSegments = strokeformat::maxSegments;
+constexpr quint32 kMaxMedianPoints = strokeformat::maxMedianPoints;
 // Well outside the 1024 grid; anything beyond is damage, not a glyph.
 constexpr qint32 kMinCoordinate = -2048;
 constexpr qint32 kMaxCoordinate = 4096;

@@ -4,6 +4,8 @@
 // character's record is decoded when it is asked for.
 #pragma once
 
+#include "core/strokeformat.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QPainterPath>
@@ -12,9 +14,8 @@
 
 #include <optional>
 
-// One character's strokes, in drawing order, in the data's own coordinates:
-// a 1024-unit grid whose y axis points up, with the baseline at y = 0 and
-// the top of the character box at y = 900.
+// One character's strokes, in drawing order, in the data's own coordinates
+// (the box of core/strokeformat.h).
 struct StrokeGlyph {
     QList<QPainterPath> outlines; // closed outline of each stroke
     QList<QList<QPointF>> medians; // centre line of each stroke, start to end

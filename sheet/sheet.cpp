@@ -1,5 +1,6 @@
 #include "sheet/sheet.h"
 
+#include "core/strokeformat.h"
 #include "resources/fonts.h"
 #include "rules/deck.h"
 #include "sheet/pinyinglyphs.h"
@@ -43,9 +44,9 @@ constexpr double kDashGapMm = 0.7;
 // Thinner than this many device pixels, a line fades away in the preview.
 constexpr double kMinLinePixels = 0.75;
 
-// The stroke data's box: 1024 units, y up, top edge at 900.
-constexpr double kGridUnits = 1024;
-constexpr double kTopY = 900;
+// The stroke data's box.
+constexpr double kGridUnits = strokeformat::gridUnits;
+constexpr double kTopY = strokeformat::topY;
 // Room between the character and the cell's edge.
 constexpr double kGlyphInset = 0.06;
 

@@ -9,6 +9,8 @@
 // (code point, record offset) pairs sorted by code point, then the records,
 // whose coordinates are zigzag LEB128 deltas from the previous point.
 
+#include "core/strokeformat.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -27,9 +29,9 @@
 
 namespace {
 
-constexpr int kMaxStrokes = 64;
-constexpr int kMaxSegments = 255;
-constexpr int kMaxMedianPoints = 255;
+constexpr int kMaxStrokes = strokeformat::maxStrokes;
+constexpr int kMaxSegments = strokeformat::maxSegments;
+constexpr int kMaxMedianPoints = strokeformat::maxMedianPoints;
 
 enum SegmentKind : uint8_t { Line = 0, Quad = 1, Cubic = 2 };
 

@@ -25,9 +25,9 @@ constexpr qreal kEndPauseMs = 1500; // the finished character, then replay
 // the data, and clipped to the stroke's outline.
 constexpr qreal kRevealWidth = 150;
 
-// The data's character box is 1024 units wide; y = 900 is its top edge.
-constexpr qreal kGridUnits = 1024;
-constexpr qreal kTopY = 900;
+// The data's character box.
+constexpr qreal kGridUnits = strokeformat::gridUnits;
+constexpr qreal kTopY = strokeformat::topY;
 
 const QColor kBackground(255, 255, 255);
 const QColor kGridOuter(222, 150, 150);
