@@ -176,4 +176,21 @@ QString normalizeItems(const QString &text)
     return acc;
 }
 
+qsizetype shownLength(QStringView text, qsizetype limit)
+{
+    if (text.size() <= limit)
+        return text.size();
+    qsizetype n = std::max<qsizetype>(limit, 0);
+    if (n > 0 && text.at(n - 1).isHighSurrogate())
+        --n;
+    return n;
+}
+
+QString shortened(const QString &text, qsizetype limit)
+{
+    if (text.size() <= limit)
+        return text;
+    return text.left(shownLength(text, limit)) + QStringLiteral("…");
+}
+
 } // namespace modPub

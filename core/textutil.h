@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringView>
 #include <QtGlobal>
 
 #include <random>
@@ -28,5 +29,11 @@ QString normalizeItems(const QString &text);
 QString firstCodePoint(const QString &text);
 // g -> ɡ, then a -> ɑ (lower-case ASCII only).
 QString normalizeLetters(const QString &text);
+// How much of a text to show when at most `limit` UTF-16 units fit: all of
+// it, or `limit` units, one fewer where a surrogate pair would be split.
+qsizetype shownLength(QStringView text, qsizetype limit);
+// The text when it fits in `limit` UTF-16 units, else its first
+// shownLength units and "…".
+QString shortened(const QString &text, qsizetype limit);
 
 } // namespace modPub

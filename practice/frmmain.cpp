@@ -35,15 +35,7 @@ namespace {
 // its beginning: laying out megabytes of text in one label would freeze the window.
 constexpr qsizetype displayLimit = 1000;
 
-QString visiblePart(const QString &text)
-{
-    if (text.size() <= displayLimit)
-        return text;
-    qsizetype n = displayLimit;
-    if (text.at(n - 1).isHighSurrogate())
-        --n;
-    return text.left(n) + QStringLiteral("…");
-}
+QString visiblePart(const QString &text) { return shortened(text, displayLimit); }
 
 // The bank with every item taken out whose normalized form is tag, in canonical form.
 QString withoutItem(const QString &bank, const QString &tag)

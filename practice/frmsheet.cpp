@@ -1,6 +1,7 @@
 #include "practice/frmsheet.h"
 
 #include "core/clock.h"
+#include "core/textutil.h"
 #include "practice/sheetfile.h"
 #include "practice/sheetprinting.h"
 #include "viewer/frmwrite.h"
@@ -146,9 +147,7 @@ frmSheet::frmSheet(QWidget *owner, const QString &bankText, const QString &shown
     chkStrokes = new QCheckBox(QStringLiteral("笔顺：一笔一格"), this);
     chkHeading = new QCheckBox(QStringLiteral("页眉：姓名和日期"), this);
     optBank = new QRadioButton(QStringLiteral("整个生字库，按顺序"), this);
-    QString shown = shownItem;
-    if (shown.size() > 12)
-        shown = shown.left(12) + QStringLiteral("…");
+    const QString shown = modPub::shortened(shownItem, 12);
     optShown = new QRadioButton(QStringLiteral("只打印当前这一项：%1").arg(shown), this);
     spnFirstPage = new QSpinBox(this);
     spnFirstPage->setRange(1, 9999999);

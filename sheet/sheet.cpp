@@ -1,6 +1,7 @@
 #include "sheet/sheet.h"
 
 #include "core/strokeformat.h"
+#include "core/textutil.h"
 #include "resources/fonts.h"
 #include "rules/deck.h"
 #include "sheet/pinyinglyphs.h"
@@ -443,9 +444,8 @@ void Sheet::paintPinyinRow(QPainter &p, const Block &block, int blockRow, int pa
     if (blockRow != 0)
         return;
 
-    qsizetype length = std::min(block.end - block.start.pos, kMaxPinyinChars);
-    if (length < block.end - block.start.pos && m_text.at(block.start.pos + length - 1).isHighSurrogate())
-        --length;
+    const qsizetype length = modPub::shownLength(
+        QStringView(m_text).mid(block.start.pos, block.end - block.start.pos), kMaxPinyinChars);
     QString text = deck::displayForm(deck::normalizedForm(m_text.mid(block.start.pos, length)));
     if (length < block.end - block.start.pos)
         text += QStringLiteral("…");

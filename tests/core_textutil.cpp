@@ -124,6 +124,19 @@ private slots:
         QCOMPARE(once, QStringLiteral("mɑ ni hɑo"));
         QCOMPARE(normalizeItems(once), once);
     }
+
+    void shortenedKeepsCharactersWhole()
+    {
+        QCOMPARE(shortened(QStringLiteral("天地人"), 3), QStringLiteral("天地人"));
+        QCOMPARE(shortened(QStringLiteral("天地人口"), 3), QStringLiteral("天地人…"));
+        QCOMPARE(shortened(QString(), 0), QString());
+        // U+20000 is two UTF-16 units: a cut through it keeps the pair out.
+        const QString wide = QStringLiteral("天\U00020000地");
+        QCOMPARE(shownLength(wide, 2), 1);
+        QCOMPARE(shortened(wide, 2), QStringLiteral("天…"));
+        QCOMPARE(shortened(wide, 3), QStringLiteral("天\U00020000…"));
+        QCOMPARE(shownLength(wide, 10), wide.size());
+    }
 };
 
 LORVANTA_TEST_MAIN(CoreTextUtil, QCoreApplication)
