@@ -68,7 +68,6 @@ public:
     const QString &bankText() const { return m_bankText; }
     void setBankText(const QString &text);
     int curIndex() const { return m_curIndex; }
-    void setCurIndex(int index) { m_curIndex = index; }
     int baseFontSize() const { return m_baseFontSize; }
     int refHeight() const { return m_refHeight; }
     int refWidth() const { return m_refWidth; }

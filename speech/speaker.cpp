@@ -175,8 +175,6 @@ bool Speaker::isCurrent(quint64 item) const { return item == d->current->load();
 
 void Speaker::setRequestTimeout(int ms) { d->timeoutMs = qMax(1, ms); }
 
-int Speaker::requestTimeout() const { return d->timeoutMs; }
-
 QString Speaker::currentCaption() const { return d->caption; }
 
 QByteArray Speaker::currentAudio() const { return d->audio; }

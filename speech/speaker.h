@@ -44,7 +44,6 @@ public:
     void setHttpClient(std::function<HttpClient *()> client);
     // How long the online request may take before local speech takes over.
     void setRequestTimeout(int ms);
-    int requestTimeout() const;
 
     // The caption being spoken (empty after stop), the audio received for it
     // (the service's answer, or the local speech as a WAV file; empty until
