@@ -10,6 +10,7 @@
 #include "tests/support/testsupport.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QtEndian>
 #include <cmath>
@@ -140,6 +141,8 @@ private slots:
         QTest::newRow("no answer in time") << u"never"_qs;
         QTest::newRow("error page") << u"500"_qs;
         QTest::newRow("not found") << u"404"_qs;
+        // Playable audio is still no answer when the status says it failed.
+        QTest::newRow("audio under 503") << u"audio503"_qs;
         QTest::newRow("json error under 200") << u"json"_qs;
         QTest::newRow("garbage declared as audio") << u"garbage"_qs;
         QTest::newRow("empty body") << u"empty"_qs;
@@ -163,6 +166,9 @@ private slots:
             a.body = "<html><body>Internal error</body></html>";
         } else if (failure == u"404") {
             a = LocalServer::Answer {404, "text/html", "<html>missing</html>"};
+        } else if (failure == u"audio503") {
+            a = audio(toneWav(300));
+            a.status = 503;
         } else if (failure == u"json") {
             a.contentType = "application/json";
             a.body = R"({"err_no":501,"err_msg":"tex param err"})";
@@ -198,6 +204,37 @@ private slots:
         QCOMPARE(speaker.currentAudio().left(4), QByteArray("RIFF"));
         if (failure == u"never")
             QTRY_VERIFY_WITH_TIMEOUT(server.requests().first().cancelled, 3000);
+    }
+
+    // Without a time-out of its own the request may take four seconds.
+    void defaultTimeoutIsFourSeconds()
+    {
+        LocalServer server;
+        LocalServer::Answer never;
+        never.never = true;
+        server.setAnswer("/tts/text2audio", never);
+        Speaker speaker;
+        QSignalSpy ready(&speaker, &Speaker::audioReady);
+        QElapsedTimer clock;
+        clock.start();
+        speaker.speak(request(server, u"八"_qs), u"bā"_qs, u"八"_qs);
+        QVERIFY(ready.wait(15000));
+        // Loose bounds: a coarse timer may fire a little early, a busy machine late.
+        QVERIFY2(clock.elapsed() >= 3500 && clock.elapsed() < 9000,
+                 qPrintable(QString::number(clock.elapsed())));
+        QCOMPARE(ready.first().first().toString(), u"local"_qs);
+    }
+
+    // A caption the local voice has no reading for (a letter that is no
+    // initial) is said as the text the request would have carried.
+    void emptyLocalReadingSaysTheRequestText()
+    {
+        Speaker speaker;
+        QSignalSpy ready(&speaker, &Speaker::audioReady);
+        speaker.speak(QString(), u"v"_qs, u"八"_qs);
+        QVERIFY(ready.wait(5000));
+        QCOMPARE(speaker.lastLocalText(), u"八"_qs);
+        QVERIFY(speaker.lastLocalSampleCount() > 0);
     }
 
     void decoderRecoversAfterUnplayableAudio()
