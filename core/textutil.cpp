@@ -122,7 +122,7 @@ QString shuffleItems(const QString &text, std::mt19937 &rng)
     QStringList a = t.split(QLatin1Char(' '));
     const qint64 n = a.size();
 
-    // A 64-bit pass counter: lists of any length are shuffled, not just 3,277 items.
+    // A 64-bit pass counter: ten passes an item never overflow it, whatever the length.
     const qint64 passes = 10 * (n - 1) + 1;
     for (qint64 pass = 0; pass < passes; ++pass) {
         // r uniform in [0, 1) with single precision: 24 random bits.

@@ -295,7 +295,7 @@ void frmMain::createControls()
     connect(Text2, &QLineEdit::textChanged, this, &frmMain::Text2_Change);
     connect(Timer1, &QTimer::timeout, this, &frmMain::Timer1_Timer);
     connect(Timer2, &QTimer::timeout, this, &frmMain::Timer2_Timer);
-    // Practice sheets: right-click on the card, or Ctrl+P (P is no key of the key table).
+    // Practice sheets: right-click on the card, or Ctrl+P (P is none of the keys of Form_KeyDown).
     sheetwindow::attach(
         this, {lblChar, lblBack}, [this] { return m_bankText; }, [this] { return m_tag; });
     // Dictation: Ctrl+T, and "听写…" and "练习错字本" on the card.
@@ -323,7 +323,7 @@ void frmMain::Form_Load()
     setWindowTitle(programTitle());
     loadBank();
 
-    // The audio player is created when first needed; only the table is loaded here.
+    // The audio player is created when first needed; only the syllable table is loaded here.
     m_syllableTable = resources::syllableTable();
     Timer2->start();
     Timer2_Timer();

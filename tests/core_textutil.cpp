@@ -84,7 +84,7 @@ private slots:
     void shuffleLargeListsAndRandomness()
     {
         seedShuffle(20261208);
-        // Far beyond the old 3,277-item limit: still a permutation.
+        // Ten passes an item overflow a 16-bit counter here: still a permutation.
         QStringList items;
         for (int i = 0; i < 5000; ++i)
             items << QString::number(i);

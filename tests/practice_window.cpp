@@ -528,9 +528,10 @@ private slots:
         QCOMPARE(w->caption(), QStringLiteral("山"));
     }
 
-    // Each key of the table, alone and with Shift, Ctrl or Alt, runs its
-    // handler once per press: counted by the step it makes, the read-aloud
-    // requests and viewer look-ups at a local server, and the questions asked.
+    // Each key of Form_KeyDown (arrows, Page Up and Down, Space, V, D, Delete),
+    // alone and with Shift, Ctrl or Alt, runs its handler once per press:
+    // counted by the step it makes, the read-aloud requests and viewer
+    // look-ups at a local server, and the questions asked.
     void everyKeyOncePerPress()
     {
         LocalServer server;

@@ -134,7 +134,7 @@ private slots:
         s->close();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(!openSheet());
-        // The key table still works.
+        // The practice window's keys still work.
         press(w, Qt::Key_Right);
         QCOMPARE(w->caption(), QStringLiteral("地"));
         press(w, Qt::Key_Right, Qt::ControlModifier);

@@ -54,7 +54,7 @@ private slots:
         QTest::newRow("toned ü") << u"lǜ"_qs << u"lǜ"_qs;
         QTest::newRow("capital") << u"Bā"_qs << u"bā"_qs;
         QTest::newRow("lone toned vowel") << u"ā"_qs << u"ā"_qs;
-        // Lone letters and bare initials through the table's character.
+        // Lone letters and bare initials through the syllable table's character.
         QTest::newRow("b p m f") << u"b p m f"_qs << u"播 泼 摸 佛"_qs;
         QTest::newRow("zh") << u"zh"_qs << u"知"_qs;
         QTest::newRow("ɡ") << u"ɡ"_qs << u"哥"_qs;

@@ -4,7 +4,7 @@
 //
 // Usage: lorvanta_strokeconv <package folder> <output file>
 //
-// The layout is read by viewer/strokedata.cpp, which documents it in full:
+// The layout is read by core/strokedata.cpp, which documents it in full:
 // a 16-byte header ("LVSK", version, count, record bytes), an index of
 // (code point, record offset) pairs sorted by code point, then the records,
 // whose coordinates are zigzag LEB128 deltas from the previous point.

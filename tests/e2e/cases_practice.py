@@ -117,7 +117,8 @@ def ink(suite, pic, item, tol_x, tol_y):
 # ---------------------------------------------------------------- keys and clicks
 
 def case_keys(suite):
-    """Each key of the table, alone and with Shift, Ctrl and Alt, acts once per
+    """Each key of the practice window (arrows, Page Up and Down, Space, V, D,
+    Delete), alone and with Shift, Ctrl and Alt, acts once per
     press, counted by what a user sees: the counter on the bank button, the
     read-aloud and look-up requests that reach the services, and the delete
     questions. Also with the interval box focused, and right after a box closed."""
