@@ -2,7 +2,7 @@
 // square takes to show the ink of one pointer move and to take a finished
 // stroke. Prints, asserts nothing.
 #include "core/strokedata.h"
-#include "editor/frmset.h"
+#include "resources/presets.h"
 #include "rules/strokecheck.h"
 #include "tests/support/testsupport.h"
 #include "viewer/frmwrite.h"
@@ -44,7 +44,7 @@ QList<QPointF> pointerLine(const QList<QPointF> &median, int points)
 
 void judgeBench()
 {
-    const QStringList chars = editor::firstGradeCharacters().split(u' ', Qt::SkipEmptyParts);
+    const QStringList chars = resources::firstGradeCharacters().split(u' ', Qt::SkipEmptyParts);
     QList<double> us;
     double worst = 0;
     QString worstChar;

@@ -2,7 +2,7 @@
 // refuses what is wrong, over the first-grade characters, and the course of
 // one character (misses, hint, the stroke drawn for the pupil, the score).
 #include "core/strokedata.h"
-#include "editor/frmset.h"
+#include "resources/presets.h"
 #include "rules/strokecheck.h"
 
 #include <QPolygonF>
@@ -114,7 +114,7 @@ private slots:
     // the same strokes reversed, out of order, misplaced, and scribbles.
     void firstGradeRates()
     {
-        const QStringList chars = editor::firstGradeCharacters().split(u' ', Qt::SkipEmptyParts);
+        const QStringList chars = resources::firstGradeCharacters().split(u' ', Qt::SkipEmptyParts);
         QCOMPARE(chars.size(), 100);
         QList<QList<StrokeShape>> glyphs;
         for (const QString &c : chars) {
