@@ -6,6 +6,7 @@
 #include "core/appsettings.h"
 #include "core/clock.h"
 #include "core/modpub.h"
+#include "core/modules.h"
 #include "editor/frmset.h"
 #include "help/frmabout.h"
 #include "help/frmshuoming.h"
@@ -695,7 +696,7 @@ void frmMain::showSpeechUnavailable()
     if (!Check2->toolTip().isEmpty())
         return;
     const QString why = QStringLiteral("朗读不可用：语音模块（%1）缺失或无法载入，请重新安装本程序。")
-                            .arg(speech::moduleFileName());
+                            .arg(modules::fileName<SpeechEngineFactory>());
     Check2->setToolTip(why);
     Image3->setToolTip(why);
     // The loudspeaker greyed: the item cannot be heard.

@@ -43,8 +43,9 @@ private slots:
     void initTestCase()
     {
         // Before anything asks for the module: its first answer holds for the run.
-        QVERIFY(!modules::attempted(speech::moduleFileName()));
-        QVERIFY(testsupport::writeBytes(modulesDir.filePath(speech::moduleFileName()), "not a module\n"));
+        QVERIFY(!modules::attempted(modules::fileName<SpeechEngineFactory>()));
+        QVERIFY(testsupport::writeBytes(modulesDir.filePath(modules::fileName<SpeechEngineFactory>()),
+                                        "not a module\n"));
         modules::setSearchFolder(modulesDir.path());
         clearSettings();
     }
@@ -62,7 +63,8 @@ private slots:
         w->cmdAfter_Click();
         QVERIFY(!w->speechEngine());
         const QString why = w->Check2->toolTip();
-        QVERIFY2(why.contains(QStringLiteral("朗读不可用")) && why.contains(speech::moduleFileName()),
+        QVERIFY2(why.contains(QStringLiteral("朗读不可用"))
+                     && why.contains(modules::fileName<SpeechEngineFactory>()),
                  qPrintable(why));
         QCOMPARE(w->Image3->toolTip(), why);
         const QImage grey = w->Image3->pixmap().toImage();
