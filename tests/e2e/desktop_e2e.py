@@ -10,12 +10,9 @@ the animation the page named, and "查看该字详情" shows the page itself.
 Usage: desktop_e2e.py --exe build/app/lorvanta --title "Lorvanta V1.2" [--keep]
 """
 
-import argparse
 import glob
 import http.server
 import os
-import shutil
-import signal
 import subprocess
 import sys
 import threading
@@ -142,27 +139,8 @@ CASES = [("web_view_later", case_web_view_later)]
 
 
 def main():
-    ap = argparse.ArgumentParser()
-    ap.add_argument("--exe", required=True)
-    ap.add_argument("--title", required=True, help="the practice window's caption")
-    ap.add_argument("--keep", action="store_true", help="keep the case folders")
-    args = ap.parse_args()
-    e2e.MAIN_TITLE = args.title
-    for tool in ("Xvfb", "xdotool", "xdpyinfo", "convert"):
-        if shutil.which(tool) is None:
-            print(f"missing tool: {tool} (scripts/setup.sh installs it); skipped")
-            return 77
-    started = time.monotonic()
-    xserver = e2e.XServer(e2e.display_candidates())
-    signal.signal(signal.SIGTERM, lambda *a: (_ for _ in ()).throw(KeyboardInterrupt()))
-    suite = e2e.Suite(os.path.abspath(args.exe), xserver, args.keep)
-    try:
-        failed = e2e.run_cases(suite, CASES)
-    finally:
-        xserver.stop()
-    print(f"{len(CASES) - len(failed)} of {len(CASES)} cases passed in {time.monotonic() - started:.1f} s"
-          + (f"; failed: {', '.join(failed)}" if failed else ""))
-    return 1 if failed else 0
+    return e2e.suite_main(CASES, tools=("Xvfb", "xdotool", "xdpyinfo", "convert"))
+
 
 
 if __name__ == "__main__":

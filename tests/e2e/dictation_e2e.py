@@ -16,11 +16,8 @@ glyph of any item.
 Usage: dictation_e2e.py --exe build/app/lorvanta --title "Lorvanta V1.2" [--keep]
 """
 
-import argparse
 import os
 import re
-import shutil
-import signal
 import subprocess
 import sys
 import time
@@ -278,30 +275,8 @@ def walk(suite, prog, services, folder, bank):
 
 
 def main():
-    ap = argparse.ArgumentParser()
-    ap.add_argument("--exe", required=True)
-    ap.add_argument("--title", required=True, help="the practice window's caption")
-    ap.add_argument("--case", action="append", help="run only these cases")
-    ap.add_argument("--keep", action="store_true", help="keep the case folders")
-    args = ap.parse_args()
-    e2e.MAIN_TITLE = args.title
-    for tool in ("Xvfb", "openbox", "xdotool", "xprop", "xwininfo", "import", "xdpyinfo"):
-        if shutil.which(tool) is None:
-            print(f"missing tool: {tool} (scripts/setup.sh installs it); skipped")
-            return 77
-    cases = [("evening", case_evening)]
-    cases = [c for c in cases if not args.case or c[0] in args.case]
-    started = time.monotonic()
-    xserver = e2e.XServer(e2e.display_candidates())
-    signal.signal(signal.SIGTERM, lambda *a: (_ for _ in ()).throw(KeyboardInterrupt()))
-    try:
-        suite = e2e.Suite(os.path.abspath(args.exe), xserver, args.keep)
-        failed = e2e.run_cases(suite, cases)
-    finally:
-        xserver.stop()
-    print(f"{len(cases) - len(failed)} of {len(cases)} cases passed in {time.monotonic() - started:.1f} s"
-          + (f"; failed: {', '.join(failed)}" if failed else ""))
-    return 1 if failed else 0
+    return e2e.suite_main([("evening", case_evening)])
+
 
 
 if __name__ == "__main__":

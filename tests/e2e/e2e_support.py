@@ -848,3 +848,43 @@ def run_cases(suite, cases):
     for n in suite.notes:
         print("note: " + n)
     return failed
+
+
+X_TOOLS = ("Xvfb", "openbox", "xdotool", "xprop", "xwininfo", "import", "xdpyinfo")
+
+
+def suite_main(cases, tools=X_TOOLS, skip_reason=None):
+    """The command line of every real-X suite: --exe, --title, --case,
+    --keep. Returns 77 (skipped) when a tool is missing or skip_reason()
+    gives a reason, 1 when a case failed, 0 otherwise."""
+    import argparse
+    import signal
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--exe", required=True)
+    ap.add_argument("--title", required=True, help="the practice window's caption")
+    ap.add_argument("--case", action="append", choices=[c[0] for c in cases], help="run only these cases")
+    ap.add_argument("--keep", action="store_true", help="keep the case folders")
+    args = ap.parse_args()
+    global MAIN_TITLE
+    MAIN_TITLE = args.title
+    for tool in tools:
+        if shutil.which(tool) is None:
+            print(f"missing tool: {tool} (scripts/setup.sh installs it); skipped")
+            return 77
+    reason = skip_reason() if skip_reason else None
+    if reason:
+        print(f"{reason}; skipped")
+        return 77
+    selected = [c for c in cases if not args.case or c[0] in args.case]
+    started = time.monotonic()
+    xserver = XServer(display_candidates())
+    # A terminated run must not leave the X server behind.
+    signal.signal(signal.SIGTERM, lambda *a: (_ for _ in ()).throw(KeyboardInterrupt()))
+    try:
+        suite = Suite(os.path.abspath(args.exe), xserver, args.keep)
+        failed = run_cases(suite, selected)
+    finally:
+        xserver.stop()
+    print(f"{len(selected) - len(failed)} of {len(selected)} cases passed in "
+          f"{time.monotonic() - started:.1f} s" + (f"; failed: {', '.join(failed)}" if failed else ""))
+    return 1 if failed else 0

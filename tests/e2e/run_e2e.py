@@ -18,12 +18,7 @@ from here, and setting one here (run_e2e.MAIN_TITLE = ...) sets it where the
 machinery reads it.
 """
 
-import argparse
-import os
-import shutil
-import signal
 import sys
-import time
 import types
 
 import e2e_support
@@ -72,32 +67,7 @@ CASES = [
 
 
 def main():
-    ap = argparse.ArgumentParser()
-    ap.add_argument("--exe", required=True)
-    ap.add_argument("--title", required=True, help="the practice window's caption")
-    ap.add_argument("--case", action="append", help="run only these cases")
-    ap.add_argument("--keep", action="store_true", help="keep the case folders")
-    args = ap.parse_args()
-    e2e_support.MAIN_TITLE = args.title
-    for tool in ("Xvfb", "openbox", "xdotool", "xprop", "xwininfo", "import", "xdpyinfo"):
-        if shutil.which(tool) is None:
-            print(f"missing tool: {tool} (scripts/setup.sh installs it); skipped")
-            return 77
-    exe = os.path.abspath(args.exe)
-    selected = [c for c in CASES if not args.case or c[0] in args.case]
-
-    started = time.monotonic()
-    xserver = XServer(display_candidates())
-    # A terminated run must not leave the X server behind.
-    signal.signal(signal.SIGTERM, lambda *a: (_ for _ in ()).throw(KeyboardInterrupt()))
-    try:
-        suite = Suite(exe, xserver, args.keep)
-        failed = run_cases(suite, selected)
-    finally:
-        xserver.stop()
-    print(f"{len(selected) - len(failed)} of {len(selected)} cases passed in "
-          f"{time.monotonic() - started:.1f} s" + (f"; failed: {', '.join(failed)}" if failed else ""))
-    return 1 if failed else 0
+    return e2e_support.suite_main(CASES)
 
 
 

@@ -7,11 +7,8 @@ found on the screen.
 Usage: writing_e2e.py --exe build/app/lorvanta --title "Lorvanta V1.2" [--case NAME] [--keep]
 """
 
-import argparse
 import json
 import os
-import shutil
-import signal
 import sys
 import time
 
@@ -193,31 +190,13 @@ CASES = [
 
 
 def main():
-    ap = argparse.ArgumentParser()
-    ap.add_argument("--exe", required=True)
-    ap.add_argument("--title", required=True, help="the practice window's caption")
-    ap.add_argument("--case", action="append", help="run only these cases")
-    ap.add_argument("--keep", action="store_true", help="keep the case folders")
-    args = ap.parse_args()
-    e2e.MAIN_TITLE = args.title
-    for tool in ("Xvfb", "openbox", "xdotool", "xprop", "xwininfo", "import", "xdpyinfo"):
-        if shutil.which(tool) is None:
-            print(f"missing tool: {tool} (scripts/setup.sh installs it); skipped")
-            return 77
-    if not os.path.exists(os.path.join(STROKE_DATA, "天.json")):
-        print("the stroke data is missing (scripts/setup.sh installs it); skipped")
-        return 77
-    selected = [c for c in CASES if not args.case or c[0] in args.case]
-    xserver = e2e.XServer(e2e.display_candidates())
-    signal.signal(signal.SIGTERM, lambda *a: (_ for _ in ()).throw(KeyboardInterrupt()))
-    try:
-        suite = e2e.Suite(os.path.abspath(args.exe), xserver, args.keep)
-        failed = e2e.run_cases(suite, selected)
-    finally:
-        xserver.stop()
-    print(f"{len(selected) - len(failed)} of {len(selected)} cases passed" +
-          (f"; failed: {', '.join(failed)}" if failed else ""))
-    return 1 if failed else 0
+    def no_data():
+        if not os.path.exists(os.path.join(STROKE_DATA, "天.json")):
+            return "the stroke data is missing (scripts/setup.sh installs it)"
+        return None
+
+    return e2e.suite_main(CASES, skip_reason=no_data)
+
 
 
 if __name__ == "__main__":
