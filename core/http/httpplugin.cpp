@@ -3,12 +3,14 @@
 #include "core/httpclient.h"
 #include "core/network.h"
 
+#include <QCoreApplication>
 #include <QEventLoop>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QObject>
 #include <QPointer>
+#include <QThread>
 #include <QTimer>
 #include <QUrl>
 
@@ -170,15 +172,20 @@ public:
             return refused;
         }
         // One manager for every such request: its connections to a server
-        // are kept for the next one.
-        if (!m_manager)
-            m_manager = new QNetworkAccessManager(this);
+        // are kept for the next one. It ends with the application, while this
+        // module is still loaded: the plugin object itself is never deleted,
+        // and a manager left behind keeps its sockets and threads past exit.
+        if (!m_manager) {
+            QObject *app = QCoreApplication::instance();
+            m_manager
+                = new QNetworkAccessManager(app && app->thread() == QThread::currentThread() ? app : this);
+        }
         return std::make_unique<AsyncCall>(m_manager->get(QNetworkRequest(url)), timeoutMs, maxBytes, context,
                                            std::move(done));
     }
 
 private:
-    QNetworkAccessManager *m_manager = nullptr;
+    QPointer<QNetworkAccessManager> m_manager;
 };
 
 #include "httpplugin.moc"
