@@ -62,26 +62,6 @@ QPainterPath inkPath(const QList<QPointF> &ink)
     return path;
 }
 
-// The first `length` units of a polyline.
-QPainterPath prefixPath(const QList<QPointF> &points, qreal length)
-{
-    QPainterPath path;
-    if (points.isEmpty())
-        return path;
-    path.moveTo(points[0]);
-    qreal walked = 0;
-    for (qsizetype i = 1; i < points.size(); ++i) {
-        const QLineF seg(points[i - 1], points[i]);
-        if (walked + seg.length() >= length) {
-            path.lineTo(seg.length() > 0 ? seg.pointAt((length - walked) / seg.length()) : points[i]);
-            return path;
-        }
-        path.lineTo(points[i]);
-        walked += seg.length();
-    }
-    return path;
-}
-
 QColor withAlpha(QColor c, qreal alpha)
 {
     c.setAlphaF(float(std::clamp(alpha, 0.0, 1.0) * c.alphaF()));
@@ -487,7 +467,7 @@ void WriteCanvas::paintEvent(QPaintEvent *event)
             pen.setCapStyle(Qt::RoundCap);
             pen.setJoinStyle(Qt::RoundJoin);
             const QPainterPath reach
-                = pen.createStroke(prefixPath(median, t * strokecheck::polylineLength(median)));
+                = pen.createStroke(polylinePrefix(median, t * strokecheck::polylineLength(median)));
             p.fillPath(outline.intersected(reach), kInk);
             break;
         }

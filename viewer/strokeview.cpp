@@ -1,5 +1,7 @@
 #include "viewer/strokeview.h"
 
+#include "rules/strokecheck.h"
+
 #include <QHideEvent>
 #include <QLineF>
 #include <QPaintEvent>
@@ -35,35 +37,6 @@ const QColor kGridInner(236, 190, 190);
 const QColor kFaint(222, 222, 222);
 const QColor kInk(28, 28, 28);
 
-qreal polylineLength(const QList<QPointF> &points)
-{
-    qreal length = 0;
-    for (qsizetype i = 1; i < points.size(); ++i)
-        length += QLineF(points[i - 1], points[i]).length();
-    return length;
-}
-
-// The first `length` units of a polyline.
-QPainterPath polylinePrefix(const QList<QPointF> &points, qreal length)
-{
-    QPainterPath path;
-    if (points.isEmpty())
-        return path;
-    path.moveTo(points[0]);
-    qreal walked = 0;
-    for (qsizetype i = 1; i < points.size(); ++i) {
-        const QLineF seg(points[i - 1], points[i]);
-        const qreal l = seg.length();
-        if (walked + l >= length) {
-            path.lineTo(l > 0 ? seg.pointAt((length - walked) / l) : points[i]);
-            return path;
-        }
-        path.lineTo(points[i]);
-        walked += l;
-    }
-    return path;
-}
-
 // The bounding box of a polyline between two lengths along it.
 QRectF polylineSection(const QList<QPointF> &points, qreal from, qreal to)
 {
@@ -87,6 +60,26 @@ QRectF polylineSection(const QList<QPointF> &points, qreal from, qreal to)
 }
 
 } // namespace
+
+QPainterPath polylinePrefix(const QList<QPointF> &points, qreal length)
+{
+    QPainterPath path;
+    if (points.isEmpty())
+        return path;
+    path.moveTo(points[0]);
+    qreal walked = 0;
+    for (qsizetype i = 1; i < points.size(); ++i) {
+        const QLineF seg(points[i - 1], points[i]);
+        const qreal l = seg.length();
+        if (walked + l >= length) {
+            path.lineTo(l > 0 ? seg.pointAt((length - walked) / l) : points[i]);
+            return path;
+        }
+        path.lineTo(points[i]);
+        walked += l;
+    }
+    return path;
+}
 
 StrokeView::StrokeView(QWidget *parent) : QWidget(parent)
 {
@@ -117,7 +110,7 @@ bool StrokeView::showCharacter(const QString &character)
 
     qreal t = kLeadInMs;
     for (const QList<QPointF> &median : std::as_const(m_glyph->medians)) {
-        const qreal length = polylineLength(median);
+        const qreal length = strokecheck::polylineLength(median);
         const qreal duration = std::max(kMinStrokeMs, length / kUnitsPerMs);
         m_medianLengths.append(length);
         m_starts.append(t);

@@ -12,6 +12,12 @@
 
 #include "core/strokedata.h"
 
+#include <QPainterPath>
+
+// The first `length` units of a polyline (a stroke's median), as a path:
+// the animation's pen and the writing window's strokes follow it.
+QPainterPath polylinePrefix(const QList<QPointF> &points, qreal length);
+
 class StrokeView : public QWidget
 {
     Q_OBJECT
