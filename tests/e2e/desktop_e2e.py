@@ -11,11 +11,9 @@ Usage: desktop_e2e.py --exe build/app/lorvanta --title "Lorvanta V1.2" [--keep]
 """
 
 import glob
-import http.server
 import os
 import subprocess
 import sys
-import threading
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -32,48 +30,10 @@ def red_gif():
     return r.stdout if r.returncode == 0 else None
 
 
-class Dictionary:
-    """The dictionary page (blue) and its animation (red), with a request log."""
-
-    def __init__(self, gif):
-        self.requests = []
-        outer = self
-        page = (b'<html><body style="background:#0000ff; margin:0">'
-                b'<img id="word_bishun" class="bishun" data-gif="/gif/tian.gif" src="/gif/tian.gif">'
-                b'</body></html>')
-
-        class Handler(http.server.BaseHTTPRequestHandler):
-            def do_GET(self):
-                outer.requests.append(self.path)
-                if self.path.startswith("/zici/"):
-                    body, kind = page, "text/html; charset=utf-8"
-                elif self.path.startswith("/gif/"):
-                    body, kind = gif, "image/gif"
-                else:
-                    self.send_error(404)
-                    return
-                self.send_response(200)
-                self.send_header("Content-Type", kind)
-                self.send_header("Content-Length", str(len(body)))
-                self.end_headers()
-                self.wfile.write(body)
-
-            def log_message(self, *args):
-                pass
-
-        self.server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
-        self.server.daemon_threads = True
-        threading.Thread(target=self.server.serve_forever, daemon=True).start()
-
-    def settings(self):
-        return f"[services]\ndictionary=http://127.0.0.1:{self.server.server_address[1]}\n"
-
-    def count(self, prefix):
-        return sum(1 for p in list(self.requests) if p.startswith(prefix))
-
-    def stop(self):
-        self.server.shutdown()
-        self.server.server_close()
+# The dictionary page (blue) names an animation (red).
+PAGE = (b'<html><body style="background:#0000ff; margin:0">'
+        b'<img id="word_bishun" class="bishun" data-gif="/gif/tian.gif" src="/gif/tian.gif">'
+        b'</body></html>')
 
 
 def share_of(pic, colour, step=4):
@@ -101,38 +61,36 @@ def case_web_view_later(suite):
     check(gif, "convert could not make the test animation")
     if not glob.glob(os.path.join(os.path.dirname(suite.exe), "lorvanta_webview.so")):
         suite.note("web_view_later: no web view module in this build, only the start checked")
-    dictionary = Dictionary(gif)
-    try:
-        with Program(suite, "desktop", bank=gbk("天 地"), settings=dictionary.settings()) as prog:
-            win = e2e.main_window(prog)
-            time.sleep(0.5)
-            with open(f"/proc/{prog.proc.pid}/maps", encoding="utf-8", errors="replace") as f:
-                maps = f.read()
-            loaded = sorted({d for d in GL_DRIVERS if d in maps})
-            check(not loaded, f"OpenGL loaded at start: {', '.join(loaded)}")
-            caches = [p for p in glob.glob(os.path.join(prog.root, "**", "*shader_cache*"), recursive=True)]
-            check(not caches, f"a shader cache was written at start: {caches}")
-            if not glob.glob(os.path.join(prog.bindir, "lorvanta_webview.so")):
-                return
+    with e2e.LocalServices(PAGE, files={"/gif/": (gif, "image/gif")}) as dictionary, \
+            Program(suite, "desktop", bank=gbk("天 地"),
+                    settings=f"[services]\ndictionary={dictionary.base}\n") as prog:
+        win = e2e.main_window(prog)
+        time.sleep(0.5)
+        with open(f"/proc/{prog.proc.pid}/maps", encoding="utf-8", errors="replace") as f:
+            maps = f.read()
+        loaded = sorted({d for d in GL_DRIVERS if d in maps})
+        check(not loaded, f"OpenGL loaded at start: {', '.join(loaded)}")
+        caches = [p for p in glob.glob(os.path.join(prog.root, "**", "*shader_cache*"), recursive=True)]
+        check(not caches, f"a shader cache was written at start: {caches}")
+        if not glob.glob(os.path.join(prog.bindir, "lorvanta_webview.so")):
+            return
 
-            # The viewer: the web view shows the animation the page named.
-            prog.keys(win, "v")
-            viewer = prog.wait_window("^播放笔顺$", what="the stroke-order viewer")
-            wait_for(lambda: dictionary.count("/gif/") >= 1, e2e.STEP_TIMEOUT,
-                     f"the animation was not fetched (requests: {dictionary.requests})")
-            wait_for(lambda: share_of(prog.screenshot(viewer), (255, 0, 0)) > 0.05, e2e.STEP_TIMEOUT,
-                     "the viewer does not show the animation")
+        # The viewer: the web view shows the animation the page named.
+        prog.keys(win, "v")
+        viewer = prog.wait_window("^播放笔顺$", what="the stroke-order viewer")
+        wait_for(lambda: dictionary.count("/gif/") >= 1, e2e.STEP_TIMEOUT,
+                 f"the animation was not fetched (requests: {dictionary.requests})")
+        wait_for(lambda: share_of(prog.screenshot(viewer), (255, 0, 0)) > 0.05, e2e.STEP_TIMEOUT,
+                 "the viewer does not show the animation")
 
-            # The details button: the page itself, the window maximised.
-            width = prog.geometry(viewer)[2]
-            prog.click(viewer, width // 2, 24)
-            wait_for(lambda: share_of(prog.screenshot(viewer), (0, 0, 255)) > 0.3, e2e.STEP_TIMEOUT,
-                     "the viewer does not show the dictionary page")
-            check(prog.proc.poll() is None, f"the program ended (code {prog.proc.returncode})")
-            prog.close(win)
-            check(prog.wait_exit() == 0, "exit code after closing")
-    finally:
-        dictionary.stop()
+        # The details button: the page itself, the window maximised.
+        width = prog.geometry(viewer)[2]
+        prog.click(viewer, width // 2, 24)
+        wait_for(lambda: share_of(prog.screenshot(viewer), (0, 0, 255)) > 0.3, e2e.STEP_TIMEOUT,
+                 "the viewer does not show the dictionary page")
+        check(prog.proc.poll() is None, f"the program ended (code {prog.proc.returncode})")
+        prog.close(win)
+        check(prog.wait_exit() == 0, "exit code after closing")
 
 
 CASES = [("web_view_later", case_web_view_later)]

@@ -155,10 +155,13 @@ def silent_wav(seconds=0.05, rate=8000):
 class LocalServices:
     """A stand-in for the speech service and the dictionary on 127.0.0.1:
     answers by path and records every request, so a case can count what the
-    program asked for (each read-aloud, each stroke-order look-up)."""
+    program asked for (each read-aloud, each stroke-order look-up). `files`
+    adds answers: {path prefix: (body, content type)}, e.g. an animation the
+    dictionary page names."""
 
-    def __init__(self, dictionary_page=b"<html><body>no stroke order here</body></html>"):
+    def __init__(self, dictionary_page=b"<html><body>no stroke order here</body></html>", files=None):
         self.dictionary_page = dictionary_page
+        self.files = dict(files or {})
         self.requests = []
         self._lock = threading.Lock()
         outer = self
@@ -167,7 +170,10 @@ class LocalServices:
             def do_GET(self):
                 with outer._lock:
                     outer.requests.append(self.path)
-                if self.path.startswith("/tts/"):
+                extra = [a for prefix, a in outer.files.items() if self.path.startswith(prefix)]
+                if extra:
+                    body, kind = extra[0]
+                elif self.path.startswith("/tts/"):
                     body, kind = silent_wav(), "audio/wav"
                 elif self.path.startswith("/zici/"):
                     body, kind = outer.dictionary_page, "text/html; charset=utf-8"
