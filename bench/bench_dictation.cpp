@@ -11,11 +11,11 @@
 //    the event loop did not come round meanwhile.
 #include "app/startup.h"
 #include "core/modpub.h"
-#include "core/modules.h"
 #include "practice/frmdictation.h"
 #include "practice/frmmain.h"
 #include "speech/speechengine.h"
 #include "tests/speech_pulse.h"
+#include "tests/support/testsupport.h"
 #include "widgets/messagebox.h"
 
 #include <QApplication>
@@ -174,14 +174,10 @@ void keyAnswers(frmMain &w)
 
 int main(int argc, char **argv)
 {
-    QTemporaryDir home;
-    qputenv("XDG_CONFIG_HOME", (home.path() + QStringLiteral("/config")).toLocal8Bit());
-    qputenv("XDG_DATA_HOME", (home.path() + QStringLiteral("/data")).toLocal8Bit());
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Private settings, data and runtime folders, the build's modules, offscreen.
+    testsupport::prepareEnvironment();
     QApplication app(argc, argv);
     prepareApplication(app);
-    modules::setSearchFolder(QStringLiteral(LORVANTA_MODULE_DIR));
     QTemporaryDir bankDir;
     modPub::setBankDirOverride(bankDir.path());
     setMessageAnswerer([](const QString &, MessageIcon, MessageButtons) { return MessageAnswer::No; });
