@@ -26,12 +26,7 @@ using strokecheck::Session;
 
 namespace {
 
-// Colours of the square; the grid's as in the viewer's animation.
-const QColor kPaper(255, 255, 255);
-const QColor kGridOuter(222, 150, 150);
-const QColor kGridInner(236, 190, 190);
-const QColor kTrace(222, 222, 222);
-const QColor kInk(28, 28, 28);
+// Colours of the square beyond the viewer's (strokecolours).
 const QColor kPupilInk(30, 70, 170);
 const QColor kKeptInk(70, 130, 220, 150);
 const QColor kMissInk(220, 40, 40);
@@ -365,16 +360,16 @@ void WriteCanvas::renderBackground()
     const qreal dpr = devicePixelRatioF();
     m_background = QPixmap(size() * dpr);
     m_background.setDevicePixelRatio(dpr);
-    m_background.fill(kPaper);
+    m_background.fill(strokecolours::paper);
     QPainter p(&m_background);
 
     const QRectF sq = StrokeView::gridSquare(QRectF(rect()));
     const qreal line = std::max<qreal>(1, sq.width() / 160);
     p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(kGridInner, line, Qt::SolidLine, Qt::FlatCap));
+    p.setPen(QPen(strokecolours::gridInner, line, Qt::SolidLine, Qt::FlatCap));
     p.drawLine(QLineF(sq.left(), sq.center().y(), sq.right(), sq.center().y()));
     p.drawLine(QLineF(sq.center().x(), sq.top(), sq.center().x(), sq.bottom()));
-    QPen dashed(kGridInner, line, Qt::CustomDashLine, Qt::FlatCap);
+    QPen dashed(strokecolours::gridInner, line, Qt::CustomDashLine, Qt::FlatCap);
     dashed.setDashPattern({6, 5});
     p.setPen(dashed);
     p.drawLine(sq.topLeft(), sq.bottomRight());
@@ -382,7 +377,7 @@ void WriteCanvas::renderBackground()
     // The border on whole pixels, crisp.
     p.setRenderHint(QPainter::Antialiasing, false);
     const int border = std::max(1, int(std::lround(line * 1.5)));
-    p.setPen(QPen(kGridOuter, border, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
+    p.setPen(QPen(strokecolours::gridOuter, border, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
     p.setBrush(Qt::NoBrush);
     p.drawRect(sq.toRect());
 
@@ -394,7 +389,7 @@ void WriteCanvas::renderBackground()
         // On a clear patch, so that the grid's lines do not run through it.
         const QRectF room = sq.adjusted(20, 20, -20, -20);
         const QRectF text = p.boundingRect(room, Qt::AlignCenter | Qt::TextWordWrap, m_missingText);
-        p.fillRect(text.adjusted(-8, -6, 8, 6), kPaper);
+        p.fillRect(text.adjusted(-8, -6, 8, 6), strokecolours::paper);
         p.drawText(room, Qt::AlignCenter | Qt::TextWordWrap, m_missingText);
         m_backgroundValid = true;
         return;
@@ -404,9 +399,9 @@ void WriteCanvas::renderBackground()
     p.setPen(Qt::NoPen);
     if (m_trace)
         for (const QPainterPath &outline : std::as_const(m_glyph->outlines))
-            p.fillPath(outline, kTrace);
+            p.fillPath(outline, strokecolours::faint);
     for (int i = 0; i < m_settled && i < m_glyph->outlines.size(); ++i)
-        p.fillPath(m_glyph->outlines[i], kInk);
+        p.fillPath(m_glyph->outlines[i], strokecolours::ink);
     m_backgroundValid = true;
 }
 
@@ -445,7 +440,7 @@ void WriteCanvas::paintEvent(QPaintEvent *event)
             return e.stroke == i && (e.kind == Effect::Appear || e.kind == Effect::Reveal);
         });
         if (!moving)
-            p.fillPath(m_glyph->outlines[i], kInk);
+            p.fillPath(m_glyph->outlines[i], strokecolours::ink);
     }
     if (m_keepInk)
         for (const QList<QPointF> &ink : std::as_const(m_keptInk))
@@ -457,7 +452,7 @@ void WriteCanvas::paintEvent(QPaintEvent *event)
         switch (e.kind) {
         case Effect::Appear:
             p.setPen(Qt::NoPen);
-            p.fillPath(outline, withAlpha(kInk, t));
+            p.fillPath(outline, withAlpha(strokecolours::ink, t));
             paintInk(p, e.ink, withAlpha(kPupilInk, 1 - t), kInkWidth);
             break;
         case Effect::Reveal: {
@@ -468,7 +463,7 @@ void WriteCanvas::paintEvent(QPaintEvent *event)
             pen.setJoinStyle(Qt::RoundJoin);
             const QPainterPath reach
                 = pen.createStroke(polylinePrefix(median, t * strokecheck::polylineLength(median)));
-            p.fillPath(outline.intersected(reach), kInk);
+            p.fillPath(outline.intersected(reach), strokecolours::ink);
             break;
         }
         case Effect::Miss:

@@ -31,12 +31,6 @@ constexpr qreal kRevealWidth = 150;
 constexpr qreal kGridUnits = strokeformat::gridUnits;
 constexpr qreal kTopY = strokeformat::topY;
 
-const QColor kBackground(255, 255, 255);
-const QColor kGridOuter(222, 150, 150);
-const QColor kGridInner(236, 190, 190);
-const QColor kFaint(222, 222, 222);
-const QColor kInk(28, 28, 28);
-
 // The bounding box of a polyline between two lengths along it.
 QRectF polylineSection(const QList<QPointF> &points, qreal from, qreal to)
 {
@@ -178,7 +172,7 @@ QTransform StrokeView::glyphTransform(const QRectF &area)
 QImage StrokeView::renderFrame(qreal ms, const QSize &size) const
 {
     QImage image(size, QImage::Format_ARGB32_Premultiplied);
-    image.fill(kBackground);
+    image.fill(strokecolours::paper);
     QPainter p(&image);
     paintFrame(p, QRectF(QPointF(0, 0), QSizeF(size)), ms);
     return image;
@@ -211,7 +205,7 @@ QRect StrokeView::strokeRect(int stroke) const
 void StrokeView::paintFrame(QPainter &p, const QRectF &area, qreal ms) const
 {
     if (!m_glyph) {
-        p.fillRect(area, kBackground);
+        p.fillRect(area, strokecolours::paper);
         return;
     }
     paintStill(p, area, inkedAt(ms));
@@ -222,7 +216,7 @@ void StrokeView::paintFrame(QPainter &p, const QRectF &area, qreal ms) const
 
 void StrokeView::paintStill(QPainter &p, const QRectF &area, int inked) const
 {
-    p.fillRect(area, kBackground);
+    p.fillRect(area, strokecolours::paper);
     if (!m_glyph)
         return;
     p.save();
@@ -232,12 +226,12 @@ void StrokeView::paintStill(QPainter &p, const QRectF &area, int inked) const
     const QRectF sq = gridSquare(area);
     const qreal line = std::max<qreal>(1, sq.width() / 160);
     p.setBrush(Qt::NoBrush);
-    p.setPen(QPen(kGridOuter, line * 1.5, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
+    p.setPen(QPen(strokecolours::gridOuter, line * 1.5, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
     p.drawRect(sq);
-    p.setPen(QPen(kGridInner, line, Qt::SolidLine, Qt::FlatCap));
+    p.setPen(QPen(strokecolours::gridInner, line, Qt::SolidLine, Qt::FlatCap));
     p.drawLine(QLineF(sq.left(), sq.center().y(), sq.right(), sq.center().y()));
     p.drawLine(QLineF(sq.center().x(), sq.top(), sq.center().x(), sq.bottom()));
-    QPen dashed(kGridInner, line, Qt::CustomDashLine, Qt::FlatCap);
+    QPen dashed(strokecolours::gridInner, line, Qt::CustomDashLine, Qt::FlatCap);
     dashed.setDashPattern({6, 5});
     p.setPen(dashed);
     p.drawLine(sq.topLeft(), sq.bottomRight());
@@ -246,9 +240,9 @@ void StrokeView::paintStill(QPainter &p, const QRectF &area, int inked) const
     p.setTransform(glyphTransform(area));
     p.setPen(Qt::NoPen);
     for (const QPainterPath &outline : std::as_const(m_glyph->outlines))
-        p.fillPath(outline, kFaint);
+        p.fillPath(outline, strokecolours::faint);
     for (qsizetype i = 0; i < inked && i < m_glyph->outlines.size(); ++i)
-        p.fillPath(m_glyph->outlines[i], kInk);
+        p.fillPath(m_glyph->outlines[i], strokecolours::ink);
     p.restore();
 }
 
@@ -292,7 +286,7 @@ void StrokeView::paintStroke(QPainter &p, const QRectF &area, int stroke, qreal 
         const QPoint offset = box.topLeft() - part.topLeft();
         q.setTransform(inBox * QTransform::fromTranslate(offset.x(), offset.y()));
         q.setBrush(Qt::NoBrush);
-        q.setPen(QPen(kInk, kRevealWidth, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        q.setPen(QPen(strokecolours::ink, kRevealWidth, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
         q.drawPath(polylinePrefix(m_glyph->medians[stroke], progress * m_medianLengths[stroke]));
         q.resetTransform();
         q.setCompositionMode(QPainter::CompositionMode_DestinationIn);
@@ -347,7 +341,7 @@ void StrokeView::paintEvent(QPaintEvent *event)
 {
     QPainter p(this);
     if (!m_glyph) {
-        p.fillRect(rect(), kBackground);
+        p.fillRect(rect(), strokecolours::paper);
         return;
     }
     // The still part is kept as a picture and changes once a stroke.

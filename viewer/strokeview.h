@@ -12,7 +12,18 @@
 
 #include "core/strokedata.h"
 
+#include <QColor>
 #include <QPainterPath>
+
+// The 田字格 and ink of the stroke animation; the writing window draws its
+// square in the same colours.
+namespace strokecolours {
+inline const QColor paper(255, 255, 255);
+inline const QColor gridOuter(222, 150, 150);
+inline const QColor gridInner(236, 190, 190);
+inline const QColor faint(222, 222, 222); // the character's outline before it is drawn
+inline const QColor ink(28, 28, 28);
+} // namespace strokecolours
 
 // The first `length` units of a polyline (a stroke's median), as a path:
 // the animation's pen and the writing window's strokes follow it.
