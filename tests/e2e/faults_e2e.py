@@ -75,28 +75,24 @@ def case_autoplay(suite):
         took = time.monotonic() - answered
         check(took > 1.0, f"autoplay stepped {took:.1f} s after the answer, not a whole interval")
 
-        # 每轮打乱一下 clicked while autoplay runs: the interval box keeps the keyboard.
-        shuffle = prog.crop(win, *places.check1)
-        prog.click(win, *Places.centre(places.check1))
-        ticked = prog.wait_crop(win, places.check1, lambda c: c != shuffle, "每轮打乱一下 did not take the click")
-        prog.xdo("mousemove", 0, 0)
-        n = services.count("/tts/")
-        prog.xdo("key", "space")
-        services.wait_count("/tts/", n + 1)
-        time.sleep(0.3)
-        check(prog.crop(win, *places.check1) == ticked, "Space unticked 每轮打乱一下 after a click on it")
-        prog.click(win, *places.label2_point)        # autoplay off
+        def click_then_space(box, point, what):
+            """A click changes the box; the Space after it reads the item and
+            leaves the box as the click left it."""
+            before = prog.crop(win, *box)
+            prog.click(win, *point)
+            clicked = prog.wait_crop(win, box, lambda c: c != before, f"{what} did not take the click")
+            prog.xdo("mousemove", 0, 0)
+            n = services.count("/tts/")
+            prog.xdo("key", "space")
+            services.wait_count("/tts/", n + 1)
+            time.sleep(0.3)
+            check(prog.crop(win, *box) == clicked, f"Space changed {what} back after a click on it")
 
+        # 每轮打乱一下 clicked while autoplay runs: the interval box keeps the keyboard.
+        click_then_space(places.check1, Places.centre(places.check1), "每轮打乱一下")
+        prog.click(win, *places.label2_point)        # autoplay off
         # 朗读 unticked with a click; Space reads and leaves it unticked.
-        before = prog.crop(win, *places.check2)
-        prog.click(win, places.check2[0] + 8, places.check2[1] + places.check2[3] - 3)
-        unticked = prog.wait_crop(win, places.check2, lambda c: c != before, "朗读 did not take the click")
-        prog.xdo("mousemove", 0, 0)
-        n = services.count("/tts/")
-        prog.xdo("key", "space")
-        services.wait_count("/tts/", n + 1)
-        time.sleep(0.3)
-        check(prog.crop(win, *places.check2) == unticked, "Space ticked 朗读 again after a click on it")
+        click_then_space(places.check2, (places.check2[0] + 8, places.check2[1] + places.check2[3] - 3), "朗读")
         prog.no_window("^" + re.escape(e2e.EDITOR_TITLE), 0.3, "the editor")
         prog.close(win)
         check(prog.wait_exit() == 0, "exit code")
