@@ -61,6 +61,8 @@ public:
         QFont title;
         QFont counter;
         bool split = false; // false: the caption as any button draws it
+        QString titleText; // "我的生字库 ", with its space
+        QString counterText; // "3/20"
     };
     // Room either side between the caption and the button's edge, in pixels.
     static constexpr int margin = 3;
@@ -77,10 +79,11 @@ public:
         if (space < 0 || QFontMetricsF(f.title).horizontalAdvance(caption) <= room)
             return f;
         f.split = true;
-        const QString title = caption.left(space + 1);
-        const QString counter = caption.mid(space + 1);
+        f.titleText = caption.left(space + 1);
+        f.counterText = caption.mid(space + 1);
         const auto need = [&](const QFont &t, const QFont &c) {
-            return QFontMetricsF(t).horizontalAdvance(title) + QFontMetricsF(c).horizontalAdvance(counter);
+            return QFontMetricsF(t).horizontalAdvance(f.titleText)
+                + QFontMetricsF(c).horizontalAdvance(f.counterText);
         };
         const double design = f.title.pointSizeF();
         f.counter = ui::designFont(QStringLiteral("Arial Narrow"), design);
@@ -108,13 +111,11 @@ protected:
         QStylePainter p(this);
         QStyleOptionButton option;
         initStyleOption(&option);
-        const QString caption = option.text;
         option.text.clear();
         p.drawControl(QStyle::CE_PushButton, option);
 
-        const qsizetype space = caption.indexOf(QLatin1Char(' '));
-        const QString title = caption.left(space + 1);
-        const QString counter = caption.mid(space + 1);
+        const QString &title = f.titleText;
+        const QString &counter = f.counterText;
         const QFontMetricsF t(f.title);
         const QFontMetricsF c(f.counter);
         const double total = t.horizontalAdvance(title) + c.horizontalAdvance(counter);
