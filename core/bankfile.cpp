@@ -250,14 +250,6 @@ QString decodeForeignText(const QByteArray &bytes, bool *binary)
     return refused ? QString() : text;
 }
 
-QString readTextFile(const QString &path)
-{
-    QByteArray bytes;
-    if (!readBytes(path, bytes))
-        return QString();
-    return dropOneCrLf(decodeGbk(bytes));
-}
-
 std::optional<QString> tryReadTextFile(const QString &path)
 {
     QByteArray bytes;
@@ -265,6 +257,8 @@ std::optional<QString> tryReadTextFile(const QString &path)
         return std::nullopt;
     return dropOneCrLf(decodeGbk(bytes));
 }
+
+QString readTextFile(const QString &path) { return tryReadTextFile(path).value_or(QString()); }
 
 QString readForeignTextFile(const QString &path, bool *binary)
 {
@@ -276,9 +270,6 @@ QString readForeignTextFile(const QString &path, bool *binary)
     return dropOneCrLf(decodeForeignText(bytes, binary));
 }
 
-namespace {
-// Whether what is written so far has reached the disk. A file system that
-// cannot sync at all is no failure; one that reports a lost write is.
 bool syncedToDisk(int fd)
 {
     if (fd < 0)
@@ -290,7 +281,6 @@ bool syncedToDisk(int fd)
     }
     return true;
 }
-} // namespace
 
 bool writeTextFile(const QString &path, const QString &text, bool overwrite)
 {

@@ -42,6 +42,10 @@ QString decodeForeignText(const QByteArray &bytes, bool *binary = nullptr);
 // crash mid-write or a full disk leaves the old bank. Only a regular file (or
 // a new one) is written. Returns false on any failure.
 bool writeTextFile(const QString &path, const QString &text, bool overwrite);
+// Whether what is written to the open file `fd` so far has reached the disk
+// (fsync). A file system that cannot sync at all is no failure; one that
+// reports a lost write is. No file (fd < 0) has nothing to lose.
+bool syncedToDisk(int fd);
 // True when the start-up may write the default bank: the file is missing or
 // holds nothing (zero bytes or only CR LF). An unreadable file, or anything
 // that is not a regular file, is left alone.

@@ -1,5 +1,6 @@
 #include "practice/frmsheet.h"
 
+#include "core/bankfile.h"
 #include "core/clock.h"
 #include "core/textutil.h"
 #include "practice/sheetfile.h"
@@ -33,7 +34,6 @@
 #include <QStorageInfo>
 #include <QVBoxLayout>
 
-#include <cerrno>
 #include <cmath>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -64,14 +64,7 @@ bool onDisk(QSaveFile &file, qint64 bytes)
     if (fd < 0)
         return false;
     struct stat st;
-    if (::fstat(fd, &st) != 0 || st.st_size != bytes)
-        return false;
-    while (::fsync(fd) != 0) {
-        if (errno == EINTR)
-            continue;
-        return errno == EINVAL || errno == ENOTSUP || errno == EROFS;
-    }
-    return true;
+    return ::fstat(fd, &st) == 0 && st.st_size == bytes && modPub::syncedToDisk(fd);
 }
 } // namespace
 
