@@ -1,6 +1,6 @@
 #include "app/startup.h"
+#include "core/bankfile.h"
 #include "core/banklock.h"
-#include "core/modpub.h"
 
 #include <QApplication>
 

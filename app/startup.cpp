@@ -1,7 +1,7 @@
 #include "app/startup.h"
 
 #include "core/banklock.h"
-#include "core/modpub.h"
+#include "core/version.h"
 #include "practice/frmmain.h"
 #include "widgets/messagebox.h"
 #include "widgets/ui.h"

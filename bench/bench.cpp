@@ -13,8 +13,9 @@
 // desktop. There both also measure the step from an arrow key pressed through
 // the X server to the painted item.
 #include "app/startup.h"
-#include "core/modpub.h"
+#include "core/bankfile.h"
 #include "core/modules.h"
+#include "core/settings.h"
 #include "editor/frmset.h"
 #include "practice/frmmain.h"
 #include "resources/texts.h"

@@ -10,7 +10,8 @@
 //    each timed from delivery to the window's return, and the longest time
 //    the event loop did not come round meanwhile.
 #include "app/startup.h"
-#include "core/modpub.h"
+#include "core/bankfile.h"
+#include "core/settings.h"
 #include "practice/frmdictation.h"
 #include "practice/frmmain.h"
 #include "speech/speechengine.h"

@@ -6,7 +6,7 @@
 // 20 MB bank, until its first page is painted), the PDF of the 100
 // first-grade characters, and counting the pages of the 20 MB bank. With a
 // folder, the PDF is left there to look at.
-#include "core/modpub.h"
+#include "core/bankfile.h"
 #include "practice/frmsheet.h"
 #include "resources/presets.h"
 #include "sheet/sheet.h"

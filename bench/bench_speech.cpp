@@ -13,8 +13,10 @@
 // with a null sink whose monitor is recorded with parec; without PulseAudio
 // every case runs without a device.
 #include "app/startup.h"
-#include "core/modpub.h"
+#include "core/bankfile.h"
 #include "core/modules.h"
+#include "core/settings.h"
+#include "core/textutil.h"
 #include "practice/frmmain.h"
 #include "speech/localspeech.h"
 #include "speech/speechengine.h"

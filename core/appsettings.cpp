@@ -1,6 +1,6 @@
 #include "core/appsettings.h"
 
-#include "core/modpub.h"
+#include "core/settings.h"
 
 namespace appsettings {
 namespace {

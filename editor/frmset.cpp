@@ -1,6 +1,7 @@
 #include "editor/frmset.h"
 
-#include "core/modpub.h"
+#include "core/bankfile.h"
+#include "core/textutil.h"
 #include "resources/artwork.h"
 #include "resources/presets.h"
 #include "rules/tones.h"

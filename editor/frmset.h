@@ -3,7 +3,6 @@
 #pragma once
 
 #include "editor/banktextbox.h"
-#include "resources/presets.h"
 
 #include <QDialog>
 #include <QLabel>
@@ -13,16 +12,6 @@
 #include <functional>
 
 class QMimeData;
-
-// Forwarding until every caller names resources:: (the lists moved to resources/presets.h).
-namespace editor {
-using resources::compoundFinals;
-using resources::firstGradeCharacters;
-using resources::hintText;
-using resources::initials;
-using resources::simpleFinals;
-using resources::wholeReadSyllables;
-} // namespace editor
 
 class frmSet : public QDialog
 {

@@ -1,6 +1,6 @@
 // normalizeItems: single spaces, no empty or repeated items, no ASCII a or g,
 // nothing invented or lost, and a second pass changes nothing.
-#include "core/modpub.h"
+#include "core/textutil.h"
 #include "fuzz/fuzzcheck.h"
 
 #include <QSet>

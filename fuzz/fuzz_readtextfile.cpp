@@ -1,7 +1,7 @@
 // readTextFile on arbitrary bytes: the GBK text with one CR LF dropped, and a
 // write by the program reads back as the same text; the same bytes dropped on
 // the editor never bring a NUL.
-#include "core/modpub.h"
+#include "core/bankfile.h"
 #include "fuzz/fuzzcheck.h"
 
 #include <QDir>

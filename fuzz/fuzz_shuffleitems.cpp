@@ -1,5 +1,5 @@
 // shuffleItems returns a permutation of the items between separators.
-#include "core/modpub.h"
+#include "core/textutil.h"
 #include "fuzz/fuzzcheck.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 // The stroke-order address picked out of an arbitrary page: no crash, and a
 // found address is the quoted gif value of the page's word_bishun image.
-#include "core/modpub.h"
+#include "core/network.h"
 #include "fuzz/fuzzcheck.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)

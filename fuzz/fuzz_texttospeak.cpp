@@ -2,7 +2,6 @@
 // real syllable table: no crash and no hang; a Chinese caption goes out
 // unchanged, anything else becomes at most one representative character per
 // syllable.
-#include "core/modpub.h"
 #include "fuzz/fuzzcheck.h"
 #include "rules/readaloud.h"
 

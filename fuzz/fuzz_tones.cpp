@@ -1,5 +1,5 @@
 // The tone commands and the typing aids on arbitrary text.
-#include "core/modpub.h"
+#include "core/textutil.h"
 #include "fuzz/fuzzcheck.h"
 #include "rules/tones.h"
 

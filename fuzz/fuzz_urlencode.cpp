@@ -2,7 +2,7 @@
 // surrogates, percent-decoding and UTF-8 decoding give the input back.
 // ASCII passes through unencoded by design, so a literal "%" in the input
 // would be ambiguous and is replaced before the round trip.
-#include "core/modpub.h"
+#include "core/network.h"
 #include "fuzz/fuzzcheck.h"
 
 #include <QStringDecoder>

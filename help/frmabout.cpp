@@ -1,6 +1,6 @@
 #include "help/frmabout.h"
 
-#include "core/modpub.h"
+#include "core/programversion.h"
 #include "help/frmshuoming.h"
 #include "resources/artwork.h"
 #include "rules/aboutanimation.h"

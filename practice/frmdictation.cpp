@@ -1,6 +1,8 @@
 #include "practice/frmdictation.h"
 
-#include "core/modpub.h"
+#include "core/bankfile.h"
+#include "core/network.h"
+#include "core/settings.h"
 #include "practice/frmmain.h"
 #include "practice/frmsheet.h"
 #include "rules/deck.h"

@@ -1,6 +1,6 @@
 #include "practice/sheetfile.h"
 
-#include "core/modpub.h"
+#include "core/bankfile.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,6 +1,6 @@
 #include "rules/deck.h"
 
-#include "core/modpub.h"
+#include "core/textutil.h"
 
 #include <algorithm>
 

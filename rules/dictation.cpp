@@ -1,6 +1,7 @@
 #include "rules/dictation.h"
 
-#include "core/modpub.h"
+#include "core/settings.h"
+#include "core/textutil.h"
 #include "rules/deck.h"
 
 #include <QRegularExpression>

@@ -1,6 +1,6 @@
 #include "rules/readaloud.h"
 
-#include "core/modpub.h"
+#include "core/textutil.h"
 #include "rules/deck.h"
 
 #include <QStringList>

@@ -1,6 +1,6 @@
 #include "rules/tones.h"
 
-#include "core/modpub.h"
+#include "core/textutil.h"
 
 #include <QStringList>
 

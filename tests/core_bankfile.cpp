@@ -1,5 +1,6 @@
 // The bank file: GBK text with CR LF, atomic overwrite, start-up rules.
-#include "core/modpub.h"
+#include "core/bankfile.h"
+#include "core/programversion.h"
 #include "tests/support/fulldisk.h"
 #include "tests/support/testsupport.h"
 

@@ -1,6 +1,7 @@
 // URL encoding, HTTP text and the stroke-order lookup against a local server.
 #include "core/httpclient.h"
-#include "core/modpub.h"
+#include "core/network.h"
+#include "core/settings.h"
 #include "tests/support/localserver.h"
 #include "tests/support/testsupport.h"
 

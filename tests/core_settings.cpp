@@ -1,7 +1,8 @@
 // The settings store: its typed sections at their edges, saving never hangs
 // on its lock, service addresses are web addresses only.
 #include "core/appsettings.h"
-#include "core/modpub.h"
+#include "core/network.h"
+#include "core/settings.h"
 #include "tests/support/testsupport.h"
 
 #include <QCoreApplication>

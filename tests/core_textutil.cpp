@@ -1,5 +1,5 @@
 // Text and list utilities: the regular-expression wrappers, shuffle, normalisation.
-#include "core/modpub.h"
+#include "core/textutil.h"
 #include "tests/support/testsupport.h"
 
 #include <QCoreApplication>

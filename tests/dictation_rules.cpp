@@ -1,6 +1,7 @@
 // 听写 rules without a window: the schedule on a fake clock, the items of a
 // run, the stored options, the tile numbers, the mistake book and the record.
-#include "core/modpub.h"
+#include "core/settings.h"
+#include "core/textutil.h"
 #include "rules/dictation.h"
 #include "tests/support/testsupport.h"
 

@@ -1,7 +1,9 @@
 // The bank editor through its real window: count, presets, save, drop,
 // resize, typing with tone digits and the tone commands.
-#include "core/modpub.h"
+#include "core/bankfile.h"
+#include "core/textutil.h"
 #include "editor/frmset.h"
+#include "resources/presets.h"
 #include "rules/tones.h"
 #include "tests/support/fulldisk.h"
 #include "tests/support/messagerecorder.h"
@@ -209,12 +211,12 @@ private slots:
             QCOMPARE(items.last(), QString::fromUtf8(l.last));
             QCOMPARE(f.windowTitle(), title(l.n));
         }
-        QCOMPARE(f.text(), editor::firstGradeCharacters());
+        QCOMPARE(f.text(), resources::firstGradeCharacters());
         QVERIFY(f.text().contains(QStringLiteral("三 上 口 目")));
-        QCOMPARE(editor::initials(), QStringLiteral("b p m f d t n l ɡ k h j q x z c s zh ch sh r y w"));
-        QCOMPARE(editor::compoundFinals(),
+        QCOMPARE(resources::initials(), QStringLiteral("b p m f d t n l ɡ k h j q x z c s zh ch sh r y w"));
+        QCOMPARE(resources::compoundFinals(),
                  QStringLiteral("ɑi ei ui ɑo ou iu ie üe er ɑn en in un ün ɑnɡ enɡ inɡ onɡ"));
-        QCOMPARE(editor::wholeReadSyllables(),
+        QCOMPARE(resources::wholeReadSyllables(),
                  QStringLiteral("zhi chi shi ri zi ci si yi wu yu ye yue yuɑn yin yun yinɡ"));
         // Nothing reaches the file until save.
         QVERIFY(!QFile::exists(bankPath()));

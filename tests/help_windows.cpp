@@ -1,6 +1,6 @@
 // The instructions and About windows: layout, text, animation in the window,
 // links handed to the desktop, one instance reopened afresh.
-#include "core/modpub.h"
+#include "core/programversion.h"
 #include "help/frmabout.h"
 #include "help/frmshuoming.h"
 #include "resources/artwork.h"

@@ -1,5 +1,8 @@
 // Autoplay, the interval box, the clock and the three stored settings.
+#include "core/bankfile.h"
 #include "core/clock.h"
+#include "core/settings.h"
+#include "core/textutil.h"
 #include "tests/support/practicefixture.h"
 
 #include <QElapsedTimer>

@@ -1,5 +1,6 @@
 // Read-aloud through the practice window: the exact requests that reach a
 // local speech service, and when the window speaks at all.
+#include "core/settings.h"
 #include "speech/speechengine.h"
 #include "tests/support/localserver.h"
 #include "tests/support/practicefixture.h"

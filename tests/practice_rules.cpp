@@ -1,6 +1,6 @@
 // The practice window's rules that need no window: deck, layout arithmetic,
 // the syllable table and the read-aloud lookup.
-#include "core/modpub.h"
+#include "core/network.h"
 #include "resources/texts.h"
 #include "rules/deck.h"
 #include "rules/layout.h"

@@ -1,7 +1,10 @@
 // The practice window driven as a pupil would: start-up, stepping, keys,
 // layout at several sizes, deleting items and reloading after the editor.
+#include "core/bankfile.h"
 #include "core/httpclient.h"
 #include "core/modules.h"
+#include "core/settings.h"
+#include "core/version.h"
 #include "rules/deck.h"
 #include "rules/layout.h"
 #include "speech/speechengine.h"

@@ -1,7 +1,7 @@
 // The copybook's arithmetic and pagination, without rasterising: page
 // geometry for every paper and cell size, the cells of a character, which
 // items make blocks, keeping blocks whole, large banks, stored options.
-#include "core/modpub.h"
+#include "core/settings.h"
 #include "resources/presets.h"
 #include "sheet/sheet.h"
 #include "tests/support/testsupport.h"

@@ -4,7 +4,7 @@
 // black, tracing copies in light grey, characters without stroke data.
 //
 // Set LORVANTA_SHEET_KEEP to a folder to keep the PDFs there.
-#include "core/modpub.h"
+#include "core/bankfile.h"
 #include "core/strokedata.h"
 #include "resources/presets.h"
 #include "sheet/sheet.h"

@@ -2,11 +2,14 @@
 // menu or Ctrl+P, its options remembered, the preview of a huge bank, saving
 // as PDF (the save dialog, failures that lose nothing, cancelling) and
 // printing.
+#include "core/bankfile.h"
 #include "core/clock.h"
+#include "core/settings.h"
 #include "editor/frmset.h"
 #include "practice/frmsheet.h"
 #include "practice/printing/printertarget.h"
 #include "practice/sheetprinting.h"
+#include "resources/presets.h"
 #include "tests/support/fulldisk.h"
 #include "tests/support/practicefixture.h"
 #include "widgets/filedialog.h"
@@ -62,7 +65,7 @@ int pdfPageCount(const QByteArray &pdf)
 // strokes, so each takes one row of a medium A4 page (14 rows).
 QString chars(int n)
 {
-    return editor::firstGradeCharacters().split(QLatin1Char(' ')).mid(0, n).join(QLatin1Char(' '));
+    return resources::firstGradeCharacters().split(QLatin1Char(' ')).mid(0, n).join(QLatin1Char(' '));
 }
 
 // A key pressed in the practice window, as the window system delivers it.

@@ -1,6 +1,5 @@
 // Read-aloud through a real sound server: a private PulseAudio with a null
 // sink, whose monitor tells what was heard. Skipped without PulseAudio.
-#include "core/modpub.h"
 #include "rules/readaloud.h"
 #include "speech/localspeech.h"
 #include "speech/speaker.h"

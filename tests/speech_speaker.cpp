@@ -2,7 +2,7 @@
 // requests, local speech when the service fails or sends what cannot be
 // decoded, and silence without a sound device (this process has no sound
 // server: its runtime folder is a private one).
-#include "core/modpub.h"
+#include "core/network.h"
 #include "rules/readaloud.h"
 #include "speech/localspeech.h"
 #include "speech/speaker.h"

@@ -1,6 +1,6 @@
 // The stroke-order viewer against a local dictionary: the lookup, the details
 // page, the centring of mobile pages, the offline view, and bad answers.
-#include "core/modpub.h"
+#include "core/settings.h"
 #include "tests/support/localserver.h"
 #include "tests/support/testsupport.h"
 #include "viewer/frmplay.h"

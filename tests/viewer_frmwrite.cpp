@@ -1,7 +1,7 @@
 // The writing window: 天 written with the mouse, a pen and a finger; misses,
 // the hint and the stroke drawn for the pupil; the score; the remembered
 // settings; a character without data; "下一个字"; the viewer's "写一写".
-#include "core/modpub.h"
+#include "core/settings.h"
 #include "practice/frmmain.h"
 #include "tests/support/practicefixture.h"
 #include "tests/support/testsupport.h"

@@ -1,6 +1,9 @@
 #include "viewer/frmplay.h"
 
-#include "core/modpub.h"
+#include "core/bankfile.h"
+#include "core/network.h"
+#include "core/settings.h"
+#include "core/textutil.h"
 #include "resources/artwork.h"
 #include "viewer/frmwrite.h"
 #include "viewer/strokeview.h"

@@ -1,6 +1,6 @@
 #include "viewer/frmwrite.h"
 
-#include "core/modpub.h"
+#include "core/textutil.h"
 #include "resources/artwork.h"
 #include "rules/deck.h"
 #include "viewer/strokeview.h"

@@ -1,6 +1,6 @@
 #include "viewer/writingsettings.h"
 
-#include "core/modpub.h"
+#include "core/settings.h"
 
 namespace {
 const QString kSection = QStringLiteral("writing");

@@ -1,6 +1,6 @@
 #include "widgets/messagebox.h"
 
-#include "core/modpub.h"
+#include "core/programversion.h"
 #include "widgets/ui.h"
 
 #include <QGuiApplication>

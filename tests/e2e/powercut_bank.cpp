@@ -1,6 +1,6 @@
 // A writer process killed with SIGKILL at random moments while it rewrites
 // the bank: afterwards the file must hold one whole bank, old or new.
-#include "core/modpub.h"
+#include "core/bankfile.h"
 #include "tests/support/testsupport.h"
 
 #include "tests/e2e/powercut_banks.h"

@@ -1,6 +1,6 @@
 // Child of the power-cut test: writes the bank over and over, alternating two
 // contents, until it is killed. Prints one line per completed write.
-#include "core/modpub.h"
+#include "core/bankfile.h"
 
 #include <QCoreApplication>
 #include <QString>

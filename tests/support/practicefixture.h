@@ -2,7 +2,7 @@
 // answered and recorded.
 #pragma once
 
-#include "core/modpub.h"
+#include "core/bankfile.h"
 #include "practice/frmmain.h"
 #include "tests/support/messagerecorder.h"
 #include "tests/support/testsupport.h"
