@@ -55,14 +55,16 @@ Settings Settings::load()
 
 void Settings::save() const
 {
-    const auto put
-        = [](const QString &key, const QString &value) { modPub::saveSetting(section, key, value); };
-    put(QStringLiteral("order"), QString::number(int(order)));
-    put(QStringLiteral("repeats"), QString::number(repeats));
-    put(QStringLiteral("pause"), QString::number(pauseSeconds));
-    put(QStringLiteral("write"), QString::number(writeSeconds));
-    put(QStringLiteral("manual"), manual ? QStringLiteral("1") : QStringLiteral("0"));
-    put(QStringLiteral("pinyin"), pinyin ? QStringLiteral("1") : QStringLiteral("0"));
+    // One write: a store that cannot be locked costs one short wait, not one per key.
+    modPub::saveSettings(section,
+                         {
+                             {QStringLiteral("order"), QString::number(int(order))},
+                             {QStringLiteral("repeats"), QString::number(repeats)},
+                             {QStringLiteral("pause"), QString::number(pauseSeconds)},
+                             {QStringLiteral("write"), QString::number(writeSeconds)},
+                             {QStringLiteral("manual"), manual ? QStringLiteral("1") : QStringLiteral("0")},
+                             {QStringLiteral("pinyin"), pinyin ? QStringLiteral("1") : QStringLiteral("0")},
+                         });
 }
 
 // ---------------------------------------------------------------- items

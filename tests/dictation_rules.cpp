@@ -6,6 +6,8 @@
 #include "tests/support/testsupport.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
 #include <QMap>
 #include <QSettings>
 
@@ -181,6 +183,17 @@ private slots:
         QCOMPARE(Settings::load(), s);
         QCOMPARE(modPub::getSetting(QStringLiteral("dictation"), QStringLiteral("manual")),
                  QStringLiteral("1"));
+
+        // A store whose lock cannot be taken: the section gives up in one short
+        // wait and keeps what it held.
+        const QString lock = testsupport::settingsFile() + QStringLiteral(".lock");
+        QVERIFY(QDir().mkpath(lock));
+        QElapsedTimer t;
+        t.start();
+        Settings().save();
+        QVERIFY2(t.elapsed() < 2 * modPub::settingsLockWaitMs, qPrintable(QString::number(t.elapsed())));
+        QVERIFY(QDir(lock).removeRecursively());
+        QCOMPARE(Settings::load(), s);
     }
 
     void tileNumbers()

@@ -33,6 +33,8 @@ WritingSettings WritingSettings::load()
 
 void WritingSettings::save() const
 {
-    modPub::saveSetting(kSection, kStrictness, QLatin1String(kStrictnessValues[int(strictness)]));
-    modPub::saveSetting(kSection, kMode, QLatin1String(kModeValues[int(mode)]));
+    // One write, as every section is saved: never two waits for a stuck lock.
+    modPub::saveSettings(kSection,
+                         {{kStrictness, QLatin1String(kStrictnessValues[int(strictness)])},
+                          {kMode, QLatin1String(kModeValues[int(mode)])}});
 }
