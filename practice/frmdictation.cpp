@@ -871,11 +871,12 @@ bool readKeptFile(const QString &path, QString &text)
     const QFileInfo info(path);
     if (!info.exists() && !info.isSymLink())
         return true;
-    if (!info.isFile() || !info.isReadable() || info.size() > modPub::maxTextFileSize)
+    // A file that cannot be read (a folder, a FIFO, too large, no permission) is none to replace.
+    std::optional<QString> read = modPub::tryReadTextFile(path);
+    if (!read)
         return false;
-    text = modPub::readTextFile(path);
-    // An empty answer from a file that holds more than a line end was a failed read.
-    return !text.isEmpty() || info.size() <= 2;
+    text = std::move(*read);
+    return true;
 }
 
 void showRecords(QWidget *owner)

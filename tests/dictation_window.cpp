@@ -14,6 +14,8 @@
 #include <QStackedWidget>
 #include <QTest>
 
+#include <sys/stat.h>
+
 // Records what it is asked to say; the test says when a sound has ended.
 class FakeEngine : public QObject, public SpeechEngine
 {
@@ -143,6 +145,12 @@ private slots:
         QCOMPARE(f.shown.size(), boxes + 1);
         QVERIFY(QFileInfo(book).isDir());
         QDir().rmdir(book);
+        // A FIFO neither blocks the window nor is replaced.
+        QVERIFY(::mkfifo(QFile::encodeName(book).constData(), 0600) == 0);
+        w->cmdAddBook_Click();
+        QCOMPARE(f.shown.size(), boxes + 2);
+        QVERIFY(QFileInfo(book).exists() && !QFileInfo(book).isFile());
+        QFile::remove(book);
 
         // The record: one line for the run, replaced when the marks change.
         QVERIFY(w->saveRecord());
