@@ -1,5 +1,6 @@
 #include "practice/frmmain.h"
 #include "practice/cardlabel.h"
+#include "practice/counterbutton.h"
 #include "practice/frmdictation.h"
 #include "practice/frmsheet.h"
 
@@ -28,8 +29,6 @@
 #include <QDateTime>
 #include <QKeyEvent>
 #include <QLocale>
-#include <QStyleOptionButton>
-#include <QStylePainter>
 
 #include <cmath>
 
@@ -41,100 +40,6 @@ namespace {
 constexpr qsizetype displayLimit = 1000;
 
 QString visiblePart(const QString &text) { return shortened(text, displayLimit); }
-
-// The bank with every item taken out whose normalized form is tag, in canonical form.
-QString withoutItem(const QString &bank, const QString &tag)
-{
-    QStringList kept;
-    for (const QString &item : bank.split(QLatin1Char(' ')))
-        if (deck::normalizedForm(item) != tag)
-            kept.append(item);
-    return normalizeItems(kept.join(QLatin1Char(' ')));
-}
-
-// The bank button, whose caption counts the items ("我的生字库 3/20"). At the
-// design width a long count would be cut off at both ends; then the counter
-// is set in a narrow face, smaller as it grows, and the words shrink only
-// when even the smallest counter leaves them too little room.
-class CounterButton : public QPushButton
-{
-public:
-    using QPushButton::QPushButton;
-
-    struct Fit {
-        QFont title;
-        QFont counter;
-        bool split = false; // false: the caption as any button draws it
-        QString titleText; // "我的生字库 ", with its space
-        QString counterText; // "3/20"
-    };
-    // Room either side between the caption and the button's edge, in pixels.
-    static constexpr int margin = 3;
-    static constexpr double smallestCounter = 7.0;
-    static constexpr double smallestTitle = 7.0;
-
-    Fit fit() const
-    {
-        Fit f;
-        f.title = font();
-        const QString caption = text();
-        const qsizetype space = caption.indexOf(QLatin1Char(' '));
-        const double room = width() - 2 * margin;
-        if (space < 0 || QFontMetricsF(f.title).horizontalAdvance(caption) <= room)
-            return f;
-        f.split = true;
-        f.titleText = caption.left(space + 1);
-        f.counterText = caption.mid(space + 1);
-        const auto need = [&](const QFont &t, const QFont &c) {
-            return QFontMetricsF(t).horizontalAdvance(f.titleText)
-                + QFontMetricsF(c).horizontalAdvance(f.counterText);
-        };
-        const double design = f.title.pointSizeF();
-        f.counter = ui::designFont(QStringLiteral("Arial Narrow"), design);
-        for (double pt = design; pt >= smallestCounter; pt -= 0.25) {
-            f.counter.setPointSizeF(pt);
-            if (need(f.title, f.counter) <= room)
-                return f;
-        }
-        for (double pt = design; pt >= smallestTitle; pt -= 0.25) {
-            f.title.setPointSizeF(pt);
-            if (need(f.title, f.counter) <= room)
-                return f;
-        }
-        return f;
-    }
-
-protected:
-    void paintEvent(QPaintEvent *event) override
-    {
-        const Fit f = fit();
-        if (!f.split) {
-            QPushButton::paintEvent(event);
-            return;
-        }
-        QStylePainter p(this);
-        QStyleOptionButton option;
-        initStyleOption(&option);
-        option.text.clear();
-        p.drawControl(QStyle::CE_PushButton, option);
-
-        const QString &title = f.titleText;
-        const QString &counter = f.counterText;
-        const QFontMetricsF t(f.title);
-        const QFontMetricsF c(f.counter);
-        const double total = t.horizontalAdvance(title) + c.horizontalAdvance(counter);
-        // Both parts on one baseline, the line centred as a button centres its caption.
-        const double x = (width() - total) / 2;
-        const double baseline = (height() - t.ascent() - t.descent()) / 2 + t.ascent();
-        p.setPen(
-            option.palette.color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText));
-        p.setFont(f.title);
-        p.drawText(QPointF(x, baseline), title);
-        p.setFont(f.counter);
-        p.drawText(QPointF(x + t.horizontalAdvance(title), baseline), counter);
-    }
-};
-
 } // namespace
 
 frmMain::frmMain(QWidget *parent) : QWidget(parent)
@@ -155,13 +60,38 @@ void frmMain::createControls()
     // the window shows anyway, so that creating a line edit loads no other.
     setFont(ui::designFont(QStringLiteral("宋体"), 10.5));
 
-    const QColor white(255, 255, 255);
-
     // The card first, so that the item and the loudspeaker lie above it.
     lblBack = new ui::ClickLabel(this);
     ui::setBackground(lblBack, QColor(204, 237, 199));
     ui::place(lblBack, 0, 600, 1575, 1455);
 
+    createTopBar();
+    createButtonBar();
+    createCard();
+
+    Timer1 = new QTimer(this);
+    Timer1->setInterval(2000);
+    Timer2 = new QTimer(this);
+    Timer2->setInterval(800);
+
+    // Labels and pictures are painted on the window, beneath every control
+    // that is a window of its own; the item and the loudspeaker lie just above
+    // the card, beneath everything else. A large item must never take the
+    // clicks of the buttons, the check boxes or the links it overlaps.
+    for (QWidget *own : {static_cast<QWidget *>(Check2), static_cast<QWidget *>(Check1),
+                         static_cast<QWidget *>(Text2), Picture1, static_cast<QWidget *>(Text1)})
+        own->raise();
+    Image3->lower();
+    lblChar->lower();
+    lblBack->lower();
+
+    connectControls();
+}
+
+// The top bar: autoplay, its interval, 朗读 and 每轮打乱一下, the clock, the links.
+void frmMain::createTopBar()
+{
+    const QColor white(255, 255, 255);
     Check2 = new QCheckBox(QStringLiteral("朗读"), this);
     Check2->setFont(ui::designFont(QStringLiteral("宋体"), 12));
     ui::setBackground(Check2, white);
@@ -231,7 +161,11 @@ void frmMain::createControls()
     Label2->setCursor(Qt::PointingHandCursor);
     ui::move(Label2, 555, 127);
     Label2->adjustSize();
+}
 
+// The button bar beneath the card, in Picture1.
+void frmMain::createButtonBar()
+{
     Picture1 = new QWidget(this);
     ui::place(Picture1, 360, 5040, layout::picture1Width, layout::picture1Height);
 
@@ -250,7 +184,11 @@ void frmMain::createControls()
     const QFont buttonFont = ui::designFont(QStringLiteral("宋体"), 10.5);
     for (QPushButton *b : {cmdSet, cmdBefore, cmdAfter, Command2, Command1})
         b->setFont(buttonFont);
+}
 
+// The item and the loudspeaker on the card, and the hidden focus box.
+void frmMain::createCard()
+{
     // Toned a's of a pinyin item on the single-storey ɑ.
     lblChar = new CardLabel(this);
     lblChar->setTextFormat(Qt::PlainText);
@@ -269,23 +207,10 @@ void frmMain::createControls()
     Text1->setReadOnly(true);
     Text1->setFocusPolicy(Qt::ClickFocus);
     ui::place(Text1, 0, 1800, 255, 270);
+}
 
-    Timer1 = new QTimer(this);
-    Timer1->setInterval(2000);
-    Timer2 = new QTimer(this);
-    Timer2->setInterval(800);
-
-    // Labels and pictures are painted on the window, beneath every control
-    // that is a window of its own; the item and the loudspeaker lie just above
-    // the card, beneath everything else. A large item must never take the
-    // clicks of the buttons, the check boxes or the links it overlaps.
-    for (QWidget *own : {static_cast<QWidget *>(Check2), static_cast<QWidget *>(Check1),
-                         static_cast<QWidget *>(Text2), Picture1, static_cast<QWidget *>(Text1)})
-        own->raise();
-    Image3->lower();
-    lblChar->lower();
-    lblBack->lower();
-
+void frmMain::connectControls()
+{
     connect(cmdBefore, &QPushButton::clicked, this, &frmMain::cmdBefore_Click);
     connect(cmdAfter, &QPushButton::clicked, this, &frmMain::cmdAfter_Click);
     connect(cmdSet, &QPushButton::clicked, this, &frmMain::cmdSet_Click);
@@ -738,7 +663,7 @@ void frmMain::Command2_Click()
         // so that the other copy's deletions are not undone.
         const std::optional<QString> onDisk = fromBank ? tryReadTextFile(bankPath()) : std::nullopt;
         const bool changed = onDisk && *onDisk != m_fileText;
-        const QString bank = withoutItem(changed ? *onDisk : m_bankText, tag);
+        const QString bank = deck::withoutItem(changed ? *onDisk : m_bankText, tag);
         // A bank that cannot be written (full disk, read-only folder) keeps
         // the item: it would otherwise come back at the next start unasked.
         const bool saved = fromBank ? writeTextFile(bankPath(), bank, true) : dropFromMistakeDeck(tag);
@@ -777,16 +702,10 @@ void frmMain::cmdSet_Click()
 
 void frmMain::Command1_Click()
 {
-    if (!m_viewer) {
-        m_viewer = new frmPlay(this);
-        m_viewer->setAttribute(Qt::WA_DeleteOnClose);
-    }
-    m_viewer->show();
-    m_viewer->raise();
-    // The viewer's box takes the keyboard: its window must be the active one.
-    m_viewer->activateWindow();
-    m_viewer->setCharacter(firstCodePoint(m_caption));
-    m_viewer->Command2_Click();
+    // Shown and active: the viewer's box takes the keyboard.
+    frmPlay *viewer = ui::showSingleInstance(m_viewer, this);
+    viewer->setCharacter(firstCodePoint(m_caption));
+    viewer->Command2_Click();
 }
 
 void frmMain::lblShuoming_Click() { frmShuoming::showInstance(this); }

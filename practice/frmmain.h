@@ -114,6 +114,10 @@ private:
     void Form_Resize();
     void Form_Unload();
     void createControls();
+    void createTopBar();
+    void createButtonBar();
+    void createCard();
+    void connectControls();
     void loadSettings();
     void setCaption(const QString &display, const QString &normalized);
     bool Text2_KeyPress(QKeyEvent *event);

@@ -56,4 +56,13 @@ QString counterCaption(int curIndex, int upperBound)
 {
     return QStringLiteral("我的生字库 %1/%2").arg(curIndex).arg(upperBound);
 }
+
+QString withoutItem(const QString &bankText, const QString &tag)
+{
+    QStringList kept;
+    for (const QString &item : bankText.split(QLatin1Char(' ')))
+        if (normalizedForm(item) != tag)
+            kept.append(item);
+    return modPub::normalizeItems(kept.join(QLatin1Char(' ')));
+}
 } // namespace deck

@@ -38,4 +38,6 @@ bool isChinese(const QString &normalized);
 int baseFontSizeFor(const QString &normalized);
 // "我的生字库 3/20".
 QString counterCaption(int curIndex, int upperBound);
+// The bank with every item taken out whose normalized form is tag, in canonical form.
+QString withoutItem(const QString &bankText, const QString &tag);
 } // namespace deck
