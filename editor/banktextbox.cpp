@@ -1,7 +1,5 @@
 #include "editor/banktextbox.h"
 
-#include "editor/frmset.h"
-
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QKeyEvent>
@@ -60,7 +58,7 @@ void insertLine(QTextCursor &cursor, QStringView line)
 }
 } // namespace
 
-BankTextBox::BankTextBox(frmSet *form) : QPlainTextEdit(form), m_form(form)
+BankTextBox::BankTextBox(QWidget *parent) : QPlainTextEdit(parent)
 {
     // A changed paragraph forgets its count of spaces; itemCount() counts it
     // again. (A new paragraph starts with none known.)
@@ -255,7 +253,8 @@ void BankTextBox::keyPressEvent(QKeyEvent *event)
     }
     if (!isComposing() && !(event->modifiers() & chord) && event->text().size() == 1) {
         char16_t key = event->text().at(0).unicode();
-        m_form->Text1_KeyPress(key);
+        if (keyPress)
+            keyPress(key);
         if (key == 0) {
             event->accept();
             return;
@@ -287,7 +286,8 @@ void BankTextBox::dragLeaveEvent(QDragLeaveEvent *event) { event->accept(); }
 void BankTextBox::dropEvent(QDropEvent *event)
 {
     const bool hasFiles = !droppedFiles(event->mimeData()).isEmpty();
-    m_form->Text1_OLEDragDrop(event->mimeData());
+    if (dropped)
+        dropped(event->mimeData());
     // Copy, never move: the file manager must not delete what was dropped.
     if (hasFiles) {
         event->setDropAction(Qt::CopyAction);

@@ -4,8 +4,9 @@
 #include <QPlainTextEdit>
 #include <QStringList>
 
+#include <functional>
+
 class QMimeData;
-class frmSet;
 
 namespace editor {
 // The editor's text box: hands typed keys and drops to the window first.
@@ -13,7 +14,14 @@ class BankTextBox : public QPlainTextEdit
 {
     Q_OBJECT
 public:
-    explicit BankTextBox(frmSet *form);
+    explicit BankTextBox(QWidget *parent = nullptr);
+
+    // A typed character, before the box takes it: the window may change it,
+    // or set it to 0 to keep it out of the box.
+    std::function<void(char16_t &key)> keyPress;
+    // Whatever is dropped on the box; the box itself inserts nothing.
+    std::function<void(const QMimeData *data)> dropped;
+
     // True while an input method is composing (preedit shown in the box).
     bool isComposing() const;
 
@@ -52,7 +60,6 @@ protected:
 
 private:
     QString logicalRange(int from, int to) const;
-    frmSet *m_form;
 };
 
 // The local files a drop brings, in the order given; URLs that are not local

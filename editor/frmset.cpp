@@ -54,6 +54,8 @@ void frmSet::createControls()
 
     // Created in tab order.
     Text1 = new editor::BankTextBox(this);
+    Text1->keyPress = [this](char16_t &key) { Text1_KeyPress(key); };
+    Text1->dropped = [this](const QMimeData *data) { Text1_OLEDragDrop(data); };
     Text1->setFont(ui::designFont(QStringLiteral("宋体"), 18));
     Text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Text1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
