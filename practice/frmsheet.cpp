@@ -129,6 +129,17 @@ frmSheet::frmSheet(QWidget *owner, const QString &bankText, const QString &shown
         setWindowIcon(owner->windowIcon());
     setFont(ui::designFont(QStringLiteral("宋体"), 10.5));
 
+    createControls();
+    layOut();
+    applyStoredOptions();
+    connectControls();
+
+    m_loading = false;
+    rebuild();
+}
+
+void frmSheet::createControls()
+{
     cboPaper = new QComboBox(this);
     cboPaper->addItems({QStringLiteral("A4"), QStringLiteral("Letter")});
     cboCell = new QComboBox(this);
@@ -140,7 +151,7 @@ frmSheet::frmSheet(QWidget *owner, const QString &bankText, const QString &shown
     chkStrokes = new QCheckBox(QStringLiteral("笔顺：一笔一格"), this);
     chkHeading = new QCheckBox(QStringLiteral("页眉：姓名和日期"), this);
     optBank = new QRadioButton(QStringLiteral("整个生字库，按顺序"), this);
-    const QString shown = modPub::shortened(shownItem, 12);
+    const QString shown = modPub::shortened(m_shownItem, 12);
     optShown = new QRadioButton(QStringLiteral("只打印当前这一项：%1").arg(shown), this);
     spnFirstPage = new QSpinBox(this);
     spnFirstPage->setRange(1, 9999999);
@@ -163,7 +174,11 @@ frmSheet::frmSheet(QWidget *owner, const QString &bankText, const QString &shown
     lblStatus->setWordWrap(true);
     lblStatus->setTextFormat(Qt::PlainText);
     preview = new SheetPreview(this);
+}
 
+// The options in a column on the left, the preview and its page buttons on the right.
+void frmSheet::layOut()
+{
     auto *form = new QFormLayout;
     form->addRow(QStringLiteral("纸张"), cboPaper);
     form->addRow(QStringLiteral("格子大小"), cboCell);
@@ -205,7 +220,11 @@ frmSheet::frmSheet(QWidget *owner, const QString &bankText, const QString &shown
     top->addWidget(panel);
     top->addLayout(right, 1);
     resize(900, 720);
+}
 
+// The options as last saved, and whether there is a printer to print on.
+void frmSheet::applyStoredOptions()
+{
     const sheet::Options o = sheet::loadOptions();
     cboPaper->setCurrentIndex(o.paper == sheet::Paper::Letter ? 1 : 0);
     cboCell->setCurrentIndex(int(o.cellSize));
@@ -222,7 +241,10 @@ frmSheet::frmSheet(QWidget *owner, const QString &bankText, const QString &shown
         cmdPrint->setText(QStringLiteral("打印…（没有安装打印机）"));
         cmdPrint->setToolTip(QStringLiteral("没有找到打印机。可以先保存为 PDF，再在别的电脑上打印。"));
     }
+}
 
+void frmSheet::connectControls()
+{
     for (QComboBox *c : {cboPaper, cboCell, cboRows, cboCopies})
         connect(c, &QComboBox::currentIndexChanged, this, &frmSheet::optionsChanged);
     for (QAbstractButton *b : std::initializer_list<QAbstractButton *> {chkStrokes, chkHeading, optShown})
@@ -234,9 +256,6 @@ frmSheet::frmSheet(QWidget *owner, const QString &bankText, const QString &shown
     connect(cmdNextPage, &QPushButton::clicked, this, &frmSheet::cmdNextPage_Click);
     m_paginate.setInterval(0);
     connect(&m_paginate, &QTimer::timeout, this, &frmSheet::paginateSome);
-
-    m_loading = false;
-    rebuild();
 }
 
 frmSheet::~frmSheet() = default;

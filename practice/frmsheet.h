@@ -100,6 +100,10 @@ public:
     SheetPreview *preview = nullptr;
 
 private:
+    void createControls();
+    void layOut();
+    void applyStoredOptions();
+    void connectControls();
     void optionsChanged();
     void rebuild();
     void fillCopies(int columns, int selected);
