@@ -5,7 +5,9 @@
 // store itself is QSettings, application "LORVANTA", every value text.
 //
 // A new section: a struct here with load() and save(), its keys and text
-// forms in appsettings.cpp, its edges in tests/core_settings.cpp.
+// forms in appsettings.cpp, its edges in tests/core_settings.cpp. A section
+// made of a higher layer's types has the same shape beside them
+// (dictation::Settings, WritingSettings).
 #pragma once
 
 #include <QString>
