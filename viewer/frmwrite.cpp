@@ -364,16 +364,9 @@ void WriteCanvas::renderBackground()
     QPainter p(&m_background);
 
     const QRectF sq = StrokeView::gridSquare(QRectF(rect()));
-    const qreal line = std::max<qreal>(1, sq.width() / 160);
+    const qreal line = StrokeView::gridLineWidth(sq);
     p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(strokecolours::gridInner, line, Qt::SolidLine, Qt::FlatCap));
-    p.drawLine(QLineF(sq.left(), sq.center().y(), sq.right(), sq.center().y()));
-    p.drawLine(QLineF(sq.center().x(), sq.top(), sq.center().x(), sq.bottom()));
-    QPen dashed(strokecolours::gridInner, line, Qt::CustomDashLine, Qt::FlatCap);
-    dashed.setDashPattern({6, 5});
-    p.setPen(dashed);
-    p.drawLine(sq.topLeft(), sq.bottomRight());
-    p.drawLine(sq.topRight(), sq.bottomLeft());
+    StrokeView::drawGridGuides(p, sq);
     // The border on whole pixels, crisp.
     p.setRenderHint(QPainter::Antialiasing, false);
     const int border = std::max(1, int(std::lround(line * 1.5)));

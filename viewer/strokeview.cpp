@@ -151,6 +151,21 @@ qreal StrokeView::strokeDurationMs(int stroke) const
 
 qreal StrokeView::roundMs() const { return m_round; }
 
+qreal StrokeView::gridLineWidth(const QRectF &square) { return std::max<qreal>(1, square.width() / 160); }
+
+void StrokeView::drawGridGuides(QPainter &p, const QRectF &sq)
+{
+    const qreal line = gridLineWidth(sq);
+    p.setPen(QPen(strokecolours::gridInner, line, Qt::SolidLine, Qt::FlatCap));
+    p.drawLine(QLineF(sq.left(), sq.center().y(), sq.right(), sq.center().y()));
+    p.drawLine(QLineF(sq.center().x(), sq.top(), sq.center().x(), sq.bottom()));
+    QPen dashed(strokecolours::gridInner, line, Qt::CustomDashLine, Qt::FlatCap);
+    dashed.setDashPattern({6, 5});
+    p.setPen(dashed);
+    p.drawLine(sq.topLeft(), sq.bottomRight());
+    p.drawLine(sq.topRight(), sq.bottomLeft());
+}
+
 QRectF StrokeView::gridSquare(const QRectF &area)
 {
     const qreal shortest = std::min(area.width(), area.height());
@@ -224,18 +239,11 @@ void StrokeView::paintStill(QPainter &p, const QRectF &area, int inked) const
 
     // The practice grid: outer square, the two centre lines, dashed diagonals.
     const QRectF sq = gridSquare(area);
-    const qreal line = std::max<qreal>(1, sq.width() / 160);
+    const qreal line = gridLineWidth(sq);
     p.setBrush(Qt::NoBrush);
     p.setPen(QPen(strokecolours::gridOuter, line * 1.5, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
     p.drawRect(sq);
-    p.setPen(QPen(strokecolours::gridInner, line, Qt::SolidLine, Qt::FlatCap));
-    p.drawLine(QLineF(sq.left(), sq.center().y(), sq.right(), sq.center().y()));
-    p.drawLine(QLineF(sq.center().x(), sq.top(), sq.center().x(), sq.bottom()));
-    QPen dashed(strokecolours::gridInner, line, Qt::CustomDashLine, Qt::FlatCap);
-    dashed.setDashPattern({6, 5});
-    p.setPen(dashed);
-    p.drawLine(sq.topLeft(), sq.bottomRight());
-    p.drawLine(sq.topRight(), sq.bottomLeft());
+    drawGridGuides(p, sq);
 
     p.setTransform(glyphTransform(area));
     p.setPen(Qt::NoPen);

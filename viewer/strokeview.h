@@ -29,6 +29,8 @@ inline const QColor ink(28, 28, 28);
 // the animation's pen and the writing window's strokes follow it.
 QPainterPath polylinePrefix(const QList<QPointF> &points, qreal length);
 
+class QPainter;
+
 class StrokeView : public QWidget
 {
     Q_OBJECT
@@ -59,6 +61,10 @@ public:
     // data's coordinates into it.
     static QRectF gridSquare(const QRectF &area);
     static QTransform glyphTransform(const QRectF &area);
+    // The width of the square's inner lines (its border is 1.5 times that).
+    static qreal gridLineWidth(const QRectF &square);
+    // The square's two centre lines and its dashed diagonals, in that width.
+    static void drawGridGuides(QPainter &p, const QRectF &square);
 
     QSize sizeHint() const override { return QSize(300, 300); }
 
