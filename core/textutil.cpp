@@ -5,6 +5,7 @@
 #include <QRegularExpression>
 #include <QSet>
 #include <QStringList>
+#include <QStringTokenizer>
 
 #include <algorithm>
 #include <chrono>
@@ -119,7 +120,12 @@ QString shuffleItems(const QString &text, std::mt19937 &rng)
         t.chop(1);
     if (t.isEmpty())
         return QString();
-    QStringList a = t.split(QLatin1Char(' '));
+    // Views into t: a bank can hold millions of items, and a string each
+    // would cost several times the text.
+    QList<QStringView> a;
+    a.reserve(t.count(QLatin1Char(' ')) + 1);
+    for (const QStringView item : QStringTokenizer(t, QLatin1Char(' ')))
+        a.append(item);
     const qint64 n = a.size();
 
     // A 64-bit pass counter: ten passes an item never overflow it, whatever the length.
@@ -132,7 +138,14 @@ QString shuffleItems(const QString &text, std::mt19937 &rng)
             k = n - 1;
         a.swapItemsAt(0, k);
     }
-    return a.join(QLatin1Char(' '));
+    QString out;
+    out.reserve(t.size());
+    for (const QStringView item : a) {
+        if (!out.isEmpty())
+            out += QLatin1Char(' ');
+        out += item;
+    }
+    return out;
 }
 
 QString firstCodePoint(const QString &text)

@@ -37,8 +37,22 @@ QTextBlockFormat formatFor(BreakKind kind)
     return f;
 }
 
+// Counts what goes in and calls idle after every slice.
+struct Slicer {
+    const std::function<void()> &idle;
+    qsizetype sinceIdle = 0;
+    void inserted(qsizetype n)
+    {
+        sinceIdle += n;
+        if (idle && sinceIdle >= BankTextBox::sliceLength) {
+            sinceIdle = 0;
+            idle();
+        }
+    }
+};
+
 // Inserts one line (no line breaks in it), in pieces when it is long.
-void insertLine(QTextCursor &cursor, QStringView line)
+void insertLine(QTextCursor &cursor, QStringView line, Slicer &slicer)
 {
     while (line.size() > BankTextBox::pieceLength) {
         qsizetype cut = line.lastIndexOf(QLatin1Char(' '), BankTextBox::pieceLength);
@@ -51,10 +65,13 @@ void insertLine(QTextCursor &cursor, QStringView line)
         }
         cursor.insertText(line.left(cut).toString());
         cursor.insertBlock(formatFor(kind));
+        slicer.inserted(cut);
         line = line.mid(kind == SpaceBreak ? cut + 1 : cut);
     }
-    if (!line.isEmpty())
+    if (!line.isEmpty()) {
         cursor.insertText(line.toString());
+        slicer.inserted(line.size());
+    }
 }
 } // namespace
 
@@ -148,8 +165,9 @@ QString BankTextBox::logicalRange(int from, int to) const
 
 QString BankTextBox::logicalText() const { return logicalRange(0, document()->characterCount()); }
 
-void BankTextBox::insertLogical(QTextCursor &cursor, QStringView text)
+void BankTextBox::insertLogical(QTextCursor &cursor, QStringView text, const std::function<void()> &idle)
 {
+    Slicer slicer{idle};
     // A NUL is no character of any item, and in the bank file it would end
     // the text for other programs: whatever brings one (a paste), it stays out.
     QString withoutNul;
@@ -166,7 +184,7 @@ void BankTextBox::insertLogical(QTextCursor &cursor, QStringView text)
             if (c != QLatin1Char('\n') && c != QLatin1Char('\r') && c != QChar::ParagraphSeparator)
                 continue;
         }
-        insertLine(cursor, text.mid(start, i - start));
+        insertLine(cursor, text.mid(start, i - start), slicer);
         if (i == text.size())
             break;
         if (text.at(i) == QLatin1Char('\r') && i + 1 < text.size() && text.at(i + 1) == QLatin1Char('\n'))
@@ -177,17 +195,24 @@ void BankTextBox::insertLogical(QTextCursor &cursor, QStringView text)
     cursor.endEditBlock();
 }
 
-void BankTextBox::setLogicalText(const QString &text)
+void BankTextBox::setLogicalText(const QString &text, const std::function<void()> &idle)
 {
+    // While the edit block is open the document's layout has not heard of
+    // the change yet: nothing may draw the box before it ends.
+    const bool drawing = updatesEnabled();
+    if (idle)
+        setUpdatesEnabled(false);
     QTextCursor c(document());
     c.select(QTextCursor::Document);
     c.beginEditBlock();
     // The first paragraph keeps its format: make it a plain one.
     c.removeSelectedText();
     c.setBlockFormat(formatFor(LineBreak));
-    insertLogical(c, text);
+    insertLogical(c, text, idle);
     c.endEditBlock();
     setTextCursor(c);
+    if (idle)
+        setUpdatesEnabled(drawing);
 }
 
 QChar BankTextBox::logicalCharBefore(const QTextCursor &cursor, int *documentPosition) const

@@ -39,10 +39,14 @@ public:
     // trimmed at both ends and every other space separates two fields.
     // Kept per paragraph, so a keystroke costs one paragraph, not the bank.
     qsizetype itemCount() const;
-    // Replaces the whole text as one step that Ctrl+Z can take back.
-    void setLogicalText(const QString &text);
+    // Replaces the whole text as one step that Ctrl+Z can take back. Given
+    // idle, it is called after every slice of about sliceLength characters,
+    // so that a caller can keep the window drawn while a huge text goes in;
+    // the box itself draws nothing until the whole text is in.
+    void setLogicalText(const QString &text, const std::function<void()> &idle = {});
+    static constexpr qsizetype sliceLength = 2'000'000;
     // Inserts at the cursor (replacing its selection) as if typed.
-    void insertLogical(QTextCursor &cursor, QStringView text);
+    void insertLogical(QTextCursor &cursor, QStringView text, const std::function<void()> &idle = {});
     // The character before the cursor in the real text and its position in
     // the document; 0 and -1 at the very start.
     QChar logicalCharBefore(const QTextCursor &cursor, int *documentPosition) const;

@@ -202,20 +202,21 @@ void frmSet::Command1_Click()
     auto s = std::make_shared<QString>(text());
     auto written = std::make_shared<bool>(false);
     const QString path = bankPath();
-    if (!runWork([s, written, path](const std::atomic_bool &cancelled) {
-            *s = normalizeItems(
-                regexReplace(normalizeItems(*s), itemSeparatorPattern(), QStringLiteral(" ")));
-            if (!cancelled)
-                *written = writeTextFile(path, *s, true);
-        }))
-        return;
     // Closing after a failed write would lose the edits: the window stays
     // open with the text as it was typed, so it can be saved again later.
+    if (!runWork(
+            [s, written, path](const std::atomic_bool &cancelled) {
+                *s = normalizeItems(
+                    regexReplace(normalizeItems(*s), itemSeparatorPattern(), QStringLiteral(" ")));
+                if (!cancelled)
+                    *written = writeTextFile(path, *s, true);
+            },
+            [s, written]() -> const QString * { return *written ? s.get() : nullptr; }))
+        return;
     if (!*written) {
         showMessage(this, bankNotSavedText(), MessageIcon::Information, MessageButtons::Ok);
         return;
     }
-    applyText(*s);
     accept();
 }
 
@@ -226,10 +227,11 @@ void frmSet::Command2_Click()
     // window's thread, and nothing shared between the threads.
     auto t = std::make_shared<QString>(text());
     auto rng = std::make_shared<std::mt19937>(shuffleGenerator());
-    if (!runWork([t, rng](const std::atomic_bool &) { *t = shuffleItems(*t, *rng); }))
-        return;
-    shuffleGenerator() = *rng;
-    applyText(*t);
+    runWork([t, rng](const std::atomic_bool &) { *t = shuffleItems(*t, *rng); },
+            [t, rng] {
+                shuffleGenerator() = *rng;
+                return t.get();
+            });
 }
 
 void frmSet::Command3_Click() { appendItems(resources::simpleFinals()); }
@@ -247,22 +249,23 @@ void frmSet::Command7_Click() { setText(QString()); }
 void frmSet::Command9_Click()
 {
     auto t = std::make_shared<QString>(text());
-    if (runWork([t](const std::atomic_bool &) { *t = tones::removeToneMarks(*t); }))
-        applyText(*t);
+    runWork([t](const std::atomic_bool &) { *t = tones::removeToneMarks(*t); }, [t] { return t.get(); });
 }
 
 void frmSet::Command8_Click()
 {
     auto t = std::make_shared<QString>(text());
-    if (runWork([t](const std::atomic_bool &) { *t = tones::addToneMarks(*t); }))
-        applyText(*t);
+    runWork([t](const std::atomic_bool &) { *t = tones::addToneMarks(*t); }, [t] { return t.get(); });
 }
 
-bool frmSet::runWork(const std::function<void(const std::atomic_bool &cancelled)> &work)
+bool frmSet::runWork(const std::function<void(const std::atomic_bool &cancelled)> &work,
+                     const std::function<const QString *()> &result)
 {
     auto cancelled = std::make_shared<std::atomic_bool>(false);
     if (Text1->document()->characterCount() < largeText) {
         work(*cancelled);
+        if (const QString *t = result())
+            setText(*t);
         return true;
     }
     // The work holds its own copies of what it needs, so a cancelled one may
@@ -289,10 +292,14 @@ bool frmSet::runWork(const std::function<void(const std::atomic_bool &cancelled)
     // be written already).
     worker->wait();
     delete worker;
+    if (const QString *t = result()) {
+        // Half a text in the box would be worse than waiting: from here on
+        // the box only shows that the program is alive.
+        box.setCancelButton(nullptr);
+        Text1->setLogicalText(*t, [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
+    }
     return true;
 }
-
-void frmSet::applyText(const QString &t) { setText(t); }
 
 void frmSet::resizeEvent(QResizeEvent *event)
 {

@@ -66,8 +66,10 @@ private:
     // while a progress box that can be cancelled keeps the window alive;
     // false when cancelled (the work's result is then dropped).
     // The work is told when it has been cancelled (it may look before a step
-    // that cannot be taken back, such as writing the file).
-    bool runWork(const std::function<void(const std::atomic_bool &cancelled)> &work);
-    // Puts a command's result into the box.
-    void applyText(const QString &text);
+    // that cannot be taken back, such as writing the file). Afterwards the
+    // text that result gives (none: nothing) replaces the box's as one undo
+    // step; a large one goes in slices under the same progress box, which
+    // can no longer be cancelled then.
+    bool runWork(const std::function<void(const std::atomic_bool &cancelled)> &work,
+                 const std::function<const QString *()> &result);
 };

@@ -3,6 +3,7 @@
 #include "core/textutil.h"
 
 #include <QStringList>
+#include <QStringTokenizer>
 
 namespace tones {
 
@@ -67,32 +68,56 @@ QString expandToneMarks(const QString &text)
     const QString normal = modPub::normalizeItems(text);
     if (normal.isEmpty())
         return normal;
-    const QStringList items = normal.split(QLatin1Char(' '));
+    // The row of the vowel that takes the mark: the first of the priority
+    // found anywhere in the item; -1 for none.
+    const auto rowOf = [](QStringView item) {
+        for (int r = 0; r < rowCount; ++r)
+            if (item.contains(QChar(table[r * rowLength])))
+                return r;
+        return -1;
+    };
+    // Views of the items, twice over: a bank can hold millions of them, and a
+    // string each would cost more than the text.
+    const auto forEachItem = [&normal](auto &&use) {
+        for (const QStringView item : QStringTokenizer(normal, QLatin1Char(' ')))
+            use(item);
+    };
+    qsizetype size = -1;
+    bool marked = false;
+    forEachItem([&](QStringView item) {
+        size += 1 + (rowOf(item) < 0 ? item.size() : 4 * item.size() + 3);
+        for (const QChar c : item) {
+            const int p = tablePosition(c.unicode());
+            marked = marked || (p >= 0 && p % rowLength != 0);
+        }
+    });
     QString out;
-    out.reserve(normal.size() * 2);
+    out.reserve(size);
     // The items are distinct and unmarked, so each one is replaced where it
     // stands; a variant carries a mark and can never be taken for a later item.
-    for (const QString &item : items) {
+    forEachItem([&](QStringView item) {
         if (!out.isEmpty())
             out += QLatin1Char(' ');
-        int row = -1;
-        for (int r = 0; r < rowCount && row < 0; ++r)
-            if (item.contains(QChar(table[r * rowLength])))
-                row = r;
+        const int row = rowOf(item);
         if (row < 0) {
             out += item;
-            continue;
+            return;
         }
         const QChar plain(table[row * rowLength]);
         for (int t = 1; t <= 4; ++t) {
             if (t > 1)
                 out += QLatin1Char(' ');
-            QString variant = item;
-            variant.replace(plain, QChar(table[row * rowLength + t]));
-            out += variant;
+            const qsizetype from = out.size();
+            out += item;
+            const QChar toned(table[row * rowLength + t]);
+            for (qsizetype i = from; i < out.size(); ++i)
+                if (out.at(i) == plain)
+                    out[i] = toned;
         }
-    }
-    return modPub::normalizeItems(out);
+    });
+    // Unmarked items give variants that are all distinct; only an item that
+    // already carried a mark (called without addToneMarks) can repeat one.
+    return marked ? modPub::normalizeItems(out) : out;
 }
 
 QString addToneMarks(const QString &text) { return expandToneMarks(removeToneMarks(text)); }
