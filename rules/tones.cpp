@@ -2,7 +2,6 @@
 
 #include "core/textutil.h"
 
-#include <QStringList>
 #include <QStringTokenizer>
 
 namespace tones {
@@ -86,9 +85,9 @@ QString expandToneMarks(const QString &text)
     bool marked = false;
     forEachItem([&](QStringView item) {
         size += 1 + (rowOf(item) < 0 ? item.size() : 4 * item.size() + 3);
-        for (const QChar c : item) {
-            const int p = tablePosition(c.unicode());
-            marked = marked || (p >= 0 && p % rowLength != 0);
+        for (qsizetype i = 0; i < item.size() && !marked; ++i) {
+            const int p = tablePosition(item.at(i).unicode());
+            marked = p >= 0 && p % rowLength != 0;
         }
     });
     QString out;
