@@ -274,7 +274,7 @@ def walk(suite, prog, services, folder, bank):
         check(other_card == card, f"the card differs with other items: {card[0]} against {other_card[0]} "
                                   "(or its pixels): it shows something of the item")
     prog.close(win)
-    check(prog.wait_exit() == 0, "exit code")
+    prog.check_exit_after_sound("after closing the window")
     check(folder.read(e2e.BANK_NAME) == bank, "the bank file changed by the end")
 
 

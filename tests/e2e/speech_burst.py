@@ -235,8 +235,7 @@ def run_case(suite, case, presses, pulse):
                                f"{got.decode('gb18030', 'replace')[:120]!r}..., expected {items[presses]!r} gone")
             check(prog.proc.poll() is None, f"the program ended (code {prog.proc.returncode})")
             prog.close(win)
-            rc = prog.wait_exit()
-            check(rc == 0, f"exit code {rc} after closing the window")
+            prog.check_exit_after_sound("after closing the window")
             if service:
                 check(service.requests > 0, "no request reached the speech service")
             if monitor:
