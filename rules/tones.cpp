@@ -24,6 +24,9 @@ int tablePosition(char16_t c)
             return p;
     return -1;
 }
+
+// A toned vowel (ā … ǜ), not one of the plain ones that head the rows.
+bool isToned(int tablePos) { return tablePos >= 0 && tablePos % rowLength != 0; }
 } // namespace
 
 QString toneTable() { return QString(reinterpret_cast<const QChar *>(table), rowCount * rowLength); }
@@ -56,7 +59,7 @@ QString removeToneMarks(const QString &text)
     // order does: every toned form maps to exactly one plain vowel.
     for (QChar &c : t) {
         const int p = tablePosition(c.unicode());
-        if (p >= 0 && p % rowLength != 0)
+        if (isToned(p))
             c = QChar(table[(p / rowLength) * rowLength]);
     }
     return modPub::normalizeItems(t);
@@ -85,10 +88,8 @@ QString expandToneMarks(const QString &text)
     bool marked = false;
     forEachItem([&](QStringView item) {
         size += 1 + (rowOf(item) < 0 ? item.size() : 4 * item.size() + 3);
-        for (qsizetype i = 0; i < item.size() && !marked; ++i) {
-            const int p = tablePosition(item.at(i).unicode());
-            marked = p >= 0 && p % rowLength != 0;
-        }
+        for (qsizetype i = 0; i < item.size() && !marked; ++i)
+            marked = isToned(tablePosition(item.at(i).unicode()));
     });
     QString out;
     out.reserve(size);
