@@ -167,7 +167,7 @@ QString BankTextBox::logicalText() const { return logicalRange(0, document()->ch
 
 void BankTextBox::insertLogical(QTextCursor &cursor, QStringView text, const std::function<void()> &idle)
 {
-    Slicer slicer{idle};
+    Slicer slicer {idle};
     // A NUL is no character of any item, and in the bank file it would end
     // the text for other programs: whatever brings one (a paste), it stays out.
     QString withoutNul;

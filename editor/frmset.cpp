@@ -296,7 +296,8 @@ bool frmSet::runWork(const std::function<void(const std::atomic_bool &cancelled)
         // Half a text in the box would be worse than waiting: from here on
         // the box only shows that the program is alive.
         box.setCancelButton(nullptr);
-        Text1->setLogicalText(*t, [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
+        Text1->setLogicalText(*t,
+                              [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
     }
     return true;
 }
