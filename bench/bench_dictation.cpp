@@ -12,7 +12,7 @@
 #include "app/startup.h"
 #include "core/bankfile.h"
 #include "core/settings.h"
-#include "practice/frmdictation.h"
+#include "dictation/frmdictation.h"
 #include "practice/frmmain.h"
 #include "speech/speechengine.h"
 #include "tests/speech_pulse.h"
@@ -67,11 +67,13 @@ frmDictation *openDictation(frmMain &w, bool manual, int repeats)
 {
     w.openDictation();
     auto *d = w.findChild<frmDictation *>();
-    d->optBank->setChecked(true);
-    d->cboRepeats->setCurrentIndex(repeats - 1);
-    d->spnPause->setValue(1);
-    d->spnWrite->setValue(1);
-    d->chkManual->setChecked(manual);
+    dictation::Settings s = d->run().settings();
+    s.order = dictation::Order::InOrder;
+    s.repeats = repeats;
+    s.pauseSeconds = 1;
+    s.writeSeconds = 1;
+    s.manual = manual;
+    d->run().setSettings(s);
     waitEvents(200);
     return d;
 }
@@ -89,7 +91,7 @@ qint64 sendKey(QWindow *window, int key)
 void stepToSound(frmMain &w, const speechtest::MonitorRecorder *recorder)
 {
     frmDictation *d = openDictation(w, true, 1);
-    d->cmdStart_Click();
+    d->run().start();
     SpeechEngine *engine = w.speechEngine();
     if (!engine) {
         std::printf("  no speech module: skipped\n");
@@ -101,7 +103,7 @@ void stepToSound(frmMain &w, const speechtest::MonitorRecorder *recorder)
     waitFor([&] { return ready.size() > 0; }, 5000);
     waitEvents(400);
     QList<double> toReady, toPlaying, toHeard;
-    for (int i = 0; i < 15 && d->running(); ++i) {
+    for (int i = 0; i < 15 && d->run().running(); ++i) {
         const int r0 = int(ready.size());
         const int s0 = int(started.size());
         const qint64 t0 = monotonicUs();
@@ -140,7 +142,7 @@ void stepToSound(frmMain &w, const speechtest::MonitorRecorder *recorder)
 void keyAnswers(frmMain &w)
 {
     frmDictation *d = openDictation(w, false, 2);
-    d->cmdStart_Click();
+    d->run().start();
     QList<double> answers;
     qint64 longest = 0, last = 0;
     QTimer heartbeat;
@@ -156,7 +158,7 @@ void keyAnswers(frmMain &w)
     const int keys[] = {Qt::Key_R, Qt::Key_Right, Qt::Key_Left, Qt::Key_P, Qt::Key_P, Qt::Key_Space};
     const char *names[] = {"R", "Right", "Left", "P (pause)", "P (resume)", "Space"};
     QList<double> byKey[6];
-    for (int i = 0; i < 120 && d->running(); ++i) {
+    for (int i = 0; i < 120 && d->run().running(); ++i) {
         const double ms = sendKey(d->windowHandle(), keys[i % 6]) / 1000.0;
         answers << ms;
         byKey[i % 6] << ms;

@@ -5,7 +5,6 @@
 
 #include "practice/cardlabel.h"
 #include "practice/counterbutton.h"
-#include "practice/frmdictation.h"
 #include "practice/frmsheet.h"
 
 #include "core/programversion.h"
@@ -194,7 +193,7 @@ void frmMain::connectControls()
     sheetwindow::attach(
         this, {lblChar, lblBack}, [this] { return m_bankText; }, [this] { return m_tag; });
     // Dictation: Ctrl+T, and "听写…" and "练习错字本" on the card.
-    dictationwindow::attach(this, {lblChar, lblBack});
+    attachDictation({lblChar, lblBack});
 
     Text2->installEventFilter(this);
 }

@@ -163,17 +163,23 @@ private slots:
 
     void storedOptions()
     {
-        QMap<QString, QString> stored {{"order", "1"},   {"repeats", "3"}, {"pause", "0"},
-                                       {"write", "300"}, {"manual", "1"},  {"pinyin", "0"}};
+        QMap<QString, QString> stored {{"order", "4"},  {"repeats", "3"}, {"pause", "1"},
+                                       {"write", "300"}, {"manual", "1"}, {"pinyin", "0"},
+                                       {"words", "2"},   {"last", "999"}};
         Settings s = Settings::fromValues([&](const QString &k) { return stored.value(k); });
-        QCOMPARE(s.order, Order::Shuffled);
+        QCOMPARE(s.order, Order::Picked);
         QCOMPARE(s.repeats, 3);
-        QCOMPARE(s.pauseSeconds, 0);
+        QCOMPARE(s.pauseSeconds, 1);
         QCOMPARE(s.writeSeconds, 300);
         QVERIFY(s.manual && !s.pinyin);
-        // Out of range, not numbers, a greyed check box: each value falls back alone.
-        stored = {{"order", "7"}, {"repeats", "-1"}, {"pause", "99999999999"},
-                  {"write", "0"}, {"manual", "2"},   {"pinyin", "yes"}};
+        QCOMPARE(s.words, WordMode::WordOnly);
+        QCOMPARE(s.lastCount, 999);
+        // Out of range (a pause under a second runs the readings into one),
+        // not numbers, a greyed check box: each value falls back alone.
+        stored = {{"order", "5"}, {"repeats", "-1"}, {"pause", "0"},  {"write", "0"},
+                  {"manual", "2"}, {"pinyin", "yes"}, {"words", "3"}, {"last", "0"}};
+        QCOMPARE(Settings::fromValues([&](const QString &k) { return stored.value(k); }), Settings());
+        stored = {{"pause", "99999999999"}, {"last", "1000"}};
         QCOMPARE(Settings::fromValues([&](const QString &k) { return stored.value(k); }), Settings());
         stored = {{"repeats", "4"}, {"write", "8 s"}};
         QCOMPARE(Settings::fromValues([&](const QString &k) { return stored.value(k); }), Settings());

@@ -1,0 +1,100 @@
+// frmMain's side of dictation: opening it, what it asks of the practice
+// window, and the decks of mistakes it leaves behind.
+#include "practice/frmmain.h"
+
+#include "core/bankfile.h"
+#include "dictation/dictationfiles.h"
+#include "dictation/frmdictation.h"
+#include "practice/frmsheet.h"
+#include "practice/sheetexport.h"
+#include "rules/dictation.h"
+#include "widgets/messagebox.h"
+
+#include <QAction>
+#include <QShortcut>
+
+void frmMain::attachDictation(const QList<QWidget *> &card)
+{
+    auto *dictate = new QAction(QStringLiteral("听写…"), this);
+    auto *book = new QAction(QStringLiteral("练习错字本"), this);
+    connect(dictate, &QAction::triggered, this, &frmMain::openDictation);
+    connect(book, &QAction::triggered, this, &frmMain::practiseMistakeBook);
+    for (QWidget *w : card)
+        w->addActions({dictate, book});
+    // T is no key of the practice window's own.
+    auto *shortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_T), this);
+    connect(shortcut, &QShortcut::activated, this, &frmMain::openDictation);
+}
+
+void frmMain::openDictation()
+{
+    if (auto *open = findChild<frmDictation *>()) {
+        open->raise();
+        open->activateWindow();
+        return;
+    }
+    // Autoplay would read over the dictation and show the items.
+    if (Timer1->isActive())
+        Label2_Click();
+    auto *w = new frmDictation(this, *this, m_bankText, m_curIndex);
+    w->setAttribute(Qt::WA_DeleteOnClose);
+    w->setWindowModality(Qt::WindowModal);
+    // The card behind must not give the answer away.
+    lblChar->hide();
+    connect(w, &QObject::destroyed, lblChar, [card = lblChar] { card->show(); });
+    w->show();
+    w->raise();
+    w->activateWindow();
+}
+
+void frmMain::practise(const QStringList &items) { practiseDeck(items, QStringLiteral("听写错字"), QString()); }
+
+void frmMain::openCopybook(QWidget *owner, const QStringList &items, const QString &label)
+{
+    if (!items.isEmpty())
+        sheetwindow::open(owner, items.join(QLatin1Char(' ')), items.first(), label);
+}
+
+void frmMain::printPages(QWidget *owner, sheet::Pages &pages, const QString &name)
+{
+    sheetexport::printOrSave(owner, pages, name);
+}
+
+void frmMain::practiseMistakeBook()
+{
+    QString text;
+    const QString path = dictationfiles::mistakeBookPath();
+    if (!dictationfiles::readKeptFile(path, text)) {
+        showMessage(this, QStringLiteral("错字本“%1”读不出来。").arg(path), MessageIcon::Information,
+                    MessageButtons::Ok);
+        return;
+    }
+    const QStringList items = dictation::bookItems(text);
+    if (items.isEmpty()) {
+        showMessage(this, QStringLiteral("错字本里还没有字。听写以后，可以把写错的加入错字本。"),
+                    MessageIcon::Information, MessageButtons::Ok);
+        return;
+    }
+    practiseDeck(items, QStringLiteral("错字本"), path);
+}
+
+void frmMain::practiseDeck(const QStringList &items, const QString &label, const QString &file)
+{
+    m_deckLabel = label;
+    m_deckFile = file;
+    setBankText(items.join(QLatin1Char(' ')));
+    m_curIndex = 1;
+    showCurrentItem();
+    restoreFocus();
+}
+
+bool frmMain::dropFromMistakeDeck(const QString &tag)
+{
+    if (m_deckFile.isEmpty())
+        return true; // this run's mistakes live in memory only
+    // Read afresh: a dictation since may have added to the book.
+    QString text;
+    if (!dictationfiles::readKeptFile(m_deckFile, text))
+        return false;
+    return dictationfiles::writeKeptFile(m_deckFile, dictation::bookWithout(text, tag));
+}
