@@ -99,9 +99,10 @@ QString DictationRun::skippedText() const
 {
     if (m_skipped.isEmpty())
         return QString();
+    // As written: a lone dash shown as it is, not as the blank its display form is.
     QStringList shown;
     for (const QString &item : m_skipped)
-        shown << deck::displayForm(item);
+        shown << (deck::displayForm(item).trimmed().isEmpty() ? item : deck::displayForm(item));
     return QStringLiteral("%1 个读不出来，不听写：%2").arg(m_skipped.size()).arg(shown.join(u' '));
 }
 

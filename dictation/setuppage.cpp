@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QShortcut>
 #include <QSpinBox>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -64,6 +65,12 @@ DictationSetup::DictationSetup(DictationRun &run, QWidget *parent) : QWidget(par
             &DictationSetup::paperRequested);
     connect(findChild<QPushButton *>(QStringLiteral("cmdClose")), &QPushButton::clicked, this,
             &DictationSetup::closeRequested);
+    // Ctrl+P, as for the copybook.
+    auto *print = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_P), this);
+    connect(print, &QShortcut::activated, this, [this] {
+        if (!m_run.items().isEmpty())
+            emit paperRequested();
+    });
 }
 
 void DictationSetup::createControls()
@@ -196,7 +203,7 @@ void DictationSetup::fillList()
     list->clear();
     const bool picking = s.order == dictation::Order::Picked;
     for (const QString &item : m_run.candidates()) {
-        const QString shown = deck::displayForm(item);
+        const QString shown = deck::displayForm(item).trimmed().isEmpty() ? item : deck::displayForm(item);
         const bool single = shown.size() == 1 && deck::isChineseCharacter(shown.at(0));
         const bool hearable = m_run.spoken(item).hearable();
         auto *row = new QTreeWidgetItem({shown, !hearable ? QStringLiteral("读不出来")

@@ -243,15 +243,14 @@ class _XEvent(ctypes.Union):
     _fields_ = [("xclient", _XClientMessageEvent), ("pad", ctypes.c_long * 24)]
 
 
-def send_delete_window(display, window):
-    """What a window manager sends when the user clicks the close box:
-    a WM_PROTOCOLS client message carrying WM_DELETE_WINDOW. Qt answers it
-    with a close event, so closeEvent runs as it would on a desktop."""
+def _send_client_message(display, window, message_type, data, to_root=False):
     xlib = ctypes.CDLL("libX11.so.6")
     xlib.XOpenDisplay.restype = ctypes.c_void_p
     xlib.XOpenDisplay.argtypes = [ctypes.c_char_p]
     xlib.XInternAtom.restype = ctypes.c_ulong
     xlib.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+    xlib.XDefaultRootWindow.restype = ctypes.c_ulong
+    xlib.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
     xlib.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long,
                                 ctypes.POINTER(_XEvent)]
     xlib.XFlush.argtypes = [ctypes.c_void_p]
@@ -263,14 +262,35 @@ def send_delete_window(display, window):
         ev = _XEvent()
         ev.xclient.type = 33  # ClientMessage
         ev.xclient.window = window
-        ev.xclient.message_type = xlib.XInternAtom(dpy, b"WM_PROTOCOLS", 0)
+        ev.xclient.message_type = xlib.XInternAtom(dpy, message_type, 0)
         ev.xclient.format = 32
-        ev.xclient.data[0] = xlib.XInternAtom(dpy, b"WM_DELETE_WINDOW", 0)
-        ev.xclient.data[1] = 0  # CurrentTime
-        xlib.XSendEvent(dpy, window, 0, 0, ctypes.byref(ev))
+        for i, d in enumerate(data):
+            ev.xclient.data[i] = xlib.XInternAtom(dpy, d, 0) if isinstance(d, bytes) else d
+        # A request to the window manager goes to the root window.
+        target, mask = (xlib.XDefaultRootWindow(dpy), (1 << 19) | (1 << 20)) if to_root else (window, 0)
+        xlib.XSendEvent(dpy, target, 0, mask, ctypes.byref(ev))
         xlib.XFlush(dpy)
     finally:
         xlib.XCloseDisplay(dpy)
+
+
+def send_delete_window(display, window):
+    """What a window manager sends when the user clicks the close box:
+    a WM_PROTOCOLS client message carrying WM_DELETE_WINDOW. Qt answers it
+    with a close event, so closeEvent runs as it would on a desktop."""
+    _send_client_message(display, window, b"WM_PROTOCOLS", [b"WM_DELETE_WINDOW", 0])
+
+
+def send_maximise(display, window):
+    """What the maximise button asks of the window manager."""
+    _send_client_message(display, window, b"_NET_WM_STATE",
+                         [1, b"_NET_WM_STATE_MAXIMIZED_VERT", b"_NET_WM_STATE_MAXIMIZED_HORZ", 1], to_root=True)
+
+
+def save_png(pic, path):
+    """A Picture as a PNG file, to look at."""
+    subprocess.run(["convert", "ppm:-", path], input=b"P6 %d %d 255\n" % (pic.width, pic.height) + pic.rgb,
+                   check=True)
 
 
 class _XSelectionRequestEvent(ctypes.Structure):
