@@ -104,12 +104,13 @@ void DictationSetup::createControls()
     list->setHeaderLabels({QStringLiteral("听写"), QStringLiteral("读成（双击改词）")});
     list->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
     list->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed);
-    for (const char *name : {"lblCount", "lblSkipped"}) {
+    for (const char *name : {"lblCount", "lblSkipped", "lblBadWords"}) {
         auto *l = named<QLabel>(this, name);
         l->setWordWrap(true);
         l->setTextFormat(Qt::PlainText);
     }
-    findChild<QLabel *>(QStringLiteral("lblSkipped"))->setStyleSheet(QStringLiteral("color: #c00000"));
+    for (const char *name : {"lblSkipped", "lblBadWords"})
+        findChild<QLabel *>(QLatin1String(name))->setStyleSheet(QStringLiteral("color: #c00000"));
     button(this, "cmdStart", QStringLiteral("开始听写"))->setDefault(true);
     button(this, "cmdRecords", QStringLiteral("听写记录…"));
     button(this, "cmdPaper", QStringLiteral("打印听写纸…"));
@@ -141,6 +142,7 @@ void DictationSetup::layOut()
     right->addWidget(child("lstItems"), 1);
     right->addWidget(child("lblCount"));
     right->addWidget(child("lblSkipped"));
+    right->addWidget(child("lblBadWords"));
     auto *columns = new QHBoxLayout;
     columns->addLayout(form);
     columns->addLayout(right, 1);
@@ -196,6 +198,12 @@ void DictationSetup::fillList()
     findChild<QSpinBox *>(QStringLiteral("spnWrite"))->setEnabled(!s.manual);
     findChild<QLabel *>(QStringLiteral("lblCount"))->setText(m_run.countText());
     findChild<QLabel *>(QStringLiteral("lblSkipped"))->setText(m_run.skippedText());
+    const QStringList bad = m_run.badWordLines();
+    findChild<QLabel *>(QStringLiteral("lblBadWords"))
+        ->setText(bad.isEmpty() ? QString()
+                                : QStringLiteral("组词.txt 里有 %1 行看不懂，没有用上：%2")
+                                      .arg(bad.size())
+                                      .arg(bad.mid(0, 5).join(QStringLiteral("；"))));
     findChild<QPushButton *>(QStringLiteral("cmdStart"))->setEnabled(!m_run.items().isEmpty());
     findChild<QPushButton *>(QStringLiteral("cmdPaper"))->setEnabled(!m_run.items().isEmpty());
     auto *list = findChild<QTreeWidget *>(QStringLiteral("lstItems"));

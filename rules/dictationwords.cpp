@@ -87,13 +87,12 @@ QString Words::readingFor(QChar c) const
 QString Words::characterFor(const QString &syllable) const
 {
     const QString plain = plainLetters(syllable);
-    const int tone = toneOf(plain);
-    if (tone > 0 || m_characters.contains(plain))
+    if (toneOf(plain) > 0)
         return m_characters.value(plain);
     for (int t = 1; t <= 4; ++t)
         if (const QString c = m_characters.value(withTone(plain, t)); !c.isEmpty())
             return c;
-    return QString();
+    return m_characters.value(plain); // only in the neutral tone
 }
 
 QString plainLetters(const QString &syllable)

@@ -28,7 +28,8 @@ public:
     // The character's reading in its word, when that word is the list's own.
     QString readingFor(QChar c) const;
     // The character most often read so ("líng" 零); an untoned syllable is
-    // taken in its first tone, then in the others. Empty when none is.
+    // taken in its first tone, then in the others, then in the neutral one.
+    // Empty when none is.
     QString characterFor(const QString &syllable) const;
     // Whether an untoned syllable is one of Mandarin's ("lü", "ling").
     bool isSyllable(const QString &plain) const { return m_plain.contains(plain); }
