@@ -3,6 +3,7 @@
 // full disk), the record, and the practice window's deck of mistakes.
 #include "dictation/checkgrid.h"
 #include "dictation/dictationcard.h"
+#include "core/clock.h"
 #include "dictation/dictationfiles.h"
 #include "dictation/frmdictation.h"
 #include "resources/texts.h"
@@ -15,6 +16,8 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
+#include <QSignalSpy>
 #include <QSpinBox>
 #include <QStackedWidget>
 #include <QTest>
@@ -198,6 +201,93 @@ private slots:
         QVERIFY(r);
         QCOMPARE(r->total, 3);
         QCOMPARE(r->wrong, QStringList {"地"});
+    }
+
+    void lessonChoices()
+    {
+        // The controller alone: what a run holds, the parent's words, the check's result.
+        PracticeFixture f;
+        FakeHost host;
+        DictationRun run(host, QStringLiteral("天 地 5 人 口 手"), 1);
+        dictation::Settings s = run.settings();
+        s.words = dictation::WordMode::CharacterAndWord;
+        run.setSettings(s);
+        QCOMPARE(run.items(), (QStringList {"天", "地", "人", "口", "手"}));
+        QCOMPARE(run.skippedText(), QStringLiteral("1 个读不出来，不听写：5"));
+        s.order = dictation::Order::Last;
+        s.lastCount = 3;
+        run.setSettings(s);
+        QCOMPARE(run.items(), (QStringList {"人", "口", "手"}));
+        QCOMPARE(run.countText(), QStringLiteral("共 3 个"));
+        s.order = dictation::Order::Picked;
+        run.setSettings(s);
+        run.setPicked(QStringLiteral("地"), false);
+        run.setPicked(QStringLiteral("口"), false);
+        QCOMPARE(run.items(), (QStringList {"天", "人", "手"}));
+
+        // Own words: kept in GBK beside the bank, read back by the next run;
+        // the list's own word or none takes the line away again.
+        QVERIFY(!run.setOwnWord(u'天', QStringLiteral("地上")).isEmpty());
+        QCOMPARE(run.setOwnWord(u'天', QStringLiteral("天上")), QString());
+        const QString words = dictationfiles::ownWordsPath();
+        QCOMPARE(testsupport::fileBytes(words), modPub::encodeGbk(QStringLiteral("天 天上")) + "\r\n");
+        testsupport::writeBytes(words, modPub::encodeGbk(QStringLiteral("天 天上\r\n人人\r\n手 小手\r\n")));
+        DictationRun next(host, QStringLiteral("天 人 手"), 1);
+        QCOMPARE(next.words().wordFor(u'天'), QStringLiteral("天上"));
+        QCOMPARE(next.badWordLines(), QStringList {"人人"});
+        QCOMPARE(next.setOwnWord(u'手', QString()), QString());
+        QCOMPARE(modPub::readTextFile(words), QStringLiteral("天 天上\r\n人人"));
+
+        // The check's result, with the time from the program's clock.
+        Clock::setMoment(QDateTime(QDate(2026, 12, 9), QTime(19, 30, 41)));
+        dictation::Settings manual = next.settings();
+        manual.order = dictation::Order::InOrder;
+        manual.manual = true;
+        next.setSettings(manual);
+        QVERIFY(next.start());
+        QCOMPARE(host.engine.spoken, QStringList {"天，天上的天"});
+        next.finish();
+        QSignalSpy done(&next, &DictationRun::checkDone);
+        next.toggleMark(0);
+        QCOMPARE(next.saveRecord(), QString());
+        QCOMPARE(done.size(), 1);
+        QCOMPARE(next.check().wrongItems(), QStringList {"天"});
+        QCOMPARE(next.check().started, QDateTime(QDate(2026, 12, 9), QTime(19, 30, 41)));
+        QVERIFY(modPub::readTextFile(dictationfiles::recordPath()).startsWith(QStringLiteral("2026-12-09 19:30 共 1 个")));
+        Clock::setMoment(QDateTime());
+    }
+
+    void gridFitsTheWindow()
+    {
+        PracticeFixture f;
+        FakeHost host;
+        QStringList bank;
+        for (const QChar c : QStringLiteral("一二三上口目耳手日田禾火虫云山八十了子人大"))
+            bank << c;
+        QPointer<frmDictation> w = openOn(bank.join(u' '), host);
+        w->run().start();
+        w->run().finish();
+        auto *grid = child<CheckGrid>(w, "grid");
+        auto *area = child<QScrollArea>(w, "gridArea");
+        QCOMPARE(grid->items().size(), 1); // the items reached
+        w->run().again();
+        setOptions(w, 1, 1, true);
+        w->run().start();
+        for (int i = 0; i < 21; ++i)
+            w->run().forward();
+        QTRY_COMPARE(grid->items().size(), 21);
+        // Three rows of seven at the first size, without scrolling.
+        QTRY_VERIFY(3 * (grid->tileSide() + 8) + 8 <= area->viewport()->height());
+        QVERIFY(7 * (grid->tileSide() + 8) + 8 <= area->viewport()->width());
+        // Larger, the tiles grow: at 1600 × 900 the items are at least 60 pt.
+        w->resize(1600, 900);
+        QTRY_VERIFY2(grid->itemPixels() * 72 / 96 >= 60, qPrintable(QString::number(grid->itemPixels())));
+        // The copybook of the mistakes says what it holds.
+        w->run().toggleMark(2);
+        w->run().toggleMark(5);
+        child<QPushButton>(w, "cmdSheet")->click();
+        QCOMPARE(host.copybook, QStringLiteral("三 目|听写错字（2 个）"));
+        w->close();
     }
 
     void timedRunWithoutSound()
