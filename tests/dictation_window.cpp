@@ -4,6 +4,9 @@
 #include "dictation/checkgrid.h"
 #include "dictation/dictationcard.h"
 #include "core/clock.h"
+#include "core/network.h"
+#include "core/settings.h"
+#include "rules/readaloud.h"
 #include "dictation/dictationfiles.h"
 #include "dictation/frmdictation.h"
 #include "resources/texts.h"
@@ -30,9 +33,10 @@ class FakeEngine : public QObject, public SpeechEngine
 {
     Q_OBJECT
 public:
-    void speak(const QString &, const QString &caption, const QString &) override
+    void speak(const QString &request, const QString &caption, const QString &) override
     {
         spoken << caption;
+        requests << request;
         if (noDevice)
             emit silent();
     }
@@ -41,6 +45,7 @@ public:
     void end() { emit playbackFinished(QStringLiteral("local")); }
 
     QStringList spoken;
+    QStringList requests;
     int stops = 0;
     bool noDevice = false;
 signals:
@@ -244,9 +249,17 @@ private slots:
         manual.order = dictation::Order::InOrder;
         manual.manual = true;
         next.setSettings(manual);
+        // With a speech service: the word's request; none for a final only the local voice says.
+        modPub::saveSetting(QStringLiteral("services"), QStringLiteral("tts"), QStringLiteral("http://127.0.0.1:9/tts/"));
         QVERIFY(next.start());
         QCOMPARE(host.engine.spoken, QStringList {"天，天上的天"});
+        QCOMPARE(host.engine.requests.last(),
+                 readaloud::ttsRequest(QStringLiteral("http://127.0.0.1:9/tts/"), modPub::urlEncode(QStringLiteral("天，天上的天"))));
         next.finish();
+        DictationRun finals(host, QStringLiteral("inɡ"), 1);
+        QVERIFY(finals.start());
+        QCOMPARE(host.engine.spoken.last(), QStringLiteral("ing"));
+        QCOMPARE(host.engine.requests.last(), QString());
         QSignalSpy done(&next, &DictationRun::checkDone);
         next.toggleMark(0);
         QCOMPARE(next.saveRecord(), QString());
