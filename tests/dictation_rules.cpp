@@ -324,6 +324,9 @@ private slots:
         QCOMPARE(n.feed(0, 3000, 20), std::nullopt);
         QCOMPARE(n.feed(7, 3100, 5), std::nullopt);
         QCOMPARE(n.feed(5, 3200, 5), std::optional<int>(5));
+        // Of 10 tiles, "1" may still become 10.
+        QCOMPARE(n.feed(1, 4000, 10), std::nullopt);
+        QCOMPARE(n.feed(0, 4100, 10), std::optional<int>(10));
         QCOMPARE(n.nextDue(), -1);
     }
 
