@@ -1,6 +1,7 @@
 # The layers hold: the lowest libraries know no widgets, and the program does
 # not link what its modules bring in.
-#   cmake -DBUILD_DIR=... -DEXE=... -DCORE_TEST=... -DRULES_TEST=... -DSHEET_TEST=... -P check_layers.cmake
+#   cmake -DBUILD_DIR=... -DSOURCE_DIR=... -DEXE=... -DCORE_TEST=... -DRULES_TEST=... -DSHEET_TEST=...
+#         -P check_layers.cmake
 find_program(LDD ldd REQUIRED)
 
 # Fails when `file` links any of the libraries named after `why`.
@@ -30,3 +31,13 @@ endforeach()
 # The copybook renderer and its built-in lists draw pages without a widget.
 refuse_links("${SHEET_TEST}" "the copybook renderer depends on a window layer"
   Qt6Widgets Qt6Multimedia WebEngine espeak)
+
+# Dictation sits below the practice window: it includes no window above it,
+# and reaches the practice window only through the DictationHost it is given.
+file(GLOB dictation_sources "${SOURCE_DIR}/dictation/*.h" "${SOURCE_DIR}/dictation/*.cpp")
+foreach(source ${dictation_sources})
+  file(STRINGS "${source}" includes REGEX "^#include \"(practice|editor|viewer|help|app)/")
+  if(includes)
+    message(FATAL_ERROR "${source} includes a window above dictation: ${includes}")
+  endif()
+endforeach()
