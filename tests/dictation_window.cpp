@@ -289,9 +289,12 @@ private slots:
         for (int i = 0; i < 21; ++i)
             w->run().forward();
         QTRY_COMPARE(grid->items().size(), 21);
-        // Three rows of seven at the first size, without scrolling.
-        QTRY_VERIFY(3 * (grid->tileSide() + 8) + 8 <= area->viewport()->height());
-        QVERIFY(7 * (grid->tileSide() + 8) + 8 <= area->viewport()->width());
+        // Three rows of seven without scrolling, at the first size and in a wide, low window.
+        for (const QSize size : {QSize(640, 480), QSize(1200, 480)}) {
+            w->resize(size);
+            QTRY_VERIFY(3 * (grid->tileSide() + 8) + 8 <= area->viewport()->height());
+            QVERIFY(7 * (grid->tileSide() + 8) + 8 <= area->viewport()->width());
+        }
         // Larger, the tiles grow: at 1600 × 900 the items are at least 60 pt.
         w->resize(1600, 900);
         QTRY_VERIFY2(grid->itemPixels() * 72 / 96 >= 60, qPrintable(QString::number(grid->itemPixels())));
