@@ -55,6 +55,10 @@ def main():
         if not m["id"].startswith(args.only):
             continue
         target = ROOT / m["file"]
+        if not target.is_file():
+            print(f"?? {m['id']}: {m['file']} is not in this tree")
+            broken += 1
+            continue
         original = target.read_bytes()
         text = original.decode("utf-8")
         if text.count(m["old"]) != 1:
