@@ -203,7 +203,8 @@ void CheckGrid::keyPressEvent(QKeyEvent *event)
     const int key = event->key();
     if (key >= Qt::Key_0 && key <= Qt::Key_9) {
         m_numberTimer.stop();
-        if (const std::optional<int> n = m_number.feed(key - Qt::Key_0, m_clock.elapsed(), int(m_items.size())))
+        if (const std::optional<int> n
+            = m_number.feed(key - Qt::Key_0, m_clock.elapsed(), int(m_items.size())))
             toggle(*n - 1);
         else if (m_number.nextDue() >= 0)
             m_numberTimer.start(int(std::max<qint64>(1, m_number.nextDue() - m_clock.elapsed())));

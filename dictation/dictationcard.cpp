@@ -77,4 +77,3 @@ void DictationCard::paintEvent(QPaintEvent *)
     p.setPen(QColor(192, 0, 0));
     p.drawText(QRect(8, y, width() - 16, h - y), Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, m_note);
 }
-

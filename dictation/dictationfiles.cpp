@@ -28,7 +28,10 @@ bool readKeptFile(const QString &path, QString &text)
     return true;
 }
 
-bool writeKeptFile(const QString &path, const QString &text) { return modPub::writeTextFile(path, text, true); }
+bool writeKeptFile(const QString &path, const QString &text)
+{
+    return modPub::writeTextFile(path, text, true);
+}
 
 BookResult addToMistakeBook(const QStringList &items)
 {
@@ -62,7 +65,7 @@ RecordResult writeRecordLine(const QString &line, const QString &previous)
     while (text.endsWith(u'\n') || text.endsWith(u'\r'))
         text.chop(1);
     return writeKeptFile(path, dictation::appendRecordLine(text, line)) ? RecordResult::Written
-                                                                         : RecordResult::NotSaved;
+                                                                        : RecordResult::NotSaved;
 }
 
 } // namespace dictationfiles

@@ -41,7 +41,8 @@ DictationRun::DictationRun(DictationHost &host, const QString &bankText, int sho
     }
     m_clock.start();
     m_tick.setSingleShot(true);
-    connect(&m_tick, &QTimer::timeout, this, [this] { apply(m_schedule ? m_schedule->due(now()) : std::nullopt); });
+    connect(&m_tick, &QTimer::timeout, this,
+            [this] { apply(m_schedule ? m_schedule->due(now()) : std::nullopt); });
     recompute();
 }
 
@@ -110,15 +111,19 @@ QString DictationRun::setOwnWord(QChar character, const QString &word)
 {
     const QString w = word.simplified().remove(u' ');
     const bool builtIn = w.isEmpty() || w == m_words.builtInWordFor(character);
-    if (!w.isEmpty() && (!w.contains(character) || !dictation::parseOwnWords(QString(character) + u' ' + w).badLines.isEmpty()))
-        return QStringLiteral("“%1”不能用来读“%2”：请写含有“%2”的词（两到八个汉字）。").arg(w, QString(character));
+    if (!w.isEmpty()
+        && (!w.contains(character)
+            || !dictation::parseOwnWords(QString(character) + u' ' + w).badLines.isEmpty()))
+        return QStringLiteral("“%1”不能用来读“%2”：请写含有“%2”的词（两到八个汉字）。")
+            .arg(w, QString(character));
     const QString path = dictationfiles::ownWordsPath();
     QString text;
     if (!dictationfiles::readKeptFile(path, text))
         return QStringLiteral("组词文件“%1”读不出来，没有改动它。").arg(path);
     if (builtIn && !m_words.ownWords().contains(character))
         return QString();
-    if (!dictationfiles::writeKeptFile(path, dictation::updatedOwnWords(text, {{character, builtIn ? QString() : w}})))
+    if (!dictationfiles::writeKeptFile(
+            path, dictation::updatedOwnWords(text, {{character, builtIn ? QString() : w}})))
         return QStringLiteral("组词没有保存成功，可能磁盘已满或文件夹不能写入。");
     QMap<QChar, QString> own = m_words.ownWords();
     if (builtIn)
@@ -313,8 +318,9 @@ QString DictationRun::statusText() const
         return QStringLiteral("已暂停，按 P 继续");
     switch (s.phase()) {
     case Phase::Speaking:
-        return s.repeats() > 1 ? QStringLiteral("正在读（第 %1 遍，共 %2 遍）").arg(s.repeat()).arg(s.repeats())
-                               : QStringLiteral("正在读");
+        return s.repeats() > 1
+            ? QStringLiteral("正在读（第 %1 遍，共 %2 遍）").arg(s.repeat()).arg(s.repeats())
+            : QStringLiteral("正在读");
     case Phase::BetweenReadings: return QStringLiteral("马上再读一遍");
     case Phase::Writing: return QStringLiteral("请写下来");
     case Phase::WaitingForParent: return QStringLiteral("写好了吗？按空格或 → 读下一个");
@@ -327,9 +333,8 @@ QString DictationRun::noteText() const
 {
     if (!m_noSound)
         return QString();
-    return m_settings.manual
-        ? QStringLiteral("无法播放声音（可能没有声音设备），请家长来读。")
-        : QStringLiteral("无法播放声音（可能没有声音设备）。可以选“手动”，由家长来读。");
+    return m_settings.manual ? QStringLiteral("无法播放声音（可能没有声音设备），请家长来读。")
+                             : QStringLiteral("无法播放声音（可能没有声音设备）。可以选“手动”，由家长来读。");
 }
 
 double DictationRun::progress() const { return m_schedule ? m_schedule->progress() : 0.0; }
@@ -382,7 +387,8 @@ std::pair<QString, QString> DictationRun::addToBook()
     const dictationfiles::BookResult r = dictationfiles::addToMistakeBook(wrong);
     switch (r.outcome) {
     case dictationfiles::BookResult::Unreadable:
-        return {QString(), QStringLiteral("错字本“%1”读不出来，没有改动它。").arg(dictationfiles::mistakeBookPath())};
+        return {QString(),
+                QStringLiteral("错字本“%1”读不出来，没有改动它。").arg(dictationfiles::mistakeBookPath())};
     case dictationfiles::BookResult::NotSaved:
         return {QStringLiteral("没有加入错字本。"),
                 QStringLiteral("错字本没有保存成功，可能磁盘已满或文件夹不能写入。原来的错字本没有改动。")};
@@ -390,7 +396,8 @@ std::pair<QString, QString> DictationRun::addToBook()
         return {QStringLiteral("这些都已经在错字本里了（共 %1 个）。").arg(r.total), QString()};
     case dictationfiles::BookResult::Added: break;
     }
-    return {QStringLiteral("已加入错字本：新加 %1 个，错字本里共 %2 个。").arg(r.added).arg(r.total), QString()};
+    return {QStringLiteral("已加入错字本：新加 %1 个，错字本里共 %2 个。").arg(r.added).arg(r.total),
+            QString()};
 }
 
 void DictationRun::again()

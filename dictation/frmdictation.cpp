@@ -1,5 +1,6 @@
 #include "dictation/frmdictation.h"
 
+#include "core/clock.h"
 #include "dictation/checkgrid.h"
 #include "dictation/dictationcard.h"
 #include "dictation/dictationhost.h"
@@ -8,7 +9,6 @@
 #include "sheet/dictationpaper.h"
 #include "widgets/messagebox.h"
 #include "widgets/ui.h"
-#include "core/clock.h"
 
 #include <QCloseEvent>
 #include <QHBoxLayout>
@@ -196,7 +196,7 @@ void frmDictation::showCheck()
     for (const QString &item : m_run.check().items) {
         const QString said = m_run.spoken(item).caption;
         words << (deck::isChinese(item) && said != deck::displayForm(item) ? m_run.words().wordFor(item.at(0))
-                                                                          : QString());
+                                                                           : QString());
     }
     auto *grid = findChild<CheckGrid *>(QStringLiteral("grid"));
     grid->setItems(m_run.check().items, words);

@@ -214,9 +214,10 @@ void DictationSetup::fillList()
         const QString shown = deck::displayForm(item).trimmed().isEmpty() ? item : deck::displayForm(item);
         const bool single = shown.size() == 1 && deck::isChineseCharacter(shown.at(0));
         const bool hearable = m_run.spoken(item).hearable();
-        auto *row = new QTreeWidgetItem({shown, !hearable ? QStringLiteral("读不出来")
-                                                   : single ? m_run.words().wordFor(shown.at(0))
-                                                            : QString()});
+        auto *row = new QTreeWidgetItem({shown,
+                                         !hearable    ? QStringLiteral("读不出来")
+                                             : single ? m_run.words().wordFor(shown.at(0))
+                                                      : QString()});
         row->setData(0, Qt::UserRole, item);
         Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
         if (single)

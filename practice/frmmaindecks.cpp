@@ -47,7 +47,10 @@ void frmMain::openDictation()
     w->activateWindow();
 }
 
-void frmMain::practise(const QStringList &items) { practiseDeck(items, QStringLiteral("听写错字"), QString()); }
+void frmMain::practise(const QStringList &items)
+{
+    practiseDeck(items, QStringLiteral("听写错字"), QString());
+}
 
 void frmMain::openCopybook(QWidget *owner, const QStringList &items, const QString &label)
 {

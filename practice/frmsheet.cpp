@@ -100,7 +100,8 @@ void SheetPreview::paintEvent(QPaintEvent *)
 
 // ---------------------------------------------------------------- dialog
 
-frmSheet::frmSheet(QWidget *owner, const QString &bankText, const QString &shownItem, const QString &bankLabel)
+frmSheet::frmSheet(QWidget *owner, const QString &bankText, const QString &shownItem,
+                   const QString &bankLabel)
     : QDialog(owner), m_bankText(bankText), m_shownItem(shownItem), m_bankLabel(bankLabel)
 {
     setWindowTitle(QStringLiteral("打印字帖"));
@@ -129,7 +130,8 @@ void frmSheet::createControls()
     cboCopies = new QComboBox(this);
     chkStrokes = new QCheckBox(QStringLiteral("笔顺：一笔一格"), this);
     chkHeading = new QCheckBox(QStringLiteral("页眉：姓名和日期"), this);
-    optBank = new QRadioButton(m_bankLabel.isEmpty() ? QStringLiteral("整个生字库，按顺序") : m_bankLabel, this);
+    optBank
+        = new QRadioButton(m_bankLabel.isEmpty() ? QStringLiteral("整个生字库，按顺序") : m_bankLabel, this);
     const QString shown = modPub::shortened(m_shownItem, 12);
     optShown = new QRadioButton(QStringLiteral("只打印当前这一项：%1").arg(shown), this);
     spnFirstPage = new QSpinBox(this);
@@ -412,9 +414,8 @@ bool frmSheet::printTo(SheetPrinter &printer)
 
 sheetexport::Runner frmSheet::runner()
 {
-    return [this](const QString &label, const std::function<int(const sheet::Progress &)> &job, bool *cancelled) {
-        return runWithProgress(label, job, cancelled);
-    };
+    return [this](const QString &label, const std::function<int(const sheet::Progress &)> &job,
+                  bool *cancelled) { return runWithProgress(label, job, cancelled); };
 }
 
 void frmSheet::cmdPrint_Click()

@@ -55,7 +55,8 @@ public:
     // `bankText` is the whole bank, `shownItem` the item on the card;
     // `bankLabel` says what the text holds when it is not the bank
     // ("听写错字（4 个）").
-    frmSheet(QWidget *owner, const QString &bankText, const QString &shownItem, const QString &bankLabel = {});
+    frmSheet(QWidget *owner, const QString &bankText, const QString &shownItem,
+             const QString &bankLabel = {});
     ~frmSheet() override;
 
     sheet::Options options() const;
@@ -130,7 +131,8 @@ private:
 namespace sheetwindow {
 // Opens the dialog for a bank, owned by `owner` and modal to it; when the text
 // holds nothing to print, says so instead and returns nullptr.
-frmSheet *open(QWidget *owner, const QString &bankText, const QString &shownItem, const QString &bankLabel = {});
+frmSheet *open(QWidget *owner, const QString &bankText, const QString &shownItem,
+               const QString &bankLabel = {});
 
 // The practice window's entry points: a context menu on the card widgets with
 // "打印字帖…" (greyed when there is nothing to print), "练习书写…" (writing

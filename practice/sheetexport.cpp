@@ -26,7 +26,10 @@ namespace sheetexport {
 
 namespace {
 // A message of the copybook's, for other pages under their own name.
-QString named(const sheet::Pages &pages, QString text) { return text.replace(QStringLiteral("字帖"), pages.title()); }
+QString named(const sheet::Pages &pages, QString text)
+{
+    return text.replace(QStringLiteral("字帖"), pages.title());
+}
 
 // "1.2 MB": the size of a file, rounded as a person reads it.
 QString sizeText(qint64 bytes)
@@ -52,8 +55,8 @@ bool onDisk(QSaveFile &file, qint64 bytes)
 }
 } // namespace
 
-bool savePdf(QWidget *owner, sheet::Pages &pages, const QString &path, int first, int lastAsked, const Runner &run,
-             QString *status)
+bool savePdf(QWidget *owner, sheet::Pages &pages, const QString &path, int first, int lastAsked,
+             const Runner &run, QString *status)
 {
     if (pages.isEmpty())
         return false;
@@ -70,10 +73,12 @@ bool savePdf(QWidget *owner, sheet::Pages &pages, const QString &path, int first
     const int expected = pages.expectedPageCount();
     const int last = lastAsked == 0 ? expected : std::min(lastAsked, expected);
     if (first > last) {
-        showMessage(owner,
-                    named(pages, QStringLiteral("字帖没有保存：这份字帖只有 %1 页，请在“PDF 的页”里选这些页中的一部分。"))
-                        .arg(expected),
-                    MessageIcon::Information, MessageButtons::Ok);
+        showMessage(
+            owner,
+            named(pages,
+                  QStringLiteral("字帖没有保存：这份字帖只有 %1 页，请在“PDF 的页”里选这些页中的一部分。"))
+                .arg(expected),
+            MessageIcon::Information, MessageButtons::Ok);
         return false;
     }
     const int count = last - first + 1;
@@ -89,8 +94,9 @@ bool savePdf(QWidget *owner, sheet::Pages &pages, const QString &path, int first
     // A read-only place is said so when the file cannot be opened.
     if (!storage.isReadOnly() && room >= 0 && estimate > room) {
         showMessage(owner,
-                    named(pages, QStringLiteral("字帖没有保存：%1 页的 PDF 要约 %2，“%3”只剩 %4 空间。\n"
-                                   "请在“PDF 的页”里少选一些页，或者换一个空间大的地方。"))
+                    named(pages,
+                          QStringLiteral("字帖没有保存：%1 页的 PDF 要约 %2，“%3”只剩 %4 空间。\n"
+                                         "请在“PDF 的页”里少选一些页，或者换一个空间大的地方。"))
                         .arg(pageText, sizeText(estimate), QDir::toNativeSeparators(folder), sizeText(room)),
                     MessageIcon::Information, MessageButtons::Ok);
         return false;
@@ -177,8 +183,10 @@ bool printTo(QWidget *owner, sheet::Pages &pages, SheetPrinter &printer, const R
         return false;
     }
     if (printed <= 0 || printer.failed()) {
-        showMessage(owner, named(pages, QStringLiteral("字帖没有打印出来：打印机不能接收这份文档。可以先保存为 PDF。")),
-                    MessageIcon::Information, MessageButtons::Ok);
+        showMessage(
+            owner,
+            named(pages, QStringLiteral("字帖没有打印出来：打印机不能接收这份文档。可以先保存为 PDF。")),
+            MessageIcon::Information, MessageButtons::Ok);
         return false;
     }
     *status = QString(QStringLiteral("已送到打印机（%1 页）。").arg(printed));
@@ -219,7 +227,8 @@ void printOrSave(QWidget *owner, sheet::Pages &pages, const QString &name)
     QAction *chosen = menu.exec(QCursor::pos());
     QString status;
     if (chosen == print) {
-        const QPageSize paper(pages.options().paper == sheet::Paper::Letter ? QPageSize::Letter : QPageSize::A4);
+        const QPageSize paper(pages.options().paper == sheet::Paper::Letter ? QPageSize::Letter
+                                                                            : QPageSize::A4);
         if (const std::unique_ptr<SheetPrinter> printer
             = printing->askPrinter(owner, QStringLiteral("打印") + name, paper, pages.pageCount()))
             printTo(owner, pages, *printer, run, &status);
@@ -228,7 +237,9 @@ void printOrSave(QWidget *owner, sheet::Pages &pages, const QString &name)
         if (dir.isEmpty() || !QFileInfo(dir).isDir())
             dir = QDir::homePath();
         QString path = FileDialog::instance().getSaveFileName(
-            owner, QStringLiteral("保存为 PDF"), dir + u'/' + name + u'-' + pages.options().date.toString(QStringLiteral("yyyy-MM-dd")) + QStringLiteral(".pdf"),
+            owner, QStringLiteral("保存为 PDF"),
+            dir + u'/' + name + u'-' + pages.options().date.toString(QStringLiteral("yyyy-MM-dd"))
+                + QStringLiteral(".pdf"),
             QStringLiteral("PDF 文件 (*.pdf)"));
         if (path.isEmpty())
             return;

@@ -41,8 +41,8 @@ Settings Settings::fromValues(const std::function<QString(const QString &key)> &
     Settings s;
     s.order = Order(storedInt(stored(QStringLiteral("order")), 0, int(Order::Picked)).value_or(int(s.order)));
     s.repeats = storedInt(stored(QStringLiteral("repeats")), 1, maxRepeats).value_or(s.repeats);
-    s.pauseSeconds
-        = storedInt(stored(QStringLiteral("pause")), minPauseSeconds, maxPauseSeconds).value_or(s.pauseSeconds);
+    s.pauseSeconds = storedInt(stored(QStringLiteral("pause")), minPauseSeconds, maxPauseSeconds)
+                         .value_or(s.pauseSeconds);
     s.writeSeconds = storedInt(stored(QStringLiteral("write")), 1, maxWriteSeconds).value_or(s.writeSeconds);
     s.manual = storedBool(stored(QStringLiteral("manual")), s.manual);
     s.pinyin = storedBool(stored(QStringLiteral("pinyin")), s.pinyin);

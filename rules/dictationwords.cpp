@@ -51,10 +51,10 @@ QString withTone(const QString &plain, int tone)
 // local voice still says them.
 bool isInitialOrFinal(const QString &plain)
 {
-    static const QStringList sounds = QStringLiteral(
-                                          "b p m f d t n l g k h j q x zh ch sh r z c s y w "
-                                          "ui iu ie üe ve un ün vn ing ong iong ia iao ian iang ua uo uai uan uang üan")
-                                          .split(u' ');
+    static const QStringList sounds
+        = QStringLiteral("b p m f d t n l g k h j q x zh ch sh r z c s y w "
+                         "ui iu ie üe ve un ün vn ing ong iong ia iao ian iang ua uo uai uan uang üan")
+              .split(u' ');
     return sounds.contains(plain);
 }
 } // namespace

@@ -64,8 +64,8 @@ void fourLines(QPainter &p, const QRectF &r)
 }
 } // namespace
 
-DictationPaper::DictationPaper(const QStringList &items, const QStringList &words, const QStringList &readings,
-                               const QDate &date)
+DictationPaper::DictationPaper(const QStringList &items, const QStringList &words,
+                               const QStringList &readings, const QDate &date)
     : m_items(items), m_words(words), m_readings(readings)
 {
     m_options.date = date;
@@ -83,7 +83,8 @@ void DictationPaper::layOut()
     int page = 0;
     for (const QString &item : std::as_const(m_items)) {
         const bool chinese = deck::isChinese(item);
-        const int cells = chinese ? int(std::count_if(item.begin(), item.end(), deck::isChineseCharacter)) : 0;
+        const int cells
+            = chinese ? int(std::count_if(item.begin(), item.end(), deck::isChineseCharacter)) : 0;
         const double width = numberMm + (chinese ? cells * cellMm : pinyinWidthMm);
         if (x > marginMm && x + width > right) {
             x = marginMm;
@@ -136,7 +137,8 @@ void DictationPaper::paintWriting(QPainter &p, int page) const
         const Block &b = m_blocks.at(i);
         if (b.page != page)
             continue;
-        text(p, QStringLiteral("Arial"), QString::number(i + 1) + u'.', b.number.topLeft() + QPointF(0, 6), 4);
+        text(p, QStringLiteral("Arial"), QString::number(i + 1) + u'.', b.number.topLeft() + QPointF(0, 6),
+             4);
         for (const QRectF &cell : b.cells)
             tianCell(p, cell);
         if (!b.lines.isNull())
@@ -147,7 +149,9 @@ void DictationPaper::paintWriting(QPainter &p, int page) const
 void DictationPaper::paintAnswers(QPainter &p, int page) const
 {
     const QSizeF paper = paperSize(m_options.paper);
-    text(p, QStringLiteral("宋体"), QStringLiteral("听写纸答案（给家长）　　%1").arg(m_options.date.toString(QStringLiteral("yyyy-MM-dd"))),
+    text(p, QStringLiteral("宋体"),
+         QStringLiteral("听写纸答案（给家长）　　%1")
+             .arg(m_options.date.toString(QStringLiteral("yyyy-MM-dd"))),
          QPointF(marginMm, marginMm + 6), 5);
     const double columnWidth = (paper.width() - 2 * marginMm) / answerColumns;
     const int first = page * m_answersPerPage;
@@ -161,7 +165,8 @@ void DictationPaper::paintAnswers(QPainter &p, int page) const
             line += u' ' + m_readings.value(i);
         const QPointF at(marginMm + (k / perColumn) * columnWidth,
                          marginMm + headingMm + (k % perColumn + 1) * answerLineMm - 2);
-        text(p, deck::isChinese(m_items.at(i)) ? QStringLiteral("楷体") : QStringLiteral("宋体"), line, at, 5);
+        text(p, deck::isChinese(m_items.at(i)) ? QStringLiteral("楷体") : QStringLiteral("宋体"), line, at,
+             5);
     }
 }
 

@@ -138,7 +138,8 @@ int paintPages(Pages &sheet, QPagedPaintDevice &device, const Progress &progress
 
 // Prepares a PDF writer for the options' paper: portrait, no margins (the
 // sheet keeps its own), a title.
-void setUpPdfWriter(QPdfWriter &writer, const Options &options, const QString &title = QStringLiteral("字帖"));
+void setUpPdfWriter(QPdfWriter &writer, const Options &options,
+                    const QString &title = QStringLiteral("字帖"));
 
 // What writing a PDF came to.
 struct PdfResult {

@@ -1,15 +1,15 @@
 // The 听写 window with the practice window: what is spoken and when, what the
 // card shows, the check grid's keys and size, the mistake book (also on a
 // full disk), the record, and the practice window's deck of mistakes.
-#include "dictation/checkgrid.h"
-#include "dictation/dictationcard.h"
 #include "core/clock.h"
 #include "core/network.h"
 #include "core/settings.h"
-#include "rules/readaloud.h"
+#include "dictation/checkgrid.h"
+#include "dictation/dictationcard.h"
 #include "dictation/dictationfiles.h"
 #include "dictation/frmdictation.h"
 #include "resources/texts.h"
+#include "rules/readaloud.h"
 #include "sheet/sheet.h"
 #include "speech/speechengine.h"
 #include "tests/support/fulldisk.h"
@@ -250,11 +250,13 @@ private slots:
         manual.manual = true;
         next.setSettings(manual);
         // With a speech service: the word's request; none for a final only the local voice says.
-        modPub::saveSetting(QStringLiteral("services"), QStringLiteral("tts"), QStringLiteral("http://127.0.0.1:9/tts/"));
+        modPub::saveSetting(QStringLiteral("services"), QStringLiteral("tts"),
+                            QStringLiteral("http://127.0.0.1:9/tts/"));
         QVERIFY(next.start());
         QCOMPARE(host.engine.spoken, QStringList {"天，天上的天"});
         QCOMPARE(host.engine.requests.last(),
-                 readaloud::ttsRequest(QStringLiteral("http://127.0.0.1:9/tts/"), modPub::urlEncode(QStringLiteral("天，天上的天"))));
+                 readaloud::ttsRequest(QStringLiteral("http://127.0.0.1:9/tts/"),
+                                       modPub::urlEncode(QStringLiteral("天，天上的天"))));
         next.finish();
         DictationRun finals(host, QStringLiteral("inɡ"), 1);
         QVERIFY(finals.start());
@@ -266,7 +268,8 @@ private slots:
         QCOMPARE(done.size(), 1);
         QCOMPARE(next.check().wrongItems(), QStringList {"天"});
         QCOMPARE(next.check().started, QDateTime(QDate(2026, 12, 9), QTime(19, 30, 41)));
-        QVERIFY(modPub::readTextFile(dictationfiles::recordPath()).startsWith(QStringLiteral("2026-12-09 19:30 共 1 个")));
+        QVERIFY(modPub::readTextFile(dictationfiles::recordPath())
+                    .startsWith(QStringLiteral("2026-12-09 19:30 共 1 个")));
         Clock::setMoment(QDateTime());
     }
 

@@ -500,7 +500,8 @@ private slots:
         QCOMPARE(b.at(0).cells.size(), 1);
         QVERIFY(b.at(1).cells.isEmpty() && !b.at(1).lines.isNull());
         QCOMPARE(b.at(2).cells.size(), 2);
-        QVERIFY(b.at(0).cells.first().right() <= b.at(1).lines.left() && b.at(1).lines.right() <= b.at(2).number.left());
+        QVERIFY(b.at(0).cells.first().right() <= b.at(1).lines.left()
+                && b.at(1).lines.right() <= b.at(2).number.left());
         QCOMPARE(paper.writingPages(), 2);
         QCOMPARE(paper.pageCount(), 4); // and two pages of answers
         QCOMPARE(b.last().page, 1);
@@ -519,7 +520,8 @@ private slots:
         const QRectF box = b.at(1).lines;
         const PinyinLines lines = pinyinLines(box);
         for (double y : lines.y)
-            QVERIFY2(redAlongRow(page, y, box.left() + 1, box.right() - 1) > 0.9, qPrintable(QString::number(y)));
+            QVERIFY2(redAlongRow(page, y, box.left() + 1, box.right() - 1) > 0.9,
+                     qPrintable(QString::number(y)));
         QCOMPARE(redAlongColumn(page, box.center().x(), box.top() - 3, box.top() - 1), 0.0);
     }
 

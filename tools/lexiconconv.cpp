@@ -218,11 +218,13 @@ QStringList characterLines(const Lexicon &lex)
         if (c.size() == 1)
             known.insert(c.at(0));
     QStringList chars = lex.bookChars.keys();
-    std::sort(chars.begin(), chars.end(),
-              [&](const QString &a, const QString &b) { return lex.bookChars.value(a) > lex.bookChars.value(b); });
+    std::sort(chars.begin(), chars.end(), [&](const QString &a, const QString &b) {
+        return lex.bookChars.value(a) > lex.bookChars.value(b);
+    });
     QStringList out;
     for (const QString &c : chars) {
-        if (c.size() != 1 || c.at(0).unicode() < 0x4E00 || c.at(0).unicode() > 0x9FA5 || !lex.words.contains(c))
+        if (c.size() != 1 || c.at(0).unicode() < 0x4E00 || c.at(0).unicode() > 0x9FA5
+            || !lex.words.contains(c))
             continue;
         const QString word = chooseWord(lex, c, known);
         if (!word.isEmpty())
@@ -274,9 +276,10 @@ int main(int argc, char *argv[])
     QSaveFile out(QString::fromLocal8Bit(argv[2]));
     if (!out.open(QIODevice::WriteOnly))
         return 1;
-    const QString text = QStringLiteral("# Words for dictation, from the npm package chinese-lexicon 1.0.43:\n"
-                                        "# CC-CEDICT (CC BY-SA 4.0), SUBTLEX-CH and BCC word frequencies,\n"
-                                        "# Unihan kHanyuPinlu readings. Made by tools/lexiconconv.cpp.\n")
+    const QString text
+        = QStringLiteral("# Words for dictation, from the npm package chinese-lexicon 1.0.43:\n"
+                         "# CC-CEDICT (CC BY-SA 4.0), SUBTLEX-CH and BCC word frequencies,\n"
+                         "# Unihan kHanyuPinlu readings. Made by tools/lexiconconv.cpp.\n")
         + chars.join(u'\n') + u'\n' + syllables.join(u'\n') + u'\n';
     if (out.write(text.toUtf8()) < 0 || !out.commit())
         return 1;
