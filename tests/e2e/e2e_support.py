@@ -13,6 +13,7 @@ import glob
 import http.server
 import math
 import os
+import pwd
 import re
 import shutil
 import signal
@@ -484,7 +485,7 @@ def parse_ppm(data):
 class Program:
     """One copy of the program in its own folder, running on the display."""
 
-    def __init__(self, suite, name, bank=None, settings=None, env=None):
+    def __init__(self, suite, name, bank=None, settings=None, env=None, user=None):
         self.suite = suite
         self.display = suite.xserver.display
         self.wm = suite.xserver.wm is not None
@@ -532,10 +533,26 @@ class Program:
                 self.env[k] = v
         self.log_path = os.path.join(self.root, "log.txt")
         self.proc = None
+        # Run as root, `user` ("nobody") runs the copy as an ordinary user of
+        # its own, its folder handed over; run as anyone else, as that user.
+        self.uid = os.geteuid()
+        self.command = [self.exe]
+        if user is not None and self.uid == 0:
+            self.uid = pwd.getpwnam(user).pw_uid
+            self.command = ["setpriv", f"--reuid={self.uid}", f"--regid={pwd.getpwnam(user).pw_gid}",
+                            "--clear-groups", "--", self.exe]
+
+    def as_owner(self):
+        """Hands the case folder to the user the copy runs as (after the files are laid out)."""
+        if self.uid != os.geteuid():
+            for top, dirs, files in os.walk(self.root):
+                for name in [top] + [os.path.join(top, n) for n in dirs + files]:
+                    os.lchown(name, self.uid, self.uid)
 
     def __enter__(self):
+        self.as_owner()
         self.log = open(self.log_path, "wb")
-        self.proc = subprocess.Popen([self.exe], cwd=self.root, env=self.env,
+        self.proc = subprocess.Popen(self.command, cwd=self.root, env=self.env,
                                      stdout=self.log, stderr=subprocess.STDOUT)
         return self
 
