@@ -1,6 +1,7 @@
 #include "core/keptfile.h"
 
 #include "core/bankfile.h"
+#include "core/modules.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -230,8 +231,7 @@ QList<OwnFile> ownFiles()
                           {besideBank(wordListName()), Kind::WordList},
                           {besideBank(historyName()), Kind::History},
                           {QCoreApplication::applicationFilePath(), Kind::Program}};
-    for (const QString &dir :
-         {modPub::appDir(), modPub::appDir() + QStringLiteral(LORVANTA_MODULE_RELDIR "/")})
+    for (const QString &dir : modules::folders())
         for (const QString &name : QDir(dir).entryList({QStringLiteral("lorvanta*")}, QDir::Files))
             files.append({dir + name, Kind::Program});
     return files;

@@ -4,6 +4,7 @@
 
 #include "core/appsettings.h"
 #include "core/keptfile.h"
+#include "core/network.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -109,10 +110,7 @@ bool saveSetting(const QString &section, const QString &key, const QString &valu
 QString serviceAddress(const QString &text)
 {
     const QString address = text.trimmed();
-    const QUrl url(address, QUrl::StrictMode);
-    const QString scheme = url.scheme();
-    if (!url.isValid() || url.host().isEmpty()
-        || (scheme != QLatin1String("http") && scheme != QLatin1String("https")))
+    if (!isWebAddress(QUrl(address, QUrl::StrictMode)))
         return QString();
     return address;
 }

@@ -4,6 +4,7 @@
 // printing.
 #include "core/bankfile.h"
 #include "core/keptfile.h"
+#include "core/modules.h"
 #include "core/clock.h"
 #include "core/settings.h"
 #include "editor/frmset.h"
@@ -539,8 +540,13 @@ private slots:
         // The files beside the bank are the program's too.
         QVERIFY(testsupport::writeBytes(keptfile::besideBank(keptfile::recordName()), "2024-09-02 08:00 1/1\r\n"));
         QVERIFY(QFile::link(keptfile::besideBank(keptfile::recordName()), dir + QStringLiteral("record.pdf")));
+        // And the modules the program loads.
+        const QStringList modules = QDir(modules::folders().first()).entryList({QStringLiteral("lorvanta_*.so")});
+        QVERIFY(!modules.isEmpty());
+        QVERIFY(QFile::link(modules::folders().first() + modules.first(), dir + QStringLiteral("module.pdf")));
         const QStringList own {f.bankPath(),
                                dir + QStringLiteral("record.pdf"),
+                               dir + QStringLiteral("module.pdf"),
                                dir + QStringLiteral("sheet.pdf"),
                                dir + QStringLiteral("chain.pdf"),
                                dir + QStringLiteral("second.pdf"),

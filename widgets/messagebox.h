@@ -22,7 +22,7 @@ inline QString bankNotSavedText()
 // What the windows say when the bank may be read but not changed.
 inline QString bankReadOnlyText(const QString &path)
 {
-    return QStringLiteral("生字库“%1”在只读的位置（比如写保护的 U 盘），只能练习，不能修改或删除。").arg(path);
+    return QStringLiteral("生字库“%1”在只读的位置（比如写保护的U盘），只能练习，不能修改或删除。").arg(path);
 }
 
 // A modal box titled "Lorvanta"; returns the button pressed.

@@ -524,6 +524,9 @@ class Program:
             "XDG_CACHE_HOME": os.path.join(self.root, "cache"),
             "LC_ALL": "C.UTF-8",
             "QTWEBENGINE_DISABLE_SANDBOX": "1",
+            # No session bus, the same on every machine: Qt's accessibility
+            # bridge then finds none whether the machine runs one or not.
+            "DBUS_SESSION_BUS_ADDRESS": "unix:path=" + os.path.join(self.root, "no-session-bus"),
         })
         # Changes for one case; None removes a variable.
         for k, v in (env or {}).items():
