@@ -16,6 +16,7 @@
 #include "core/bankfile.h"
 #include "core/settings.h"
 #include "dictation/frmdictation.h"
+#include "dictation/dictationfiles.h"
 #include "practice/frmmain.h"
 #include "speech/speechengine.h"
 #include "tests/speech_pulse.h"
@@ -25,6 +26,8 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QRadioButton>
 #include <QSignalSpy>
@@ -203,6 +206,44 @@ void openOnLargeBanks(frmMain &w)
     }
 }
 
+// The check's record line on a record of 10 years and more (50 MB): the
+// line is appended, never the file read or rewritten.
+void recordOnALargeFile(frmMain &w)
+{
+    QByteArray year;
+    for (int i = 0; year.size() < 1024 * 1024; ++i)
+        year += modPub::encodeGbk(QStringLiteral("2024-09-02 19:30  18/20  错：天 地\r\n"));
+    const QString path = dictationfiles::recordPath();
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return;
+    for (int i = 0; i < 50; ++i)
+        file.write(year);
+    file.close();
+    QList<double> times;
+    for (int i = 0; i < 5; ++i) {
+        w.setBankText(QStringLiteral("天 地 人"));
+        w.openDictation();
+        auto *d = w.findChild<frmDictation *>();
+        dictation::Settings s = d->run().settings();
+        s.manual = true;
+        d->run().setSettings(s);
+        d->run().start();
+        d->run().finish();
+        d->run().toggleMark(i % 3);
+        const qint64 t0 = monotonicUs();
+        const QString why = d->run().saveRecord();
+        times << (monotonicUs() - t0) / 1000.0;
+        if (!why.isEmpty())
+            std::printf("  the record was not written: %s\n", qPrintable(why));
+        d->close();
+        waitEvents(50);
+    }
+    std::printf("  the record line on a %lld MB record: %s\n", QFileInfo(path).size() / (1024 * 1024),
+                qPrintable(summary(times)));
+    QFile::remove(path);
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -247,5 +288,7 @@ int main(int argc, char **argv)
     keyAnswers(w);
     std::printf("Opening the dictation window:\n");
     openOnLargeBanks(w);
+    std::printf("Saving the check:\n");
+    recordOnALargeFile(w);
     return 0;
 }

@@ -91,7 +91,8 @@ BankLock::BankLock(const QString &bankDir, QObject *parent) : QObject(parent)
     // No private folder, no socket: the lock still guards the bank.
     const QString folder = privateFolder();
     if (!folder.isEmpty())
-        m_socketPath = folder + QStringLiteral("/lorvanta-") + QString::fromLatin1(key) + QStringLiteral(".socket");
+        m_socketPath
+            = folder + QStringLiteral("/lorvanta-") + QString::fromLatin1(key) + QStringLiteral(".socket");
 }
 
 QString BankLock::privateFolder()

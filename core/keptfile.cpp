@@ -74,9 +74,10 @@ QString refusalOf(const QString &path, const QString &reached, const struct stat
         return QStringLiteral("“%1”不是普通文件，没有改动它。").arg(shown(path));
     if (const std::optional<OwnFile> own = otherOwnFile(path, reached, st)) {
         const QString what = kindName(own->kind);
-        return isLink(path)
-            ? QStringLiteral("“%1”是一个链接，指向%2“%3”，没有改动它。").arg(shown(path), what, shown(own->path))
-            : QStringLiteral("“%1”和%2“%3”是同一个文件，没有改动它。").arg(shown(path), what, shown(own->path));
+        return isLink(path) ? QStringLiteral("“%1”是一个链接，指向%2“%3”，没有改动它。")
+                                  .arg(shown(path), what, shown(own->path))
+                            : QStringLiteral("“%1”和%2“%3”是同一个文件，没有改动它。")
+                                  .arg(shown(path), what, shown(own->path));
     }
     if (st && st->st_uid != ::geteuid())
         return QStringLiteral("“%1”属于另一个用户，没有改动它。").arg(shown(path));
@@ -255,8 +256,9 @@ QString refusal(const QString &path)
 {
     const QString reached = reachedPath(path);
     if (reached.isEmpty())
-        return isLink(path) ? QStringLiteral("“%1”是一个链接，但它指不到一个文件，没有改动它。").arg(shown(path))
-                            : QStringLiteral("文件夹“%1”不存在。").arg(shown(QFileInfo(path).absolutePath()));
+        return isLink(path)
+            ? QStringLiteral("“%1”是一个链接，但它指不到一个文件，没有改动它。").arg(shown(path))
+            : QStringLiteral("文件夹“%1”不存在。").arg(shown(QFileInfo(path).absolutePath()));
     struct stat st;
     const bool exists = statOf(reached, st);
     return refusalOf(path, reached, exists ? &st : nullptr);
@@ -295,7 +297,8 @@ std::optional<Text> read(const QString &path, Kind kind, QString *error)
         }
     }
     if (!text)
-        return fail(QStringLiteral("%1“%2”不是 GBK 或 UTF-8 文本，没有改动它。").arg(kindName(kind), shown(path)));
+        return fail(
+            QStringLiteral("%1“%2”不是 GBK 或 UTF-8 文本，没有改动它。").arg(kindName(kind), shown(path)));
     if (text->endsWith(QStringLiteral("\r\n")))
         text->chop(2);
     return Text {*text, encoding, true};
@@ -311,7 +314,8 @@ QString rewrite(const QString &path, Kind kind, const QString &text, Encoding en
     return QString();
 }
 
-QString appendLine(const QString &path, Kind kind, const QString &line, Appended *done, const Appended *replace)
+QString appendLine(const QString &path, Kind kind, const QString &line, Appended *done,
+                   const Appended *replace)
 {
     if (const QString why = refusal(path); !why.isEmpty())
         return why;

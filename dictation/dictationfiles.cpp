@@ -14,58 +14,46 @@ QString recordPath() { return modPub::bankDir() + dictation::recordFileName(); }
 
 QString ownWordsPath() { return modPub::bankDir() + dictation::ownWordsFileName(); }
 
-bool readKeptFile(const QString &path, QString &text)
+std::optional<keptfile::Text> readKeptFile(const QString &path, keptfile::Kind kind, QString *why)
 {
-    text.clear();
-    const QFileInfo info(path);
-    if (!info.exists() && !info.isSymLink())
-        return true;
-    // A file that cannot be read (a folder, a FIFO, too large, no permission) is none to replace.
-    std::optional<QString> read = modPub::tryReadTextFile(path);
-    if (!read)
-        return false;
-    text = std::move(*read);
-    return true;
+    return keptfile::read(path, kind, why);
 }
 
-bool writeKeptFile(const QString &path, const QString &text)
+QString writeKeptFile(const QString &path, keptfile::Kind kind, const QString &text,
+                      keptfile::Encoding encoding)
 {
-    return modPub::writeTextFile(path, text, true);
+    return keptfile::rewrite(path, kind, text, encoding);
 }
 
 BookResult addToMistakeBook(const QStringList &items)
 {
     BookResult r;
     const QString path = mistakeBookPath();
-    QString old;
-    if (!readKeptFile(path, old)) {
+    const std::optional<keptfile::Text> old = readKeptFile(path, keptfile::Kind::MistakeBook, &r.why);
+    if (!old) {
         r.outcome = BookResult::Unreadable;
         return r;
     }
-    const qsizetype before = dictation::bookItems(old).size();
-    const QString merged = dictation::mergeMistakes(old, items);
+    const qsizetype before = dictation::bookItems(old->text).size();
+    const QString merged = dictation::mergeMistakes(old->text, items);
     r.total = merged.isEmpty() ? 0 : merged.count(QLatin1Char(' ')) + 1;
     r.added = r.total - before;
-    if (r.added == 0 && QFileInfo::exists(path))
+    if (r.added == 0 && old->exists)
         r.outcome = BookResult::AlreadyThere;
-    else if (!writeKeptFile(path, merged))
+    else if (r.why = writeKeptFile(path, keptfile::Kind::MistakeBook, merged, old->encoding);
+             !r.why.isEmpty())
         r.outcome = BookResult::NotSaved;
     return r;
 }
 
-RecordResult writeRecordLine(const QString &line, const QString &previous)
+QString writeRecordLine(const QString &text, keptfile::Appended &line)
 {
-    const QString path = recordPath();
-    QString text;
-    if (!readKeptFile(path, text))
-        return RecordResult::Unreadable;
-    // Marked again after it was written: this run's line is replaced, not repeated.
-    if (!previous.isEmpty() && text.endsWith(previous))
-        text.chop(previous.size());
-    while (text.endsWith(u'\n') || text.endsWith(u'\r'))
-        text.chop(1);
-    return writeKeptFile(path, dictation::appendRecordLine(text, line)) ? RecordResult::Written
-                                                                        : RecordResult::NotSaved;
+    keptfile::Appended written;
+    const QString why = keptfile::appendLine(recordPath(), keptfile::Kind::Record, text, &written,
+                                             line.offset >= 0 ? &line : nullptr);
+    if (why.isEmpty())
+        line = written;
+    return why;
 }
 
 } // namespace dictationfiles

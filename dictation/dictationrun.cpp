@@ -33,9 +33,10 @@ DictationRun::DictationRun(DictationHost &host, const QString &bankText, int sho
     : QObject(parent), m_host(host), m_bankText(bankText), m_shownIndex(shownIndex),
       m_settings(dictation::Settings::load()), m_words(builtInWords()), m_syllableTable(host.syllableTable())
 {
-    QString text;
-    if (dictationfiles::readKeptFile(dictationfiles::ownWordsPath(), text)) {
-        const dictation::OwnWords own = dictation::parseOwnWords(text);
+    QString why;
+    if (const auto text
+        = dictationfiles::readKeptFile(dictationfiles::ownWordsPath(), keptfile::Kind::WordList, &why)) {
+        const dictation::OwnWords own = dictation::parseOwnWords(text->text);
         m_words.setOwnWords(own.words);
         m_badWordLines = own.badLines;
     }
@@ -117,14 +118,18 @@ QString DictationRun::setOwnWord(QChar character, const QString &word)
         return QStringLiteral("“%1”不能用来读“%2”：请写含有“%2”的词（两到八个汉字）。")
             .arg(w, QString(character));
     const QString path = dictationfiles::ownWordsPath();
-    QString text;
-    if (!dictationfiles::readKeptFile(path, text))
-        return QStringLiteral("组词文件“%1”读不出来，没有改动它。").arg(path);
+    QString why;
+    const std::optional<keptfile::Text> text
+        = dictationfiles::readKeptFile(path, keptfile::Kind::WordList, &why);
+    if (!text)
+        return why;
     if (builtIn && !m_words.ownWords().contains(character))
         return QString();
-    if (!dictationfiles::writeKeptFile(
-            path, dictation::updatedOwnWords(text, {{character, builtIn ? QString() : w}})))
-        return QStringLiteral("组词没有保存成功，可能磁盘已满或文件夹不能写入。");
+    why = dictationfiles::writeKeptFile(
+        path, keptfile::Kind::WordList,
+        dictation::updatedOwnWords(text->text, {{character, builtIn ? QString() : w}}), text->encoding);
+    if (!why.isEmpty())
+        return QStringLiteral("组词没有保存成功：") + why;
     QMap<QChar, QString> own = m_words.ownWords();
     if (builtIn)
         own.remove(character);
@@ -172,6 +177,7 @@ bool DictationRun::start()
                                                        s.writeSeconds * 1000, s.manual);
     m_check = DictationCheck {Clock::now(), {}, {}};
     m_recordedLine.clear();
+    m_recordAppended = {};
     m_noSound = false;
     setStage(Stage::Running);
     apply(m_schedule->start(now()));
@@ -367,13 +373,8 @@ QString DictationRun::saveRecord()
     const QString line = dictation::recordLine(r);
     if (line == m_recordedLine)
         return QString();
-    switch (dictationfiles::writeRecordLine(line, m_recordedLine)) {
-    case dictationfiles::RecordResult::Unreadable:
-        return QStringLiteral("听写记录“%1”读不出来，这次的成绩没有记下。").arg(dictationfiles::recordPath());
-    case dictationfiles::RecordResult::NotSaved:
-        return QStringLiteral("听写记录没有保存成功，可能磁盘已满或文件夹不能写入。");
-    case dictationfiles::RecordResult::Written: break;
-    }
+    if (const QString why = dictationfiles::writeRecordLine(line, m_recordAppended); !why.isEmpty())
+        return QStringLiteral("听写记录没有保存成功，这次的成绩没有记下：") + why;
     m_recordedLine = line;
     emit checkDone(m_check);
     return QString();
@@ -386,12 +387,10 @@ std::pair<QString, QString> DictationRun::addToBook()
         return {};
     const dictationfiles::BookResult r = dictationfiles::addToMistakeBook(wrong);
     switch (r.outcome) {
-    case dictationfiles::BookResult::Unreadable:
-        return {QString(),
-                QStringLiteral("错字本“%1”读不出来，没有改动它。").arg(dictationfiles::mistakeBookPath())};
+    case dictationfiles::BookResult::Unreadable: return {QString(), r.why};
     case dictationfiles::BookResult::NotSaved:
         return {QStringLiteral("没有加入错字本。"),
-                QStringLiteral("错字本没有保存成功，可能磁盘已满或文件夹不能写入。原来的错字本没有改动。")};
+                QStringLiteral("错字本没有保存成功：%1原来的错字本没有改动。").arg(r.why)};
     case dictationfiles::BookResult::AlreadyThere:
         return {QStringLiteral("这些都已经在错字本里了（共 %1 个）。").arg(r.total), QString()};
     case dictationfiles::BookResult::Added: break;

@@ -142,4 +142,5 @@ private:
     bool m_noSound = false;
     DictationCheck m_check;
     QString m_recordedLine;
+    keptfile::Appended m_recordAppended; // where this run's line went, to take it back
 };

@@ -16,9 +16,11 @@ namespace dictationwindow {
 
 void showRecords(QWidget *owner)
 {
-    QString text;
-    const bool readable = dictationfiles::readKeptFile(dictationfiles::recordPath(), text);
-    const QList<dictation::Record> records = dictation::lastRecords(text, 100);
+    QString why;
+    const std::optional<keptfile::Text> text
+        = dictationfiles::readKeptFile(dictationfiles::recordPath(), keptfile::Kind::Record, &why);
+    const bool readable = text.has_value();
+    const QList<dictation::Record> records = dictation::lastRecords(text ? text->text : QString(), 100);
     QDialog box(owner);
     box.setWindowTitle(QStringLiteral("听写记录"));
     box.setFont(ui::designFont(QStringLiteral("宋体"), 10.5));
@@ -27,7 +29,7 @@ void showRecords(QWidget *owner)
     summary->setWordWrap(true);
     layout->addWidget(summary);
     if (!readable) {
-        summary->setText(QStringLiteral("听写记录“%1”读不出来。").arg(dictationfiles::recordPath()));
+        summary->setText(why);
     } else if (records.isEmpty()) {
         summary->setText(QStringLiteral("还没有听写记录。听写完、对过答案以后，每次的成绩都记在这里。"));
     } else {

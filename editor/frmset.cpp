@@ -35,8 +35,9 @@ QString notLoadedText(const QString &name, ReadFailure why)
     const QString file = QStringLiteral("“") + name + QStringLiteral("”");
     switch (why) {
     case ReadFailure::TooLarge:
-        return file + QStringLiteral("太大了（超过 %1 MB），没有载入。生字库一般只有几 KB 到几 MB。")
-                          .arg(maxDroppedBytes / (1024 * 1024));
+        return file
+            + QStringLiteral("太大了（超过 %1 MB），没有载入。生字库一般只有几 KB 到几 MB。")
+                  .arg(maxDroppedBytes / (1024 * 1024));
     case ReadFailure::Unreadable: return file + QStringLiteral("读不出来（没有读取它的权限），没有载入。");
     case ReadFailure::NotRegular: return file + QStringLiteral("不是一个普通文件，没有载入。");
     case ReadFailure::Missing: return file + QStringLiteral("找不到了，没有载入。");

@@ -65,14 +65,15 @@ void frmMain::printPages(QWidget *owner, sheet::Pages &pages, const QString &nam
 
 void frmMain::practiseMistakeBook()
 {
-    QString text;
     const QString path = dictationfiles::mistakeBookPath();
-    if (!dictationfiles::readKeptFile(path, text)) {
-        showMessage(this, QStringLiteral("错字本“%1”读不出来。").arg(path), MessageIcon::Information,
-                    MessageButtons::Ok);
+    QString why;
+    const std::optional<keptfile::Text> text
+        = dictationfiles::readKeptFile(path, keptfile::Kind::MistakeBook, &why);
+    if (!text) {
+        showMessage(this, why, MessageIcon::Information, MessageButtons::Ok);
         return;
     }
-    const QStringList items = dictation::bookItems(text);
+    const QStringList items = dictation::bookItems(text->text);
     if (items.isEmpty()) {
         showMessage(this, QStringLiteral("错字本里还没有字。听写以后，可以把写错的加入错字本。"),
                     MessageIcon::Information, MessageButtons::Ok);
@@ -96,8 +97,10 @@ bool frmMain::dropFromMistakeDeck(const QString &tag)
     if (m_deckFile.isEmpty())
         return true; // this run's mistakes live in memory only
     // Read afresh: a dictation since may have added to the book.
-    QString text;
-    if (!dictationfiles::readKeptFile(m_deckFile, text))
-        return false;
-    return dictationfiles::writeKeptFile(m_deckFile, dictation::bookWithout(text, tag));
+    const std::optional<keptfile::Text> text
+        = dictationfiles::readKeptFile(m_deckFile, keptfile::Kind::MistakeBook, nullptr);
+    return text
+        && dictationfiles::writeKeptFile(m_deckFile, keptfile::Kind::MistakeBook,
+                                         dictation::bookWithout(text->text, tag), text->encoding)
+               .isEmpty();
 }

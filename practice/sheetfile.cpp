@@ -59,8 +59,9 @@ Target resolve(const QString &chosen)
     // The program's files by their real paths, and by the file itself for a
     // second name (a hard link) of one of them.
     if (const std::optional<keptfile::OwnFile> own = keptfile::ownFileAt(real)) {
-        t.refusal = refused(chosen, QStringLiteral("它就是本程序自己的文件“%1”（%2），字帖不能保存在它上面。")
-                                        .arg(shown(own->path), keptfile::kindName(own->kind)));
+        t.refusal = refused(chosen,
+                            QStringLiteral("它就是本程序自己的文件“%1”（%2），字帖不能保存在它上面。")
+                                .arg(shown(own->path), keptfile::kindName(own->kind)));
         return t;
     }
     if (!real.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive)) {

@@ -4,6 +4,8 @@
 // score, the mistake book and the lines of the record file.
 #pragma once
 
+#include "core/keptfile.h"
+
 #include "rules/dictationwords.h"
 
 #include <QDateTime>
@@ -161,7 +163,7 @@ private:
 
 // ---- The mistake book -------------------------------------------------------
 
-inline QString mistakeBookFileName() { return QStringLiteral("错字本.txt"); }
+inline QString mistakeBookFileName() { return keptfile::mistakeBookName(); }
 // The items of a mistake book's text (any white space separates them).
 QStringList bookItems(const QString &bookText);
 // The book with the items added at its end, in canonical form: single spaces,
@@ -172,7 +174,7 @@ QString bookWithout(const QString &bookText, const QString &item);
 
 // ---- The record of runs -----------------------------------------------------
 
-inline QString recordFileName() { return QStringLiteral("听写记录.txt"); }
+inline QString recordFileName() { return keptfile::recordName(); }
 
 struct Record {
     QDateTime when; // to the minute

@@ -4,6 +4,8 @@
 // what no voice can say (digits, stray letters, a lone dash) is left out.
 #pragma once
 
+#include "core/keptfile.h"
+
 #include <QHash>
 #include <QMap>
 #include <QString>
@@ -65,7 +67,7 @@ QString plainLetters(const QString &syllable);
 
 // ---- The parent's own words: 组词.txt beside the bank, one "在 在家" a line ----
 
-inline QString ownWordsFileName() { return QStringLiteral("组词.txt"); }
+inline QString ownWordsFileName() { return keptfile::wordListName(); }
 
 struct OwnWords {
     QMap<QChar, QString> words;

@@ -38,7 +38,8 @@ private slots:
     void initTestCase() { modPub::setBankDirOverride(dir.path()); }
     void init()
     {
-        for (const QString &name : QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System))
+        for (const QString &name :
+             QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System))
             QFile::remove(path(name));
         QVERIFY(modPub::writeTextFile(modPub::bankPath(), QStringLiteral("天 地"), true));
     }
@@ -48,8 +49,9 @@ private slots:
         const QByteArray bank = fileBytes(modPub::bankPath());
         // A link to the bank, and a second name of it.
         QVERIFY(QFile::link(modPub::bankPath(), record()));
-        QVERIFY(::link(QFile::encodeName(modPub::bankPath()).constData(), QFile::encodeName(book()).constData())
-                == 0);
+        QVERIFY(
+            ::link(QFile::encodeName(modPub::bankPath()).constData(), QFile::encodeName(book()).constData())
+            == 0);
         QVERIFY(refusal(record()).contains(QStringLiteral("是一个链接，指向生字库")));
         QVERIFY(refusal(book()).contains(QStringLiteral("和生字库")));
         Appended done;
@@ -70,9 +72,11 @@ private slots:
         if (::geteuid() == 0) {
             QVERIFY(QDir(dir.path()).rmdir(mistakeBookName()));
             QVERIFY(writeBytes(path(QStringLiteral("theirs.txt")), "他的\r\n"));
-            QVERIFY(::chown(QFile::encodeName(path(QStringLiteral("theirs.txt"))).constData(), 65534, 65534) == 0);
+            QVERIFY(::chown(QFile::encodeName(path(QStringLiteral("theirs.txt"))).constData(), 65534, 65534)
+                    == 0);
             QVERIFY(QFile::link(path(QStringLiteral("theirs.txt")), book()));
-            QVERIFY(rewrite(book(), Kind::MistakeBook, QStringLiteral("x"), gbk()).contains(QStringLiteral("另一个用户")));
+            QVERIFY(rewrite(book(), Kind::MistakeBook, QStringLiteral("x"), gbk())
+                        .contains(QStringLiteral("另一个用户")));
             struct stat st;
             QVERIFY(::stat(QFile::encodeName(path(QStringLiteral("theirs.txt"))).constData(), &st) == 0);
             QCOMPARE(st.st_uid, uid_t(65534));
@@ -95,7 +99,8 @@ private slots:
         QTest::addColumn<QByteArray>("after"); // "天 地 人" rewritten as "天 人"
         QTest::newRow("GBK") << gbkOf(QStringLiteral("天 地 人\r\n")) << gbkOf(QStringLiteral("天 人\r\n"));
         QTest::newRow("UTF-8, as a Debian editor saves") << utf8Book << QByteArray("天 人\r\n");
-        QTest::newRow("UTF-8 with a mark") << "\xEF\xBB\xBF" + utf8Book << QByteArray("\xEF\xBB\xBF天 人\r\n");
+        QTest::newRow("UTF-8 with a mark")
+            << "\xEF\xBB\xBF" + utf8Book << QByteArray("\xEF\xBB\xBF天 人\r\n");
         QTest::newRow("UTF-16 with a mark")
             << QByteArray("\xFF\xFE") + QByteArray(reinterpret_cast<const char *>(u"天 地 人\r\n"), 14)
             << QByteArray("\xFF\xFE") + QByteArray(reinterpret_cast<const char *>(u"天 人\r\n"), 10);
@@ -168,7 +173,8 @@ private slots:
         QVERIFY(QFile::link(modPub::bankPath(), store));
         const QByteArray bank = fileBytes(modPub::bankPath());
         QString why;
-        QVERIFY(!modPub::saveSettings(QStringLiteral("main"), {{QStringLiteral("jiange"), QStringLiteral("5")}}, &why));
+        QVERIFY(!modPub::saveSettings(QStringLiteral("main"),
+                                      {{QStringLiteral("jiange"), QStringLiteral("5")}}, &why));
         QVERIFY(why.contains(QStringLiteral("生字库")));
         QCOMPARE(fileBytes(modPub::bankPath()), bank);
         // A FIFO as the store is read as missing at once and never written.
@@ -177,7 +183,8 @@ private slots:
         QElapsedTimer clock;
         clock.start();
         QCOMPARE(modPub::getSetting(QStringLiteral("main"), QStringLiteral("jiange")), QString());
-        QVERIFY(!modPub::saveSettings(QStringLiteral("main"), {{QStringLiteral("jiange"), QStringLiteral("5")}}));
+        QVERIFY(
+            !modPub::saveSettings(QStringLiteral("main"), {{QStringLiteral("jiange"), QStringLiteral("5")}}));
         QVERIFY(clock.elapsed() < 5000);
         QVERIFY(QFileInfo(store).exists() && !QFileInfo(store).isFile());
     }

@@ -359,6 +359,46 @@ private slots:
         modPub::setBankDirOverride(f.dir.path());
     }
 
+    // A record that is a link to the bank, a book saved as UTF-8 by a text
+    // editor, one with stray bytes: the bank stays, the book keeps its
+    // encoding, and nothing is rewritten that could not be read whole.
+    void filesBesideTheBankOnAFamilysFolder()
+    {
+        PracticeFixture f;
+        f.writeBankText(QStringLiteral("人 口"));
+        const QByteArray bank = f.bankBytes();
+        const QString book = dictationfiles::mistakeBookPath();
+        QVERIFY(QFile::link(f.bankPath(), dictationfiles::recordPath()));
+        QVERIFY(testsupport::writeBytes(book, QByteArray("天 地\n")));
+        FakeHost host;
+        QPointer<frmDictation> w = openOn(QStringLiteral("人 口"), host);
+        setOptions(w, 1, 8, true);
+        w->run().start();
+        w->run().finish();
+        w->run().toggleMark(0);
+        QVERIFY(w->run().saveRecord().contains(QStringLiteral("是一个链接，指向生字库")));
+        QCOMPARE(f.bankBytes(), bank);
+        child<QPushButton>(w, "cmdAddBook")->click();
+        QCOMPARE(testsupport::fileBytes(book), QByteArray("天 地 人\r\n"));
+        // Stray bytes: refused by name, the book as it was.
+        const QByteArray stray("\xCC\xEC \x80\r\n", 6);
+        QVERIFY(testsupport::writeBytes(book, stray));
+        w->run().toggleMark(1);
+        child<QPushButton>(w, "cmdAddBook")->click();
+        QVERIFY(f.texts().last().contains(QStringLiteral("不是 GBK 或 UTF-8 文本，没有改动它")));
+        QCOMPARE(testsupport::fileBytes(book), stray);
+        // A record of its own gets each run's line appended, once however often the marks change.
+        QVERIFY(QFile::remove(dictationfiles::recordPath()));
+        QVERIFY(testsupport::writeBytes(dictationfiles::recordPath(), "旧的记录\r\n"));
+        QCOMPARE(w->run().saveRecord(), QString());
+        w->run().toggleMark(1);
+        QCOMPARE(w->run().saveRecord(), QString());
+        const QList<QByteArray> lines = testsupport::fileBytes(dictationfiles::recordPath()).split('\n');
+        QCOMPARE(lines.size(), 3);
+        QCOMPARE(lines.first(), QByteArray("旧的记录\r"));
+        w->close();
+    }
+
     void practiceWindowDecks()
     {
         PracticeFixture f;
