@@ -129,7 +129,10 @@ private:
     void showSpeechUnavailable();
     bool dropFromMistakeDeck(const QString &tag);
     // Ctrl+T and the card's entries "听写…" and "练习错字本".
-    void attachDictation(const QList<QWidget *> &card);
+    // The card's context menu: what each capability offers on the card,
+    // with the shortcuts of the copybook (Ctrl+P) and dictation (Ctrl+T).
+    void attachCardMenu(const QList<QWidget *> &card);
+    void showCardMenu(QWidget *on, const QPoint &at);
 
     QString m_bankText;
     QString m_fileText; // the bank file's text as last read or written here

@@ -10,21 +10,6 @@
 #include "rules/dictation.h"
 #include "widgets/messagebox.h"
 
-#include <QAction>
-#include <QShortcut>
-
-void frmMain::attachDictation(const QList<QWidget *> &card)
-{
-    auto *dictate = new QAction(QStringLiteral("听写…"), this);
-    auto *book = new QAction(QStringLiteral("练习错字本"), this);
-    connect(dictate, &QAction::triggered, this, &frmMain::openDictation);
-    connect(book, &QAction::triggered, this, &frmMain::practiseMistakeBook);
-    for (QWidget *w : card)
-        w->addActions({dictate, book});
-    // T is no key of the practice window's own.
-    auto *shortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_T), this);
-    connect(shortcut, &QShortcut::activated, this, &frmMain::openDictation);
-}
 
 void frmMain::openDictation()
 {

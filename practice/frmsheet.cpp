@@ -6,7 +6,6 @@
 #include "practice/sheetexport.h"
 #include "practice/sheetfile.h"
 #include "practice/sheetprinting.h"
-#include "viewer/frmwrite.h"
 #include "widgets/filedialog.h"
 #include "widgets/messagebox.h"
 #include "widgets/ui.h"
@@ -477,31 +476,4 @@ frmSheet *open(QWidget *owner, const QString &bankText, const QString &shownItem
     return dialog;
 }
 
-void attach(QWidget *window, const QList<QWidget *> &card, std::function<QString()> bankText,
-            std::function<QString()> shownItem)
-{
-    auto openSheet = [window, bankText, shownItem] { open(window, bankText(), shownItem()); };
-    for (QWidget *w : card) {
-        w->setContextMenuPolicy(Qt::CustomContextMenu);
-        QObject::connect(w, &QWidget::customContextMenuRequested, window,
-                         [w, window, bankText, shownItem, openSheet](const QPoint &at) {
-                             QMenu menu(w);
-                             QAction *print = menu.addAction(QStringLiteral("打印字帖…"));
-                             print->setEnabled(sheet::Sheet::hasPrintableItems(bankText()));
-                             QAction *write = menu.addAction(QStringLiteral("练习书写…"));
-                             // The card's own entries (dictation, the mistake book) follow.
-                             if (!w->actions().isEmpty()) {
-                                 menu.addSeparator();
-                                 menu.addActions(w->actions());
-                             }
-                             QAction *chosen = menu.exec(w->mapToGlobal(at));
-                             if (chosen == print)
-                                 openSheet();
-                             else if (chosen == write)
-                                 writewindow::open(window, frmWrite::characterFor(shownItem()), bankText());
-                         });
-    }
-    auto *shortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_P), window);
-    QObject::connect(shortcut, &QShortcut::activated, window, openSheet);
-}
 } // namespace sheetwindow

@@ -133,10 +133,4 @@ namespace sheetwindow {
 // holds nothing to print, says so instead and returns nullptr.
 frmSheet *open(QWidget *owner, const QString &bankText, const QString &shownItem,
                const QString &bankLabel = {});
-
-// The practice window's entry points: a context menu on the card widgets with
-// "打印字帖…" (greyed when there is nothing to print), "练习书写…" (writing
-// practice) and Ctrl+P.
-void attach(QWidget *window, const QList<QWidget *> &card, std::function<QString()> bankText,
-            std::function<QString()> shownItem);
 } // namespace sheetwindow
