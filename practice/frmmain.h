@@ -128,7 +128,6 @@ private:
     bool Text2_KeyPress(QKeyEvent *event);
     void showSpeechUnavailable();
     bool dropFromMistakeDeck(const QString &tag);
-    // Ctrl+T and the card's entries "听写…" and "练习错字本".
     // The card's context menu: what each capability offers on the card,
     // with the shortcuts of the copybook (Ctrl+P) and dictation (Ctrl+T).
     void attachCardMenu(const QList<QWidget *> &card);
