@@ -1,6 +1,15 @@
-// Writing practice: the time to judge one stroke, and how long the writing
+// Writing practice: the time to judge one stroke, how long the writing
 // square takes to show the ink of one pointer move and to take a finished
-// stroke. Prints, asserts nothing.
+// stroke, and how often the check takes what pupils write and refuses what is
+// wrong. Prints, asserts nothing.
+//
+//   lorvanta-bench-writing                    every figure
+//   lorvanta-bench-writing --rates [--before PROGRAM]
+//                                             the table of rates only (PROGRAM:
+//                                             an earlier build's, run with --judge)
+//   lorvanta-bench-writing --judge FILE       judges a file of attempts (bench/writingjudge.h)
+#include "bench/writingjudge.h"
+#include "bench/writingrates.h"
 #include "core/strokedata.h"
 #include "resources/presets.h"
 #include "rules/strokecheck.h"
@@ -134,9 +143,27 @@ void inkBench()
 
 int main(int argc, char **argv)
 {
+    const QStringList args = [&] {
+        QStringList l;
+        for (int i = 1; i < argc; ++i)
+            l.append(QString::fromLocal8Bit(argv[i]));
+        return l;
+    }();
     testsupport::prepareEnvironment();
+    if (args.value(0) == QLatin1String("--judge")) {
+        if (args.size() != 2) {
+            std::fprintf(stderr, "usage: lorvanta-bench-writing --judge FILE\n");
+            return 2;
+        }
+        QCoreApplication app(argc, argv);
+        return writingjudge::run(args[1]);
+    }
+    const qsizetype before = args.indexOf(QLatin1String("--before"));
     QApplication app(argc, argv);
-    judgeBench();
-    inkBench();
+    if (!args.contains(QLatin1String("--rates"))) {
+        judgeBench();
+        inkBench();
+    }
+    writingrates::run(before >= 0 ? args.value(before + 1) : QString());
     return 0;
 }
