@@ -148,9 +148,13 @@ QList<QPointF> scribble(const Placement &placement, std::mt19937 &rng)
 
 QList<QPointF> doubled(const QList<QPointF> &median)
 {
+    // Along the way its last sixth goes, not its last tiny segment.
     const double length = strokecheck::polylineLength(median);
+    const QPointF end = median.last();
+    const QPointF way = end - pointAlong(median, length * 5 / 6);
+    const double wayLength = std::hypot(way.x(), way.y());
     QList<QPointF> out = strokecheck::resample(median, 24);
-    out.append(pointAlong(median, 2 * length));
+    out.append(end + (wayLength > 0 ? way / wayLength : QPointF(1, 0)) * length);
     return out;
 }
 

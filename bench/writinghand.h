@@ -39,7 +39,7 @@ Placement shiftedBy(double share, std::mt19937 &rng);
 QList<QPointF> draw(const QList<QPointF> &median, const Placement &placement, std::mt19937 &rng);
 // A random line of two to five corners across the box, drawn the same way.
 QList<QPointF> scribble(const Placement &placement, std::mt19937 &rng);
-// The median carried on past its end along its last direction to twice its length.
+// The median carried on past its end the way its last sixth goes, to twice its length.
 QList<QPointF> doubled(const QList<QPointF> &median);
 // A dot at the start of the median, 40–70 units long, the way the stroke begins.
 QList<QPointF> dotAtStart(const QList<QPointF> &median, std::mt19937 &rng);

@@ -152,8 +152,8 @@ QList<Line> judge(const Input &input)
         const Attempt &a = input.attempts[i];
         const QList<strokecheck::StrokeShape> model = *modelOf(a.character);
         for (qsizetype k = 0; k < a.strokes.size(); ++k) {
-            const strokecheck::Verdict v
-                = strokecheck::judgeStroke(model[k], model.mid(k + 1), a.strokes[k], input.strictness);
+            const strokecheck::Verdict v = strokecheck::judgeStroke(model, int(k), a.strokes.mid(0, k),
+                                                                    a.strokes[k], input.strictness);
             lines.append({int(i), int(k), v.accepted, strokecheck::reasonTexts(v.reasons)});
         }
     }

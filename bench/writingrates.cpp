@@ -13,6 +13,7 @@
 #include <QTemporaryDir>
 
 #include <cstdio>
+#include <functional>
 
 using writingjudge::Attempt;
 using writingjudge::Input;
@@ -176,21 +177,29 @@ Plan plan()
     return plan;
 }
 
+// The reason a refusal of a kind should give first; empty: any.
+const char16_t *const kToldReason[KindCount] = {
+    nullptr,     nullptr, nullptr,     nullptr,     u"方向不对", u"笔顺不对",
+    u"位置偏了", nullptr, u"笔画太短", u"笔画太长", nullptr,
+};
+
 struct Rates {
     bool known = false;
     double share[KindCount] = {};
-    double swappedAsOrder = 0; // of the swapped strokes refused, called the wrong order
+    // Of the refusals of a kind, those that give its reason first.
+    double told[KindCount] = {};
+    // Of the swapped strokes refused, those called the wrong order at all.
+    double swappedAsOrder = 0;
 };
 
 Rates ratesOf(const Plan &plan, const QList<Line> &lines)
 {
-    Rates r;
     QList<QList<const Line *>> byAttempt(plan.input.attempts.size());
     for (const Line &l : lines)
         if (l.attempt >= 0 && l.attempt < byAttempt.size())
             byAttempt[l.attempt].append(&l);
-    int count[KindCount] = {}, hits[KindCount] = {};
-    int swappedRefused = 0, swappedOrder = 0;
+    int count[KindCount] = {}, hits[KindCount] = {}, refused[KindCount] = {}, told[KindCount] = {};
+    int swappedOrder = 0;
     for (qsizetype a = 0; a < byAttempt.size(); ++a) {
         const int kind = plan.kinds[a];
         const QList<const Line *> &ls = byAttempt[a];
@@ -203,15 +212,22 @@ Rates ratesOf(const Plan &plan, const QList<Line> &lines)
         }
         const Line &last = *ls.last();
         hits[kind] += last.accepted;
-        if (kind == Swapped && !last.accepted) {
-            ++swappedRefused;
+        if (last.accepted)
+            continue;
+        ++refused[kind];
+        if (kToldReason[kind])
+            told[kind] += last.reasons.value(0) == QString::fromUtf16(kToldReason[kind]);
+        if (kind == Swapped)
             swappedOrder += last.reasons.contains(QStringLiteral("笔顺不对"));
-        }
     }
+    Rates r;
     r.known = true;
-    for (int k = 0; k < KindCount; ++k)
-        r.share[k] = count[k] ? 100.0 * hits[k] / count[k] : 0;
-    r.swappedAsOrder = swappedRefused ? 100.0 * swappedOrder / swappedRefused : 0;
+    auto percent = [](int part, int whole) { return whole ? 100.0 * part / whole : 0; };
+    for (int k = 0; k < KindCount; ++k) {
+        r.share[k] = percent(hits[k], count[k]);
+        r.told[k] = percent(told[k], refused[k]);
+    }
+    r.swappedAsOrder = percent(swappedOrder, refused[Swapped]);
     return r;
 }
 
@@ -255,46 +271,57 @@ bool writeFile(const QString &path, const QByteArray &bytes)
 // in the pupil's frame (--judge of commit 5df7683's checker): 宽松, 一般, 严格.
 const Rates kRecordedBefore[3] = {};
 
-void printTable(const Rates (&now)[3], const Rates (&before)[3], const Rates &writer, bool beforeRecorded)
+void printRow(const char *name, const Rates (&now)[3], const Rates (&before)[3], const Rates &writer,
+              const std::function<double(const Rates &)> &value)
 {
-    auto cell = [](const Rates &r, double v) {
+    auto cell = [&](const Rates &r) {
         if (r.known)
-            std::printf(" %6.1f", v);
+            std::printf(" %6.1f", value(r));
         else
             std::printf("      -");
     };
-    std::printf("                                now: 宽松   一般   严格 | before: 宽松   一般   严格 | "
-                "hanzi-writer\n");
+    std::printf("%-34s", name);
+    for (const Rates &r : now)
+        cell(r);
+    std::printf("   |");
+    for (const Rates &r : before)
+        cell(r);
+    std::printf("   |");
+    cell(writer);
+    std::printf("\n");
+}
+
+void printTable(const Rates (&now)[3], const Rates (&before)[3], const Rates &writer, bool beforeRecorded)
+{
+    const Rates none;
+    std::printf("%-34s   宽松   一般   严格 |   宽松   一般   严格 | hanzi-writer\n",
+                "(%)                    now:");
     for (int k = 0; k < KindCount; ++k) {
         if (k == WholeOther)
-            std::printf("whole character right at the first try (%%)\n");
+            std::printf("whole character right at the first try, before:\n");
         if (k == kFirstWrong)
-            std::printf("wrong stroke taken (%%)\n");
-        std::printf("%-30s", kKindNames[k]);
-        for (const Rates &r : now)
-            cell(r, r.share[k]);
-        std::printf("   |  ");
-        for (const Rates &r : before)
-            cell(r, r.share[k]);
-        std::printf("   |  ");
-        cell(writer, writer.share[k]);
-        std::printf("\n");
+            std::printf("wrong stroke taken\n");
+        printRow(kKindNames[k], now, before, writer, [k](const Rates &r) { return r.share[k]; });
     }
-    std::printf("%-30s", "swapped refused as 笔顺不对 (%)");
-    for (const Rates &r : now)
-        cell(r, r.swappedAsOrder);
-    std::printf("   |  ");
-    for (const Rates &r : before)
-        cell(r, r.swappedAsOrder);
-    std::printf("\n");
+    std::printf("refused, telling why first\n");
+    for (int k = kFirstWrong; k < KindCount; ++k)
+        if (kToldReason[k])
+            printRow(qPrintable(QStringLiteral("%1: %2")
+                                    .arg(QString::fromLatin1(kKindNames[k]))
+                                    .arg(QString::fromUtf16(kToldReason[k]))),
+                     now, before, none, [k](const Rates &r) { return r.told[k]; });
+    printRow("  swapped, called 笔顺不对 at all", now, before, none,
+             [](const Rates &r) { return r.swappedAsOrder; });
     if (beforeRecorded)
-        std::printf("(before: figures recorded at commit 5df7683; --before PROGRAM measures them again)\n");
+        std::printf(
+            "(before: recorded at commit 5df7683 with these strokes; --before PROGRAM measures again)\n");
 }
 
 } // namespace
 
-void run(const QString &before)
+void run(const Options &options)
 {
+    const QString &before = options.before;
     const Plan p = plan();
     qsizetype strokes = 0;
     for (const Attempt &a : p.input.attempts)
@@ -324,7 +351,7 @@ void run(const QString &before)
             if (const auto lines = runJudge(before, {QStringLiteral("--judge"), file}, &seconds))
                 old[level] = ratesOf(p, *lines);
         }
-        if (level == 1) {
+        if (level == 1 && options.hanziWriter) {
             const QString writerDir
                 = QStringLiteral(LORVANTA_SOURCE_DIR "/third_party/bench/node_modules/hanzi-writer");
             double seconds = 0;

@@ -8,8 +8,14 @@
 
 namespace writingrates {
 
-// Prints the table. `before`: a lorvanta-bench-writing of the earlier check
-// to run with --judge (empty: its recorded figures are printed).
-void run(const QString &before);
+struct Options {
+    // A lorvanta-bench-writing of the earlier check to run with --judge
+    // (empty: its recorded figures are printed).
+    QString before;
+    bool hanziWriter = true; // hanzi-writer's column takes a minute
+};
+
+// Prints the table.
+void run(const Options &options);
 
 } // namespace writingrates

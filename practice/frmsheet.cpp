@@ -5,7 +5,8 @@
 #include "core/textutil.h"
 #include "practice/sheetfile.h"
 #include "practice/sheetprinting.h"
-#include "viewer/frmwrite.h"
+#include "rules/writingcourse.h"
+#include "writing/frmwrite.h"
 #include "widgets/filedialog.h"
 #include "widgets/messagebox.h"
 #include "widgets/ui.h"
@@ -611,7 +612,7 @@ void attach(QWidget *window, const QList<QWidget *> &card, std::function<QString
                              QMenu menu(w);
                              QAction *print = menu.addAction(QStringLiteral("打印字帖…"));
                              print->setEnabled(sheet::Sheet::hasPrintableItems(bankText()));
-                             QAction *write = menu.addAction(QStringLiteral("练习书写…"));
+                             QAction *write = menu.addAction(writingcourse::menuText(shownItem()));
                              // The card's own entries (dictation, the mistake book) follow.
                              if (!w->actions().isEmpty()) {
                                  menu.addSeparator();
@@ -621,7 +622,8 @@ void attach(QWidget *window, const QList<QWidget *> &card, std::function<QString
                              if (chosen == print)
                                  openSheet();
                              else if (chosen == write)
-                                 writewindow::open(window, frmWrite::characterFor(shownItem()), bankText());
+                                 writewindow::open(window, writingcourse::characterFor(shownItem()),
+                                                   bankText());
                          });
     }
     auto *shortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_P), window);

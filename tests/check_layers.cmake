@@ -1,6 +1,7 @@
 # The layers hold: the lowest libraries know no widgets, and the program does
 # not link what its modules bring in.
-#   cmake -DBUILD_DIR=... -DEXE=... -DCORE_TEST=... -DRULES_TEST=... -DSHEET_TEST=... -P check_layers.cmake
+#   cmake -DBUILD_DIR=... -DEXE=... -DCORE_TEST=... -DRULES_TEST=... -DSHEET_TEST=... -DWRITING_TEST=...
+#         -P check_layers.cmake
 find_program(LDD ldd REQUIRED)
 
 # Fails when `file` links any of the libraries named after `why`.
@@ -29,4 +30,8 @@ endforeach()
 
 # The copybook renderer and its built-in lists draw pages without a widget.
 refuse_links("${SHEET_TEST}" "the copybook renderer depends on a window layer"
+  Qt6Widgets Qt6Multimedia WebEngine espeak)
+
+# The writing session is plain: the window only draws it.
+refuse_links("${WRITING_TEST}" "the writing session depends on a window layer"
   Qt6Widgets Qt6Multimedia WebEngine espeak)
