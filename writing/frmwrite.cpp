@@ -280,7 +280,7 @@ void frmWrite::setMode(Mode mode)
 void frmWrite::watchDone()
 {
     m_watched = true;
-    m_watchView->clear();
+    // Hidden, the animation stops; its last frame stays on the still.
     m_stack->setCurrentWidget(m_watchStill);
     showSession();
 }
@@ -335,7 +335,7 @@ void frmWrite::resizeEvent(QResizeEvent *event)
 // room when it is maximised.
 void frmWrite::fitFonts()
 {
-    const qreal grow = std::clamp(std::min(qreal(width()) / kWidth, qreal(height()) / kHeight), 1.0, 2.5);
+    const qreal grow = std::clamp(std::sqrt(qreal(width()) / kWidth * qreal(height()) / kHeight), 1.0, 2.5);
     const QFont font = ui::designFont(QStringLiteral("微软雅黑"), kTextPoints * grow);
     m_status->setFont(font);
     m_score->setFont(font);

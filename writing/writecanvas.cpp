@@ -403,20 +403,20 @@ void WriteCanvas::paintEvent(QPaintEvent *event)
 }
 
 // What the pupil wrote, where it was written: the strokes taken in blue,
-// refused tries in dashed red, strokes taken back in dashed grey.
+// then over them refused tries in dashed red and strokes taken back in
+// dotted grey, so that a try drawn over a taken stroke still shows.
 void WriteCanvas::paintKeptInk(QPainter &p) const
 {
+    using State = WritingSession::Try::State;
     p.setTransform(m_toWidget);
+    for (const WritingSession::Try &t : m_session->tries())
+        if (t.state == State::Taken)
+            paintInk(p, t.ink, kKeptInk, kKeptInkWidth);
     for (const WritingSession::Try &t : m_session->tries()) {
-        switch (t.state) {
-        case WritingSession::Try::State::Taken: paintInk(p, t.ink, kKeptInk, kKeptInkWidth); break;
-        case WritingSession::Try::State::Refused:
+        if (t.state == State::Refused)
             paintInk(p, t.ink, kRefusedInk, kKeptInkWidth * 0.7, Qt::DashLine);
-            break;
-        case WritingSession::Try::State::TakenBack:
+        else if (t.state == State::TakenBack)
             paintInk(p, t.ink, kTakenBackInk, kKeptInkWidth * 0.7, Qt::DotLine);
-            break;
-        }
     }
 }
 
