@@ -302,8 +302,10 @@ private slots:
     // to open in, and 写 is.
     void watchOnce()
     {
+        modPub::saveSetting(QStringLiteral("writing"), QStringLiteral("mode"), QStringLiteral("write"));
         QWidget owner;
         frmWrite *w = openShown(&owner, QStringLiteral("人"));
+        QCOMPARE(w->mode(), WritingSettings::Mode::Write);
         auto *stack = child<QStackedWidget>(w, "stack");
         auto *view = child<StrokeView>(w, "watchView");
         child<QToolButton>(w, "optWatch")->click();
@@ -314,13 +316,14 @@ private slots:
         QVERIFY(!view->isAnimating());
         QVERIFY(child(w, "cmdWriteNow")->isVisible());
         QCOMPARE(modPub::getSetting(QStringLiteral("writing"), QStringLiteral("mode")),
-                 QStringLiteral("trace"));
+                 QStringLiteral("write"));
         child<QPushButton>(w, "cmdWriteNow")->click();
         QCOMPARE(stack->currentWidget(), canvasOf(w));
         QCOMPARE(w->mode(), WritingSettings::Mode::Write);
         QCOMPARE(inkPixels(canvasOf(w)), 0); // "写": the grid only
+        child<QToolButton>(w, "optTrace")->click();
         QCOMPARE(modPub::getSetting(QStringLiteral("writing"), QStringLiteral("mode")),
-                 QStringLiteral("write"));
+                 QStringLiteral("trace"));
     }
 
     // Strictness and the misses before a stroke is drawn are kept, and the
@@ -335,6 +338,7 @@ private slots:
                  QStringLiteral("strict"));
         QCOMPARE(modPub::getSetting(QStringLiteral("writing"), QStringLiteral("misses")),
                  QStringLiteral("2"));
+        QCOMPARE(w->session()->strictness(), strokecheck::Strictness::Strict);
         const QList<QPointF> first = medianOf(QStringLiteral("人"), 0);
         draw(canvasOf(w), reversed(first));
         draw(canvasOf(w), reversed(first));
