@@ -143,6 +143,33 @@ struct Line {
     }
 };
 
+// Both ways: a drawn line that covers only part of the stroke is far from
+// the rest of it.
+double bothWays(const Line &drawn, const Line &want)
+{
+    return std::max(meanDistanceTo(drawn.fine, want.fine), meanDistanceTo(want.fine, drawn.fine));
+}
+
+double endsApart(const Line &drawn, const Line &want)
+{
+    return QLineF(drawn.fine.first(), want.fine.first()).length()
+        + QLineF(drawn.fine.last(), want.fine.last()).length();
+}
+
+// The mean cosine between corresponding parts; the whole stroke's way from
+// start to end weighs as much, unless the stroke nearly comes back to its start.
+double directionOf(const Line &drawn, const Line &want)
+{
+    double parts = 0;
+    for (int i = 0; i < kParts; ++i)
+        parts += cosine(drawn.coarse[i + 1] - drawn.coarse[i], want.coarse[i + 1] - want.coarse[i]);
+    parts /= kParts;
+    const QPointF chordWant = want.fine.last() - want.fine.first();
+    if (norm(chordWant) <= 0.3 * want.length)
+        return parts;
+    return 0.5 * parts + 0.5 * cosine(drawn.fine.last() - drawn.fine.first(), chordWant);
+}
+
 Line lineOf(const QList<QPointF> &points)
 {
     Line l;
@@ -213,29 +240,13 @@ Verdict measure(const StrokeShape &expected, const QList<QPointF> &drawnOnGrid, 
     const double slack
         = placing.slack + placing.frame.uncertainty * norm(centroid(want.fine) - placing.frame.middle);
     // Where the frame puts it, nothing forgiven: which of two strokes fits better.
-    v.misfit = std::max(meanDistanceTo(drawn.fine, want.fine), meanDistanceTo(want.fine, drawn.fine))
-        + 0.25
-            * (QLineF(drawn.fine.first(), want.fine.first()).length()
-               + QLineF(drawn.fine.last(), want.fine.last()).length());
+    v.misfit = bothWays(drawn, want) + 0.25 * endsApart(drawn, want);
     drawn.moveBy(off > slack ? -offset * (slack / off) : -offset);
 
     v.startDistance = QLineF(drawn.fine.first(), want.fine.first()).length();
     v.endDistance = QLineF(drawn.fine.last(), want.fine.last()).length();
-    // Both ways: a drawn line that covers only part of the stroke is far
-    // from the rest of it.
-    v.meanDistance = std::max(meanDistanceTo(drawn.fine, want.fine), meanDistanceTo(want.fine, drawn.fine));
-
-    double parts = 0;
-    for (int i = 0; i < kParts; ++i)
-        parts += cosine(drawn.coarse[i + 1] - drawn.coarse[i], want.coarse[i + 1] - want.coarse[i]);
-    parts /= kParts;
-    // The whole stroke's way from start to end weighs as much, unless the
-    // stroke nearly comes back to its start.
-    const QPointF chordWant = want.fine.last() - want.fine.first();
-    if (norm(chordWant) > 0.3 * want.length)
-        v.direction = 0.5 * parts + 0.5 * cosine(drawn.fine.last() - drawn.fine.first(), chordWant);
-    else
-        v.direction = parts;
+    v.meanDistance = bothWays(drawn, want);
+    v.direction = directionOf(drawn, want);
     v.lengthRatio = want.length > 0 ? drawn.length / want.length : INFINITY;
 
     const double endTol
@@ -267,8 +278,7 @@ Verdict measure(const StrokeShape &expected, const QList<QPointF> &drawnOnGrid, 
             && QPointF::dotProduct(drawn.fine.last() - want.fine.last(), rest) > half;
         const bool fits = QLineF(whole.fine.first(), want.fine.first()).length() <= endTol
             && QLineF(whole.fine.last(), want.fine.last()).length() <= endTol
-            && std::max(meanDistanceTo(whole.fine, want.fine), meanDistanceTo(want.fine, whole.fine))
-                <= meanTol;
+            && bothWays(whole, want) <= meanTol;
         if (endsMoved && fits)
             place = Misplaced;
     }
