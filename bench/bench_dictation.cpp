@@ -9,10 +9,14 @@
 // 2. Key answer time during a timed run: R, Right, Left and P, 40 ms apart,
 //    each timed from delivery to the window's return, and the longest time
 //    the event loop did not come round meanwhile.
+// 3. Opening the window on banks of 24, 3,277 and 100,000 items (characters
+//    and pinyin): the word list read, every item's spoken form found, the
+//    setup page's list filled, and the switch to "在右边的表里勾选".
 #include "app/startup.h"
 #include "core/bankfile.h"
 #include "core/settings.h"
-#include "practice/frmdictation.h"
+#include "dictation/frmdictation.h"
+#include "dictation/dictationfiles.h"
 #include "practice/frmmain.h"
 #include "speech/speechengine.h"
 #include "tests/speech_pulse.h"
@@ -22,6 +26,8 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QRadioButton>
 #include <QSignalSpy>
@@ -67,11 +73,13 @@ frmDictation *openDictation(frmMain &w, bool manual, int repeats)
 {
     w.openDictation();
     auto *d = w.findChild<frmDictation *>();
-    d->optBank->setChecked(true);
-    d->cboRepeats->setCurrentIndex(repeats - 1);
-    d->spnPause->setValue(1);
-    d->spnWrite->setValue(1);
-    d->chkManual->setChecked(manual);
+    dictation::Settings s = d->run().settings();
+    s.order = dictation::Order::InOrder;
+    s.repeats = repeats;
+    s.pauseSeconds = 1;
+    s.writeSeconds = 1;
+    s.manual = manual;
+    d->run().setSettings(s);
     waitEvents(200);
     return d;
 }
@@ -89,7 +97,7 @@ qint64 sendKey(QWindow *window, int key)
 void stepToSound(frmMain &w, const speechtest::MonitorRecorder *recorder)
 {
     frmDictation *d = openDictation(w, true, 1);
-    d->cmdStart_Click();
+    d->run().start();
     SpeechEngine *engine = w.speechEngine();
     if (!engine) {
         std::printf("  no speech module: skipped\n");
@@ -101,7 +109,7 @@ void stepToSound(frmMain &w, const speechtest::MonitorRecorder *recorder)
     waitFor([&] { return ready.size() > 0; }, 5000);
     waitEvents(400);
     QList<double> toReady, toPlaying, toHeard;
-    for (int i = 0; i < 15 && d->running(); ++i) {
+    for (int i = 0; i < 15 && d->run().running(); ++i) {
         const int r0 = int(ready.size());
         const int s0 = int(started.size());
         const qint64 t0 = monotonicUs();
@@ -140,7 +148,7 @@ void stepToSound(frmMain &w, const speechtest::MonitorRecorder *recorder)
 void keyAnswers(frmMain &w)
 {
     frmDictation *d = openDictation(w, false, 2);
-    d->cmdStart_Click();
+    d->run().start();
     QList<double> answers;
     qint64 longest = 0, last = 0;
     QTimer heartbeat;
@@ -156,7 +164,7 @@ void keyAnswers(frmMain &w)
     const int keys[] = {Qt::Key_R, Qt::Key_Right, Qt::Key_Left, Qt::Key_P, Qt::Key_P, Qt::Key_Space};
     const char *names[] = {"R", "Right", "Left", "P (pause)", "P (resume)", "Space"};
     QList<double> byKey[6];
-    for (int i = 0; i < 120 && d->running(); ++i) {
+    for (int i = 0; i < 120 && d->run().running(); ++i) {
         const double ms = sendKey(d->windowHandle(), keys[i % 6]) / 1000.0;
         answers << ms;
         byKey[i % 6] << ms;
@@ -169,6 +177,71 @@ void keyAnswers(frmMain &w)
         std::printf("    %-10s %s\n", names[k], qPrintable(summary(byKey[k])));
     d->close();
     waitEvents(200);
+}
+
+void openOnLargeBanks(frmMain &w)
+{
+    const QStringList pieces = {QStringLiteral("天"), QStringLiteral("línɡ"), QStringLiteral("地上"),
+                                QStringLiteral("ɑnɡ"), QStringLiteral("5")};
+    for (int count : {24, 3277, 100000}) {
+        // Distinct items: a run holds each item once.
+        QStringList items;
+        for (int i = 0; i < count; ++i)
+            items << (i < 5 ? pieces.at(i) : QString(QChar(0x4E00 + i % 20000)) + QString::number(i / 20000));
+        w.setBankText(items.join(u' '));
+        const qint64 t0 = monotonicUs();
+        w.openDictation();
+        auto *d = w.findChild<frmDictation *>();
+        QCoreApplication::processEvents();
+        const qint64 t1 = monotonicUs();
+        dictation::Settings s = d->run().settings();
+        s.order = dictation::Order::Picked;
+        d->run().setSettings(s);
+        QCoreApplication::processEvents();
+        const qint64 t2 = monotonicUs();
+        std::printf("  %6d items: open %.1f ms, to the ticked list %.1f ms\n", count, (t1 - t0) / 1000.0,
+                    (t2 - t1) / 1000.0);
+        d->close();
+        waitEvents(100);
+    }
+}
+
+// The check's record line on a record of 10 years and more (50 MB): the
+// line is appended, never the file read or rewritten.
+void recordOnALargeFile(frmMain &w)
+{
+    QByteArray year;
+    for (int i = 0; year.size() < 1024 * 1024; ++i)
+        year += modPub::encodeGbk(QStringLiteral("2024-09-02 19:30  18/20  错：天 地\r\n"));
+    const QString path = dictationfiles::recordPath();
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return;
+    for (int i = 0; i < 50; ++i)
+        file.write(year);
+    file.close();
+    QList<double> times;
+    for (int i = 0; i < 5; ++i) {
+        w.setBankText(QStringLiteral("天 地 人"));
+        w.openDictation();
+        auto *d = w.findChild<frmDictation *>();
+        dictation::Settings s = d->run().settings();
+        s.manual = true;
+        d->run().setSettings(s);
+        d->run().start();
+        d->run().finish();
+        d->run().toggleMark(i % 3);
+        const qint64 t0 = monotonicUs();
+        const QString why = d->run().saveRecord();
+        times << (monotonicUs() - t0) / 1000.0;
+        if (!why.isEmpty())
+            std::printf("  the record was not written: %s\n", qPrintable(why));
+        d->close();
+        waitEvents(50);
+    }
+    std::printf("  the record line on a %lld MB record: %s\n", QFileInfo(path).size() / (1024 * 1024),
+                qPrintable(summary(times)));
+    QFile::remove(path);
 }
 
 } // namespace
@@ -213,5 +286,9 @@ int main(int argc, char **argv)
     stepToSound(w, recorder.get());
     std::printf("Keys during a timed run (2 readings, 1 s pauses), 40 ms apart:\n");
     keyAnswers(w);
+    std::printf("Opening the dictation window:\n");
+    openOnLargeBanks(w);
+    std::printf("Saving the check:\n");
+    recordOnALargeFile(w);
     return 0;
 }

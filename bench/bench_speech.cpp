@@ -17,6 +17,7 @@
 #include "core/modules.h"
 #include "core/settings.h"
 #include "core/textutil.h"
+#include "resources/texts.h"
 #include "practice/frmmain.h"
 #include "speech/localspeech.h"
 #include "speech/speechengine.h"
@@ -39,6 +40,7 @@
 #include <cmath>
 #include <cstdio>
 #include <thread>
+#include <vector>
 
 using speechtest::monotonicUs;
 
@@ -478,9 +480,33 @@ void runChild(const QStringList &args, bool withSound, const speechtest::Private
     std::fflush(stdout);
 }
 
+// The offline voice's synthesis time, median of `runs`.
+void synthesisFigures()
+{
+    const QString table = resources::syllableTable();
+    const QString tenSyllables = localspeech::localText(u"bā hā zhōnɡ ɡuó tiān dì rén shuǐ huǒ mù"_qs, table);
+    std::printf("Offline synthesis (espeak-ng), median of 15:\n");
+    const std::pair<const char *, QString> texts[] = {{"two characters 天地", u"天地"_qs},
+                                                      {"ten syllables", tenSyllables}};
+    for (const auto &[what, text] : texts) {
+        std::vector<double> ms;
+        qint64 samples = 0;
+        for (int i = 0; i < 15; ++i) {
+            const qint64 t0 = monotonicUs();
+            samples = localspeech::synthesize(text).sampleCount();
+            ms.push_back((monotonicUs() - t0) / 1000.0);
+        }
+        std::sort(ms.begin(), ms.end());
+        std::printf("  %-20s %6.1f ms (%lld samples)\n", what, ms[ms.size() / 2],
+                    static_cast<long long>(samples));
+    }
+    std::fflush(stdout);
+}
+
 int parent(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
+    synthesisFigures();
     speechtest::PrivatePulse pulse;
     const bool sound = pulse.start();
     std::printf("Lorvanta read-aloud benchmark (%s)\n",

@@ -57,12 +57,13 @@ MainSection MainSection::load()
     return s;
 }
 
-bool MainSection::save() const
+bool MainSection::save(QString *why) const
 {
     return modPub::saveSettings(mainSection,
                                 {{QStringLiteral("jiange"), interval},
                                  {QStringLiteral("dalu"), tickText(shuffle)},
-                                 {QStringLiteral("langdu"), tickText(readAloud)}});
+                                 {QStringLiteral("langdu"), tickText(readAloud)}},
+                                why);
 }
 
 ServicesSection ServicesSection::load()

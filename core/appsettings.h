@@ -29,8 +29,9 @@ struct MainSection {
     Tick readAloud = Tick::Unticked;
 
     static MainSection load();
-    // False when the store could not be locked or written (nothing written then).
-    bool save() const;
+    // False when the store could not be locked or written (nothing written
+    // then); *why says why, in Chinese.
+    bool save(QString *why = nullptr) const;
 };
 
 // Section "services": the online services. The program only reads them.

@@ -45,7 +45,17 @@ bool isInstalledCopy(const QString &exeDir)
 bool folderIsWritable(const QString &dir)
 {
     QFileInfo info(dir);
-    return info.isDir() && info.isWritable();
+    return info.isDir() && ::access(QFile::encodeName(dir).constData(), W_OK | X_OK) == 0;
+}
+
+// A portable copy on a write-protected stick still has its own bank: it is
+// shown and practised read-only, never swapped for another one unasked.
+bool holdsReadableBank(const QString &dir)
+{
+    const QByteArray name = QFile::encodeName(dir + bankFileName());
+    struct stat st;
+    return ::stat(name.constData(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0
+        && ::access(name.constData(), R_OK) == 0;
 }
 } // namespace
 
@@ -57,7 +67,7 @@ QString bankDir()
         return bankDirOverride();
     static const QString dir = [] {
         const QString exeDir = appDir();
-        if (!isInstalledCopy(exeDir) && folderIsWritable(exeDir))
+        if (!isInstalledCopy(exeDir) && (folderIsWritable(exeDir) || holdsReadableBank(exeDir)))
             return exeDir;
         QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
         if (data.isEmpty())
@@ -75,6 +85,17 @@ void setBankDirOverride(const QString &dir)
 }
 
 QString bankPath() { return bankDir() + bankFileName(); }
+
+bool bankReadOnly()
+{
+    // Replacing the bank needs its folder; a file that may not be written
+    // (a read-only mount answers that for root too) is kept as it is.
+    const QString dir = bankDir();
+    if (!folderIsWritable(dir))
+        return true;
+    const QByteArray name = QFile::encodeName(bankPath());
+    return ::access(name.constData(), F_OK) == 0 && ::access(name.constData(), W_OK) != 0;
+}
 
 QString defaultBank() { return QStringLiteral("ā á ǎ à ō ó ǒ ò ē é ě è ī í ǐ ì ū ú ǔ ù ǖ ǘ ǚ ǜ"); }
 
@@ -108,32 +129,37 @@ QByteArray encodeGbk(const QString &text)
 }
 
 namespace {
-// True when path names a regular file, following symbolic links.
-bool isRegularFile(const QByteArray &name)
-{
-    struct stat st;
-    return ::stat(name.constData(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
 // Reads a regular file whole; false when it is missing, unreadable, larger
 // than maxTextFileSize, or anything but a regular file (a folder, a FIFO, a
 // socket or a device, also behind a symbolic link): opening a FIFO waits for
 // a writer, and a device may never end.
-bool readBytes(const QString &path, QByteArray &bytes)
+bool readBytes(const QString &path, QByteArray &bytes, qint64 limit = maxTextFileSize,
+               ReadFailure *why = nullptr)
 {
+    const auto fail = [why](ReadFailure failure) {
+        if (why)
+            *why = failure;
+        return false;
+    };
     const QByteArray name = QFile::encodeName(path);
     // Looked at before opening, since opening a device may already do something.
-    if (name.isEmpty() || !isRegularFile(name))
-        return false;
+    struct stat st;
+    if (name.isEmpty() || ::stat(name.constData(), &st) != 0)
+        return fail(errno == EACCES ? ReadFailure::Unreadable : ReadFailure::Missing);
+    if (!S_ISREG(st.st_mode))
+        return fail(ReadFailure::NotRegular);
+    if (st.st_size > limit)
+        return fail(ReadFailure::TooLarge);
     // Non-blocking, and looked at again once open: a FIFO put in its place
     // after the check must not hold the window either.
     const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0)
-        return false;
+        return fail(ReadFailure::Unreadable);
     const auto closeFile = qScopeGuard([fd] { ::close(fd); });
-    struct stat st;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > maxTextFileSize)
-        return false;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
+        return fail(ReadFailure::NotRegular);
+    if (st.st_size > limit)
+        return fail(ReadFailure::TooLarge);
 
     // The size the file claims is only where to start: it may grow while it
     // is read, and the limit holds for what is read (one byte more tells).
@@ -141,20 +167,22 @@ bool readBytes(const QString &path, QByteArray &bytes)
     qint64 got = 0;
     for (;;) {
         if (got == out.size()) {
-            if (got > maxTextFileSize)
-                return false;
-            out.resize(qsizetype(std::min<qint64>(got * 2, maxTextFileSize + 1)));
+            if (got > limit)
+                return fail(ReadFailure::TooLarge);
+            out.resize(qsizetype(std::min<qint64>(got * 2, limit + 1)));
         }
         const ssize_t n = ::read(fd, out.data() + got, size_t(out.size() - got));
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            return false;
+            return fail(ReadFailure::Unreadable);
         }
         if (n == 0)
             break;
         got += n;
     }
+    if (got > limit)
+        return fail(ReadFailure::TooLarge);
     out.truncate(qsizetype(got));
     bytes = std::move(out);
     return true;
@@ -201,23 +229,31 @@ QString decodeWith(QStringConverter::Encoding encoding, QByteArrayView bytes)
     return decoder.decode(bytes);
 }
 
-// Text by its byte-order mark, or nothing when it has none. The four-byte
-// marks first: the UTF-32 little-endian one begins like the UTF-16 one.
+// Text by its byte-order mark, or nothing when it has none.
 std::optional<QString> decodeByMark(QByteArrayView bytes)
 {
-    if (bytes.startsWith(QByteArrayView("\xFF\xFE\x00\x00", 4)))
-        return decodeWith(QStringConverter::Utf32LE, bytes.sliced(4));
-    if (bytes.startsWith(QByteArrayView("\x00\x00\xFE\xFF", 4)))
-        return decodeWith(QStringConverter::Utf32BE, bytes.sliced(4));
-    if (bytes.startsWith("\xEF\xBB\xBF"))
-        return decodeWith(QStringConverter::Utf8, bytes.sliced(3));
-    if (bytes.startsWith("\xFF\xFE"))
-        return decodeWith(QStringConverter::Utf16LE, bytes.sliced(2));
-    if (bytes.startsWith("\xFE\xFF"))
-        return decodeWith(QStringConverter::Utf16BE, bytes.sliced(2));
-    return std::nullopt;
+    const std::optional<ByteOrderMark> mark = byteOrderMark(bytes);
+    if (!mark)
+        return std::nullopt;
+    return decodeWith(mark->encoding, bytes.sliced(mark->length));
 }
 } // namespace
+
+std::optional<ByteOrderMark> byteOrderMark(QByteArrayView bytes)
+{
+    // The four-byte marks first: the UTF-32 little-endian one begins like the UTF-16 one.
+    if (bytes.startsWith(QByteArrayView("\xFF\xFE\x00\x00", 4)))
+        return ByteOrderMark {QStringConverter::Utf32LE, 4};
+    if (bytes.startsWith(QByteArrayView("\x00\x00\xFE\xFF", 4)))
+        return ByteOrderMark {QStringConverter::Utf32BE, 4};
+    if (bytes.startsWith("\xEF\xBB\xBF"))
+        return ByteOrderMark {QStringConverter::Utf8, 3};
+    if (bytes.startsWith("\xFF\xFE"))
+        return ByteOrderMark {QStringConverter::Utf16LE, 2};
+    if (bytes.startsWith("\xFE\xFF"))
+        return ByteOrderMark {QStringConverter::Utf16BE, 2};
+    return std::nullopt;
+}
 
 // Text files made on Linux are UTF-8: one whose bytes are valid UTF-8 with
 // something beyond ASCII is read as UTF-8. Windows editors mark UTF-16 and
@@ -250,6 +286,14 @@ QString decodeForeignText(const QByteArray &bytes, bool *binary)
     return refused ? QString() : text;
 }
 
+std::optional<QByteArray> readFileBytes(const QString &path)
+{
+    QByteArray bytes;
+    if (!readBytes(path, bytes))
+        return std::nullopt;
+    return bytes;
+}
+
 std::optional<QString> tryReadTextFile(const QString &path)
 {
     QByteArray bytes;
@@ -262,12 +306,28 @@ QString readTextFile(const QString &path) { return tryReadTextFile(path).value_o
 
 QString readForeignTextFile(const QString &path, bool *binary)
 {
+    ReadFailure why = ReadFailure::None;
+    const std::optional<QString> text = tryReadForeignTextFile(path, maxTextFileSize, &why);
     if (binary)
-        *binary = false;
+        *binary = why == ReadFailure::Binary;
+    return text.value_or(QString());
+}
+
+std::optional<QString> tryReadForeignTextFile(const QString &path, qint64 limit, ReadFailure *why)
+{
+    if (why)
+        *why = ReadFailure::None;
     QByteArray bytes;
-    if (!readBytes(path, bytes))
-        return QString();
-    return dropOneCrLf(decodeForeignText(bytes, binary));
+    if (!readBytes(path, bytes, limit, why))
+        return std::nullopt;
+    bool binary = false;
+    QString text = dropOneCrLf(decodeForeignText(bytes, &binary));
+    if (binary) {
+        if (why)
+            *why = ReadFailure::Binary;
+        return std::nullopt;
+    }
+    return text;
 }
 
 bool syncedToDisk(int fd)
@@ -282,6 +342,34 @@ bool syncedToDisk(int fd)
     return true;
 }
 
+bool replaceFile(const QString &path, const QByteArray &bytes, int *error)
+{
+    if (error)
+        *error = 0;
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        if (error)
+            *error = errno;
+        return false;
+    }
+    // A small write only fills the buffer, and commit() renames the new
+    // file over the old one even when flushing that buffer fails (a full
+    // disk): the file would be left empty. So the flush is checked here,
+    // and the old file stays unless every byte is on disk.
+    if (file.write(bytes) != bytes.size() || !file.flush() || !syncedToDisk(file.handle())) {
+        if (error)
+            *error = errno;
+        file.cancelWriting();
+        return false;
+    }
+    if (!file.commit()) {
+        if (error)
+            *error = errno;
+        return false;
+    }
+    return true;
+}
+
 bool writeTextFile(const QString &path, const QString &text, bool overwrite)
 {
     // Only a regular file, or a new one, is written: a FIFO would block, and
@@ -292,20 +380,8 @@ bool writeTextFile(const QString &path, const QString &text, bool overwrite)
         return false;
 
     const QByteArray bytes = encodeGbk(text) + QByteArrayLiteral("\r\n");
-    if (overwrite) {
-        QSaveFile file(path);
-        if (!file.open(QIODevice::WriteOnly))
-            return false;
-        // A small write only fills the buffer, and commit() renames the new
-        // file over the old one even when flushing that buffer fails (a full
-        // disk): the bank would be left empty. So the flush is checked here,
-        // and the old bank stays unless every byte is on disk.
-        if (file.write(bytes) != bytes.size() || !file.flush() || !syncedToDisk(file.handle())) {
-            file.cancelWriting();
-            return false;
-        }
-        return file.commit();
-    }
+    if (overwrite)
+        return replaceFile(path, bytes);
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
         return false;

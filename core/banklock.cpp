@@ -15,6 +15,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -30,6 +31,34 @@ bool socketAddress(const QString &path, sockaddr_un &address)
         return false;
     std::memcpy(address.sun_path, name.constData(), size_t(name.size()));
     return true;
+}
+
+// Connects a non-blocking socket, waiting for the connection no longer than
+// the deadline. A listener whose queue is full says EAGAIN at once: that is
+// waited out too, a little at a time.
+bool connectBy(int fd, const sockaddr_un &address, const QDeadlineTimer &deadline)
+{
+    while (true) {
+        if (::connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0)
+            return true;
+        if (errno == EINTR)
+            continue;
+        if (errno == EAGAIN) {
+            if (deadline.hasExpired())
+                return false;
+            QThread::msleep(qMin<qint64>(20, qMax<qint64>(0, deadline.remainingTime())));
+            continue;
+        }
+        if (errno != EINPROGRESS)
+            return false;
+        pollfd p {fd, POLLOUT, 0};
+        const int r = ::poll(&p, 1, int(qMax<qint64>(0, deadline.remainingTime())));
+        if (r <= 0)
+            return false;
+        int error = 0;
+        socklen_t length = sizeof error;
+        return ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0;
+    }
 }
 
 // Waits for one byte on a connected socket until the deadline.
@@ -59,11 +88,32 @@ BankLock::BankLock(const QString &bankDir, QObject *parent) : QObject(parent)
         = QCryptographicHash::hash((canonical.isEmpty() ? dir : canonical).toUtf8(), QCryptographicHash::Sha1)
               .toHex()
               .left(20);
-    QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (runtime.isEmpty())
-        runtime = QDir::tempPath();
-    m_socketPath
-        = runtime + QStringLiteral("/lorvanta-") + QString::fromLatin1(key) + QStringLiteral(".socket");
+    // No private folder, no socket: the lock still guards the bank.
+    const QString folder = privateFolder();
+    if (!folder.isEmpty())
+        m_socketPath
+            = folder + QStringLiteral("/lorvanta-") + QString::fromLatin1(key) + QStringLiteral(".socket");
+}
+
+QString BankLock::privateFolder()
+{
+    // The runtime folder is the user's own (Qt checks its owner and mode).
+    // Without one, a folder of the program's own in the temporary folder,
+    // made private and checked as Qt checks its own: a name in a shared
+    // folder could be taken, or answered, by another user.
+    const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (!runtime.isEmpty() && isPrivateFolder(runtime))
+        return runtime;
+    const QString own = QDir::tempPath() + QStringLiteral("/lorvanta-") + QString::number(::geteuid());
+    ::mkdir(QFile::encodeName(own).constData(), 0700);
+    return isPrivateFolder(own) ? own : QString();
+}
+
+bool BankLock::isPrivateFolder(const QString &path)
+{
+    struct stat st;
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 && S_ISDIR(st.st_mode)
+        && st.st_uid == ::geteuid() && (st.st_mode & 0077) == 0;
 }
 
 BankLock::~BankLock()
@@ -110,7 +160,6 @@ void BankLock::listen()
     sockaddr_un address;
     if (!socketAddress(m_socketPath, address))
         return;
-    QDir().mkpath(QFileInfo(m_socketPath).absolutePath());
     const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (fd < 0)
         return;
@@ -147,18 +196,19 @@ bool BankLock::wakeOwner(int timeoutMs) const
         return false;
     const QDeadlineTimer deadline(timeoutMs);
     while (true) {
-        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        // Non-blocking: a copy that is stopped or frozen never accepts, and a
+        // full queue of waiting starts would otherwise hold this one in
+        // connect() without end.
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
         if (fd < 0)
             return false;
-        const bool connected
-            = ::connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0;
-        const bool answered = connected && readAnswer(fd, deadline);
+        const bool answered = connectBy(fd, address, deadline) && readAnswer(fd, deadline);
         ::close(fd);
         if (answered)
             return true;
         if (deadline.hasExpired())
             return false;
         // Not listening yet (still starting), or gone meanwhile.
-        QThread::msleep(50);
+        QThread::msleep(qMin<qint64>(50, qMax<qint64>(0, deadline.remainingTime())));
     }
 }

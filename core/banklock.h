@@ -45,6 +45,9 @@ signals:
     void wakeRequested();
 
 private:
+    // The user's own folder for the socket, or empty when there is none.
+    static QString privateFolder();
+    static bool isPrivateFolder(const QString &path);
     void listen();
     void accept();
 

@@ -29,13 +29,9 @@ QHash<QString, QObject *> &loaded()
 
 QStringList candidates(const QString &name)
 {
-    const QString dir = modPub::appDir();
     QStringList list;
-    if (!searchFolder().isEmpty())
-        list << searchFolder() + QLatin1Char('/') + name;
-    // A portable copy keeps its modules beside the executable, an installed
-    // one in the program's folder under the library directory.
-    list << dir + name << dir + QStringLiteral(LORVANTA_MODULE_RELDIR "/") + name;
+    for (const QString &dir : folders())
+        list << dir + name;
     return list;
 }
 
@@ -50,6 +46,18 @@ bool safelyOwned(const QString &path, bool folder)
     return (st.st_uid == 0 || st.st_uid == ::geteuid()) && (st.st_mode & (S_IWGRP | S_IWOTH)) == 0;
 }
 } // namespace
+
+QStringList folders()
+{
+    const QString dir = modPub::appDir();
+    QStringList list;
+    if (!searchFolder().isEmpty())
+        list << searchFolder() + QLatin1Char('/');
+    // A portable copy keeps its modules beside the executable, an installed
+    // one in the program's folder under the library directory.
+    list << dir << dir + QStringLiteral(LORVANTA_MODULE_RELDIR "/");
+    return list;
+}
 
 bool trusted(const QString &path)
 {

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QtPlugin>
 
 class QObject;
@@ -44,6 +45,8 @@ QObject *instance(const QString &fileName);
 bool trusted(const QString &path);
 // Whether instance() has been asked for this module yet.
 bool attempted(const QString &fileName);
+// The folders searched for modules, in order, each ending in "/".
+QStringList folders();
 // A folder searched before the program's own (the tests' build folder).
 void setSearchFolder(const QString &folder);
 

@@ -7,8 +7,16 @@
 
 #include <QRegularExpression>
 #include <QStringDecoder>
+#include <QUrl>
 
 namespace modPub {
+
+bool isWebAddress(const QUrl &url)
+{
+    const QString scheme = url.scheme().toLower();
+    return url.isValid() && !url.host().isEmpty()
+        && (scheme == QLatin1String("http") || scheme == QLatin1String("https"));
+}
 
 QString urlEncode(const QString &value)
 {

@@ -6,7 +6,13 @@
 #include <QString>
 #include <QtGlobal>
 
+class QUrl;
+
 namespace modPub {
+
+// A web address the program may fetch or show: http or https, with a host.
+// Anything else (a local file, data:, javascript:, no host) is no service.
+bool isWebAddress(const QUrl &url);
 
 QString urlEncode(const QString &value);
 QString bytesToText(const QByteArray &bytes, const QString &charset);

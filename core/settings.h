@@ -27,8 +27,12 @@ QString getSetting(const QString &section, const QString &key);
 // Writes the values of one section together. Never waits for the store's
 // lock longer than settingsLockWaitMs: false, and nothing written, when the
 // store cannot be locked (a folder where its lock file goes, a writer that
-// hangs) or written.
-bool saveSettings(const QString &section, const QList<std::pair<QString, QString>> &values);
+// hangs) or written, or when the store is not the program's to write (a
+// link to the bank, a file of another user, a FIFO: one line on standard
+// error says so, and the values of the run stay in memory); *why then says
+// why, in Chinese. A store that is no regular file is read as missing.
+bool saveSettings(const QString &section, const QList<std::pair<QString, QString>> &values,
+                  QString *why = nullptr);
 bool saveSetting(const QString &section, const QString &key, const QString &value);
 constexpr int settingsLockWaitMs = 500;
 

@@ -25,6 +25,27 @@ namespace {
 // From this size on (in characters) a whole-bank command runs on a worker
 // thread: below it, every command takes a fraction of a second.
 constexpr int largeText = 1'000'000;
+// A dropped file larger than this is refused rather than loaded: a bank of
+// 100,000 items is about 1 MB, and the box still types at once with 20 MB.
+constexpr qint64 maxDroppedBytes = 32LL * 1024 * 1024;
+
+// Why a dropped file was not loaded, for the message that names it.
+QString notLoadedText(const QString &name, ReadFailure why)
+{
+    const QString file = QStringLiteral("“") + name + QStringLiteral("”");
+    switch (why) {
+    case ReadFailure::TooLarge:
+        return file
+            + QStringLiteral("太大了（超过 %1 MB），没有载入。生字库一般只有几 KB 到几 MB。")
+                  .arg(maxDroppedBytes / (1024 * 1024));
+    case ReadFailure::Unreadable: return file + QStringLiteral("读不出来（没有读取它的权限），没有载入。");
+    case ReadFailure::NotRegular: return file + QStringLiteral("不是一个普通文件，没有载入。");
+    case ReadFailure::Missing: return file + QStringLiteral("找不到了，没有载入。");
+    case ReadFailure::Binary:
+    case ReadFailure::None: break;
+    }
+    return file + QStringLiteral("不是文本文件，没有载入。");
+}
 
 QPushButton *makeButton(QWidget *parent, const QString &caption, double left, double top, double width,
                         double height)
@@ -168,16 +189,15 @@ void frmSet::Text1_OLEDragDrop(const QMimeData *data)
     const QStringList files = editor::droppedFiles(data);
     if (files.isEmpty())
         return;
-    bool binary = false;
-    const QString text = readForeignTextFile(files.last(), &binary);
-    if (!binary) {
-        setText(text);
+    ReadFailure why = ReadFailure::None;
+    const std::optional<QString> text = tryReadForeignTextFile(files.last(), maxDroppedBytes, &why);
+    if (text) {
+        setText(*text);
         return;
     }
-    // A picture or a program is refused, and the box keeps what it holds.
+    // What cannot be loaded is refused, and the box keeps what it holds.
     // Said once the drop is over: the file manager waits for its end.
-    const QString message = QStringLiteral("“") + QFileInfo(files.last()).fileName()
-        + QStringLiteral("”不是文本文件，没有载入。");
+    const QString message = notLoadedText(QFileInfo(files.last()).fileName(), why);
     QMetaObject::invokeMethod(
         this, [this, message] { showMessage(this, message, MessageIcon::Information, MessageButtons::Ok); },
         Qt::QueuedConnection);
@@ -201,18 +221,30 @@ void frmSet::Command1_Click()
     // empty or a repeated item in the file.
     auto s = std::make_shared<QString>(text());
     auto written = std::make_shared<bool>(false);
+    // An empty box over a bank that holds items is asked about first.
+    auto emptying = std::make_shared<bool>(false);
     const QString path = bankPath();
     // Closing after a failed write would lose the edits: the window stays
     // open with the text as it was typed, so it can be saved again later.
     if (!runWork(
-            [s, written, path](const std::atomic_bool &cancelled) {
+            [s, written, emptying, path](const std::atomic_bool &cancelled) {
                 *s = normalizeItems(
                     regexReplace(normalizeItems(*s), itemSeparatorPattern(), QStringLiteral(" ")));
-                if (!cancelled)
+                *emptying = s->isEmpty() && !readTextFile(path).trimmed().isEmpty();
+                if (!cancelled && !*emptying)
                     *written = writeTextFile(path, *s, true);
             },
             [s, written]() -> const QString * { return *written ? s.get() : nullptr; }))
         return;
+    if (*emptying) {
+        if (showMessage(this, QStringLiteral("生字库会变成空的，确定吗？"), MessageIcon::Information,
+                        MessageButtons::YesNo)
+            != MessageAnswer::Yes)
+            return;
+        *written = writeTextFile(path, QString(), true);
+        if (*written)
+            setText(QString());
+    }
     if (!*written) {
         showMessage(this, bankNotSavedText(), MessageIcon::Information, MessageButtons::Ok);
         return;

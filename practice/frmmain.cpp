@@ -24,6 +24,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDateTime>
+#include <QDir>
 #include <QKeyEvent>
 #include <QLocale>
 
@@ -385,8 +386,10 @@ void frmMain::Form_Unload()
         }
     };
     // At once: a store that cannot be locked or written costs the settings
-    // only, and the program closes all the same.
-    appsettings::MainSection {Text2->text(), tick(Check1), tick(Check2)}.save();
+    // only, and the program closes all the same, once the parent knows.
+    QString why;
+    if (!appsettings::MainSection {Text2->text(), tick(Check1), tick(Check2)}.save(&why))
+        showMessage(this, QStringLiteral("设置没有保存：") + why, MessageIcon::Information, MessageButtons::Ok);
     if (m_speechEngine)
         m_speechEngine->stop();
     // Ends the program with every other window.
@@ -455,6 +458,12 @@ void frmMain::Command2_Click()
                     MessageIcon::Information, MessageButtons::Ok);
         return;
     }
+    if (m_deckLabel.isEmpty() && bankReadOnly()) {
+        showMessage(this, bankReadOnlyText(QDir::toNativeSeparators(bankPath())), MessageIcon::Information,
+                    MessageButtons::Ok);
+        restoreFocus();
+        return;
+    }
     // The item deleted is the one the question names, and autoplay waits
     // while the question is open: it would show another item under it.
     const QString tag = m_tag;
@@ -495,6 +504,12 @@ void frmMain::Command2_Click()
 
 void frmMain::cmdSet_Click()
 {
+    if (bankReadOnly()) {
+        showMessage(this, bankReadOnlyText(QDir::toNativeSeparators(bankPath())), MessageIcon::Information,
+                    MessageButtons::Ok);
+        restoreFocus();
+        return;
+    }
     {
         frmSet editor; // no owner, created afresh each time
         editor.exec();

@@ -11,13 +11,14 @@
 #include <QWidget>
 #include <QWindow>
 
+#include "dictation/dictationhost.h"
 #include "rules/deck.h"
 #include "widgets/ui.h"
 
 class SpeechEngine;
 #include "viewer/frmplay.h"
 
-class frmMain : public QWidget
+class frmMain : public QWidget, public DictationHost
 {
     Q_OBJECT
 public:
@@ -54,7 +55,7 @@ public:
     void lblShuoming_Click();
     void lblAbout_Click();
 
-    // ---- Dictation (practice/frmdictation.cpp) ----
+    // ---- Dictation and the decks of mistakes (practice/frmmaindecks.cpp) ----
     void openDictation();
     void practiseMistakeBook();
     // A deck of mistakes instead of the bank, until the editor closes or the
@@ -74,8 +75,12 @@ public:
     // lblChar's caption (display form) and Tag (normalized form).
     const QString &caption() const { return m_caption; }
     const QString &tag() const { return m_tag; }
-    const QString &syllableTable() const { return m_syllableTable; }
-    SpeechEngine *speechEngine();
+    SpeechEngine *speechEngine() override;
+    // What dictation asks of the practice window.
+    QString syllableTable() const override { return m_syllableTable; }
+    void practise(const QStringList &items) override;
+    void openCopybook(QWidget *owner, const QStringList &items, const QString &label) override;
+    void printPages(QWidget *owner, sheet::Pages &pages, const QString &name) override;
     frmPlay *viewer() const { return m_viewer; }
 
     // ---- Controls ----
@@ -123,6 +128,11 @@ private:
     bool Text2_KeyPress(QKeyEvent *event);
     void showSpeechUnavailable();
     bool dropFromMistakeDeck(const QString &tag);
+    // Ctrl+T and the card's entries "听写…" and "练习错字本".
+    // The card's context menu: what each capability offers on the card,
+    // with the shortcuts of the copybook (Ctrl+P) and dictation (Ctrl+T).
+    void attachCardMenu(const QList<QWidget *> &card);
+    void showCardMenu(QWidget *on, const QPoint &at);
 
     QString m_bankText;
     QString m_fileText; // the bank file's text as last read or written here

@@ -5,7 +5,6 @@
 
 #include "practice/cardlabel.h"
 #include "practice/counterbutton.h"
-#include "practice/frmdictation.h"
 #include "practice/frmsheet.h"
 
 #include "core/programversion.h"
@@ -190,11 +189,8 @@ void frmMain::connectControls()
     connect(Text2, &QLineEdit::textChanged, this, &frmMain::Text2_Change);
     connect(Timer1, &QTimer::timeout, this, &frmMain::Timer1_Timer);
     connect(Timer2, &QTimer::timeout, this, &frmMain::Timer2_Timer);
-    // Practice sheets: right-click on the card, or Ctrl+P (P is none of the keys of Form_KeyDown).
-    sheetwindow::attach(
-        this, {lblChar, lblBack}, [this] { return m_bankText; }, [this] { return m_tag; });
-    // Dictation: Ctrl+T, and "听写…" and "练习错字本" on the card.
-    dictationwindow::attach(this, {lblChar, lblBack});
+    // The card's context menu and the shortcuts of what it offers.
+    attachCardMenu({lblChar, lblBack});
 
     Text2->installEventFilter(this);
 }

@@ -3,10 +3,9 @@
 #include "core/bankfile.h"
 #include "core/clock.h"
 #include "core/textutil.h"
+#include "practice/sheetexport.h"
 #include "practice/sheetfile.h"
 #include "practice/sheetprinting.h"
-#include "rules/writingcourse.h"
-#include "writing/frmwrite.h"
 #include "widgets/filedialog.h"
 #include "widgets/messagebox.h"
 #include "widgets/ui.h"
@@ -45,28 +44,6 @@ const QString nothingToPrint = QStringLiteral("生字库里没有可以打印的
 // Pagination gives the window back this often, so it keeps answering.
 constexpr int kPaginateSliceMs = 15;
 
-// "1.2 MB": the size of a file, rounded as a person reads it.
-QString sizeText(qint64 bytes)
-{
-    const double kb = bytes / 1024.0, mb = kb / 1024.0, gb = mb / 1024.0;
-    if (gb >= 1)
-        return QStringLiteral("%1 GB").arg(gb, 0, 'f', gb < 10 ? 1 : 0);
-    if (mb >= 1)
-        return QStringLiteral("%1 MB").arg(mb, 0, 'f', mb < 10 ? 1 : 0);
-    return QStringLiteral("%1 KB").arg(std::max(1.0, std::round(kb)), 0, 'f', 0);
-}
-
-// Whether the file's bytes are all on the disk: the size it has there is what
-// was written, and the disk has taken it (fsync). A file system that cannot
-// sync at all is no failure.
-bool onDisk(QSaveFile &file, qint64 bytes)
-{
-    const int fd = file.handle();
-    if (fd < 0)
-        return false;
-    struct stat st;
-    return ::fstat(fd, &st) == 0 && st.st_size == bytes && modPub::syncedToDisk(fd);
-}
 } // namespace
 
 // ---------------------------------------------------------------- preview
@@ -122,8 +99,9 @@ void SheetPreview::paintEvent(QPaintEvent *)
 
 // ---------------------------------------------------------------- dialog
 
-frmSheet::frmSheet(QWidget *owner, const QString &bankText, const QString &shownItem)
-    : QDialog(owner), m_bankText(bankText), m_shownItem(shownItem)
+frmSheet::frmSheet(QWidget *owner, const QString &bankText, const QString &shownItem,
+                   const QString &bankLabel)
+    : QDialog(owner), m_bankText(bankText), m_shownItem(shownItem), m_bankLabel(bankLabel)
 {
     setWindowTitle(QStringLiteral("打印字帖"));
     if (owner)
@@ -151,7 +129,8 @@ void frmSheet::createControls()
     cboCopies = new QComboBox(this);
     chkStrokes = new QCheckBox(QStringLiteral("笔顺：一笔一格"), this);
     chkHeading = new QCheckBox(QStringLiteral("页眉：姓名和日期"), this);
-    optBank = new QRadioButton(QStringLiteral("整个生字库，按顺序"), this);
+    optBank
+        = new QRadioButton(m_bankLabel.isEmpty() ? QStringLiteral("整个生字库，按顺序") : m_bankLabel, this);
     const QString shown = modPub::shortened(m_shownItem, 12);
     optShown = new QRadioButton(QStringLiteral("只打印当前这一项：%1").arg(shown), this);
     spnFirstPage = new QSpinBox(this);
@@ -413,133 +392,29 @@ bool frmSheet::savePdf(const QString &path)
 {
     if (!m_sheet || m_sheet->isEmpty() || m_busy)
         return false;
-    // The bank, the settings and the program's files are never written over,
-    // also not through a link.
-    const sheetfile::Target target = sheetfile::resolve(path);
-    if (!target.refusal.isEmpty()) {
-        showMessage(this, target.refusal, MessageIcon::Information, MessageButtons::Ok);
-        return false;
-    }
-
-    // The pages asked for. A bank still being counted is judged by the pages
-    // it will about have, so that a huge one is stopped before any work.
-    const int expected = m_sheet->expectedPageCount();
-    const int first = spnFirstPage->value();
-    const int last = spnLastPage->value() == 0 ? expected : std::min(spnLastPage->value(), expected);
-    if (first > last) {
-        showMessage(this,
-                    QStringLiteral("字帖没有保存：这份字帖只有 %1 页，请在“PDF 的页”里选这些页中的一部分。")
-                        .arg(expected),
-                    MessageIcon::Information, MessageButtons::Ok);
-        return false;
-    }
-    const int pages = last - first + 1;
-    const QString pageText
-        = m_sheet->isPaginated() ? QString::number(pages) : QStringLiteral("约 %1").arg(pages);
-    // A few pages are written into memory for this: a moment on a large bank.
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const qint64 estimate = sheet::estimatePdfBytes(*m_sheet, first, pages);
-    QApplication::restoreOverrideCursor();
-    const QString folder = QFileInfo(target.path).absolutePath();
-    const QStorageInfo storage(folder);
-    const qint64 room = storage.bytesAvailable();
-    // A read-only place is said so when the file cannot be opened.
-    if (!storage.isReadOnly() && room >= 0 && estimate > room) {
-        showMessage(this,
-                    QStringLiteral("字帖没有保存：%1 页的 PDF 要约 %2，“%3”只剩 %4 空间。\n"
-                                   "请在“PDF 的页”里少选一些页，或者换一个空间大的地方。")
-                        .arg(pageText, sizeText(estimate), QDir::toNativeSeparators(folder), sizeText(room)),
-                    MessageIcon::Information, MessageButtons::Ok);
-        return false;
-    }
-    if (pages > askAbovePages
-        && showMessage(this,
-                       QStringLiteral("这份 PDF 有 %1 页，文件约 %2，写完要一些时间。\n要保存这么多页吗？\n"
-                                      "（选“否”可以在“PDF 的页”里只选一部分页。）")
-                           .arg(pageText, sizeText(estimate)),
-                       MessageIcon::Information, MessageButtons::YesNo)
-            != MessageAnswer::Yes) {
-        lblStatus->setText(QStringLiteral("没有保存。"));
-        return false;
-    }
-
-    // Written beside the target and put in its place only when complete, so
-    // a failed or cancelled save leaves an existing file as it was.
-    QSaveFile file(target.path);
-    const bool opened = file.open(QIODevice::WriteOnly);
-    // What the name leads to is looked at again now that the file is open.
-    if (!opened || sheetfile::resolve(path).path != target.path) {
-        const bool full = file.error() == QFileDevice::ResourceError;
-        const QString cause = sheetfile::failureCause(target.path, full);
-        file.cancelWriting();
-        showMessage(this, sheetfile::notSavedText(path, cause, opened ? QString() : file.errorString()),
-                    MessageIcon::Information, MessageButtons::Ok);
-        return false;
-    }
-    bool cancelled = false;
-    sheet::PdfResult written;
-    runWithProgress(
-        QStringLiteral("正在生成字帖…"),
-        [&](const sheet::Progress &progress) {
-            written = sheet::writePdf(*m_sheet, file, progress, first, last);
-            return written.pages;
-        },
-        &cancelled);
-    if (cancelled && !written.refused) {
-        file.cancelWriting();
-        lblStatus->setText(QStringLiteral("已取消，没有保存。"));
-        return false;
-    }
-    // Every byte of the PDF must be in the file before it replaces anything.
-    if (!written.complete || file.error() != QFileDevice::NoError || !file.flush()
-        || !onDisk(file, written.bytes) || !file.commit()) {
-        const bool full = file.error() == QFileDevice::ResourceError;
-        const QString why = file.error() != QFileDevice::NoError ? file.errorString() : QString();
-        QString cause = sheetfile::failureCause(target.path, full);
-        if (cause.isEmpty() && written.pages == 0)
-            cause = QStringLiteral("选的页里没有可以保存的页。");
-        file.cancelWriting();
-        showMessage(this, sheetfile::notSavedText(path, cause, why), MessageIcon::Information,
-                    MessageButtons::Ok);
-        return false;
-    }
-    lblStatus->setText(
-        QStringLiteral("已保存（%1 页）：%2").arg(written.pages).arg(QDir::toNativeSeparators(path)));
-    return true;
+    QString status;
+    const bool saved = sheetexport::savePdf(this, *m_sheet, path, spnFirstPage->value(), spnLastPage->value(),
+                                            runner(), &status);
+    if (!status.isEmpty())
+        lblStatus->setText(status);
+    return saved;
 }
 
 bool frmSheet::printTo(SheetPrinter &printer)
 {
     if (!m_sheet || m_sheet->isEmpty() || m_busy)
         return false;
-    const int first = printer.firstPage();
-    const int last = printer.lastPage();
-    bool cancelled = false;
-    const int pages = runWithProgress(
-        QStringLiteral("正在打印字帖…"),
-        [&](const sheet::Progress &progress) {
-            return sheet::paintPages(
-                *m_sheet, printer.device(),
-                [&](int done, int total) {
-                    if (progress(done, total))
-                        return true;
-                    printer.abort();
-                    return false;
-                },
-                first, last);
-        },
-        &cancelled);
-    if (cancelled) {
-        lblStatus->setText(QStringLiteral("打印已取消。"));
-        return false;
-    }
-    if (pages <= 0 || printer.failed()) {
-        showMessage(this, QStringLiteral("字帖没有打印出来：打印机不能接收这份文档。可以先保存为 PDF。"),
-                    MessageIcon::Information, MessageButtons::Ok);
-        return false;
-    }
-    lblStatus->setText(QStringLiteral("已送到打印机（%1 页）。").arg(pages));
-    return true;
+    QString status;
+    const bool printed = sheetexport::printTo(this, *m_sheet, printer, runner(), &status);
+    if (!status.isEmpty())
+        lblStatus->setText(status);
+    return printed;
+}
+
+sheetexport::Runner frmSheet::runner()
+{
+    return [this](const QString &label, const std::function<int(const sheet::Progress &)> &job,
+                  bool *cancelled) { return runWithProgress(label, job, cancelled); };
 }
 
 void frmSheet::cmdPrint_Click()
@@ -583,13 +458,13 @@ void frmSheet::cmdPdf_Click()
 
 namespace sheetwindow {
 
-frmSheet *open(QWidget *owner, const QString &bankText, const QString &shownItem)
+frmSheet *open(QWidget *owner, const QString &bankText, const QString &shownItem, const QString &bankLabel)
 {
     if (!sheet::Sheet::hasPrintableItems(bankText)) {
         showMessage(owner, nothingToPrint, MessageIcon::Information, MessageButtons::Ok);
         return nullptr;
     }
-    auto *dialog = new frmSheet(owner, bankText, shownItem);
+    auto *dialog = new frmSheet(owner, bankText, shownItem, bankLabel);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     // Modal to the practice window: the bank it shows cannot change under it.
     dialog->setWindowModality(Qt::WindowModal);
@@ -601,32 +476,4 @@ frmSheet *open(QWidget *owner, const QString &bankText, const QString &shownItem
     return dialog;
 }
 
-void attach(QWidget *window, const QList<QWidget *> &card, std::function<QString()> bankText,
-            std::function<QString()> shownItem)
-{
-    auto openSheet = [window, bankText, shownItem] { open(window, bankText(), shownItem()); };
-    for (QWidget *w : card) {
-        w->setContextMenuPolicy(Qt::CustomContextMenu);
-        QObject::connect(w, &QWidget::customContextMenuRequested, window,
-                         [w, window, bankText, shownItem, openSheet](const QPoint &at) {
-                             QMenu menu(w);
-                             QAction *print = menu.addAction(QStringLiteral("打印字帖…"));
-                             print->setEnabled(sheet::Sheet::hasPrintableItems(bankText()));
-                             QAction *write = menu.addAction(writingcourse::menuText(shownItem()));
-                             // The card's own entries (dictation, the mistake book) follow.
-                             if (!w->actions().isEmpty()) {
-                                 menu.addSeparator();
-                                 menu.addActions(w->actions());
-                             }
-                             QAction *chosen = menu.exec(w->mapToGlobal(at));
-                             if (chosen == print)
-                                 openSheet();
-                             else if (chosen == write)
-                                 writewindow::open(window, writingcourse::characterFor(shownItem()),
-                                                   bankText());
-                         });
-    }
-    auto *shortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_P), window);
-    QObject::connect(shortcut, &QShortcut::activated, window, openSheet);
-}
 } // namespace sheetwindow

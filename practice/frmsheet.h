@@ -2,6 +2,7 @@
 // saving as PDF. Opened from the practice card's context menu or Ctrl+P.
 #pragma once
 
+#include "practice/sheetexport.h"
 #include "sheet/sheet.h"
 
 #include <QDialog>
@@ -51,8 +52,11 @@ class frmSheet : public QDialog
 {
     Q_OBJECT
 public:
-    // `bankText` is the whole bank, `shownItem` the item on the card.
-    frmSheet(QWidget *owner, const QString &bankText, const QString &shownItem);
+    // `bankText` is the whole bank, `shownItem` the item on the card;
+    // `bankLabel` says what the text holds when it is not the bank
+    // ("听写错字（4 个）").
+    frmSheet(QWidget *owner, const QString &bankText, const QString &shownItem,
+             const QString &bankLabel = {});
     ~frmSheet() override;
 
     sheet::Options options() const;
@@ -65,7 +69,7 @@ public:
     // disk, and says why when it cannot. True when written.
     bool savePdf(const QString &path);
     // More pages than this are written only when the question is answered yes.
-    static constexpr int askAbovePages = 300;
+    static constexpr int askAbovePages = sheetexport::askAbovePages;
     // Paints the sheet onto a printer already set up (the system dialog's
     // choice of pages is kept). True when every page went to the printer.
     bool printTo(SheetPrinter &printer);
@@ -110,11 +114,13 @@ private:
     void paginateSome();
     void updatePageControls();
     // Runs an export with a cancellable progress box; the painter work is in `job`.
+    sheetexport::Runner runner();
     int runWithProgress(const QString &label, const std::function<int(const sheet::Progress &)> &job,
                         bool *cancelled);
 
     QString m_bankText;
     QString m_shownItem;
+    QString m_bankLabel;
     std::unique_ptr<sheet::Sheet> m_sheet;
     QTimer m_paginate;
     bool m_loading = true;
@@ -125,11 +131,6 @@ private:
 namespace sheetwindow {
 // Opens the dialog for a bank, owned by `owner` and modal to it; when the text
 // holds nothing to print, says so instead and returns nullptr.
-frmSheet *open(QWidget *owner, const QString &bankText, const QString &shownItem);
-
-// The practice window's entry points: a context menu on the card widgets with
-// "打印字帖…" (greyed when there is nothing to print), "练习书写…" (writing
-// practice) and Ctrl+P.
-void attach(QWidget *window, const QList<QWidget *> &card, std::function<QString()> bankText,
-            std::function<QString()> shownItem);
+frmSheet *open(QWidget *owner, const QString &bankText, const QString &shownItem,
+               const QString &bankLabel = {});
 } // namespace sheetwindow

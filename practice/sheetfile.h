@@ -23,10 +23,6 @@ struct Target {
 // program's own files.
 Target resolve(const QString &path);
 
-// The program's own files: the bank (in its folder and beside the program),
-// the settings store and its lock, then the executable and its modules.
-QStringList programFiles();
-
 // Why writing into `folder` failed, in Chinese, for the usual causes: disk
 // full (also when `diskFull` says so), the folder missing, a read-only place,
 // no permission; an empty text when none of them is the cause.

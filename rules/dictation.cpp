@@ -39,12 +39,15 @@ bool storedBool(const QString &text, bool fallback)
 Settings Settings::fromValues(const std::function<QString(const QString &key)> &stored)
 {
     Settings s;
-    s.order = Order(storedInt(stored(QStringLiteral("order")), 0, 2).value_or(int(s.order)));
+    s.order = Order(storedInt(stored(QStringLiteral("order")), 0, int(Order::Picked)).value_or(int(s.order)));
     s.repeats = storedInt(stored(QStringLiteral("repeats")), 1, maxRepeats).value_or(s.repeats);
-    s.pauseSeconds = storedInt(stored(QStringLiteral("pause")), 0, maxPauseSeconds).value_or(s.pauseSeconds);
+    s.pauseSeconds = storedInt(stored(QStringLiteral("pause")), minPauseSeconds, maxPauseSeconds)
+                         .value_or(s.pauseSeconds);
     s.writeSeconds = storedInt(stored(QStringLiteral("write")), 1, maxWriteSeconds).value_or(s.writeSeconds);
     s.manual = storedBool(stored(QStringLiteral("manual")), s.manual);
     s.pinyin = storedBool(stored(QStringLiteral("pinyin")), s.pinyin);
+    s.words = WordMode(storedInt(stored(QStringLiteral("words")), 0, 2).value_or(int(s.words)));
+    s.lastCount = storedInt(stored(QStringLiteral("last")), 1, maxLastCount).value_or(s.lastCount);
     return s;
 }
 
@@ -64,12 +67,14 @@ void Settings::save() const
                              {QStringLiteral("write"), QString::number(writeSeconds)},
                              {QStringLiteral("manual"), manual ? QStringLiteral("1") : QStringLiteral("0")},
                              {QStringLiteral("pinyin"), pinyin ? QStringLiteral("1") : QStringLiteral("0")},
+                             {QStringLiteral("words"), QString::number(int(words))},
+                             {QStringLiteral("last"), QString::number(lastCount)},
                          });
 }
 
 // ---------------------------------------------------------------- items
 
-QStringList runItems(const QString &bankText, Order order, int shownIndex, bool pinyin)
+QStringList runItems(const QString &bankText, Order order, int shownIndex, bool pinyin, int lastCount)
 {
     const QStringList bankSlots = deck::itemList(bankText);
     const int first = order == Order::FromShown ? std::clamp(shownIndex, 1, int(bankSlots.size())) : 1;
@@ -87,6 +92,8 @@ QStringList runItems(const QString &bankText, Order order, int shownIndex, bool 
             }
         }
     }
+    if (order == Order::Last)
+        items = items.mid(std::max<qsizetype>(0, items.size() - std::max(lastCount, 0)));
     if (order == Order::Shuffled && items.size() > 1)
         items = modPub::shuffleItems(items.join(QLatin1Char(' '))).split(QLatin1Char(' '));
     return items;
@@ -270,6 +277,13 @@ QString mergeMistakes(const QString &bookText, const QStringList &items)
     QStringList all = bookItems(bookText);
     all += items;
     return modPub::normalizeItems(all.join(QLatin1Char(' ')));
+}
+
+QString bookWithout(const QString &bookText, const QString &item)
+{
+    QStringList kept = bookItems(bookText);
+    kept.removeAll(item);
+    return kept.join(QLatin1Char(' '));
 }
 
 // ---------------------------------------------------------------- record

@@ -4,6 +4,10 @@
 // score, the mistake book and the lines of the record file.
 #pragma once
 
+#include "core/keptfile.h"
+
+#include "rules/dictationwords.h"
+
 #include <QDateTime>
 #include <QList>
 #include <QString>
@@ -16,7 +20,9 @@ namespace dictation {
 
 // ---- Options (settings section "dictation") ------------------------------
 
-enum class Order { InOrder = 0, Shuffled = 1, FromShown = 2 };
+// The whole bank in order or shuffled, from the shown item on, the last N
+// items added, or the items ticked in the setup page's list.
+enum class Order { InOrder = 0, Shuffled = 1, FromShown = 2, Last = 3, Picked = 4 };
 
 struct Settings {
     Order order = Order::InOrder;
@@ -25,9 +31,14 @@ struct Settings {
     int writeSeconds = 8; // after the last reading, before the next item
     bool manual = false; // the parent goes on with Space or Right
     bool pinyin = true; // pinyin items are dictated too
+    WordMode words = WordMode::CharacterAndWord;
+    int lastCount = 10; // for Order::Last
 
     static constexpr int maxRepeats = 3;
+    // Readings closer than a second run into one sound.
+    static constexpr int minPauseSeconds = 1;
     static constexpr int maxPauseSeconds = 30;
+    static constexpr int maxLastCount = 999;
     static constexpr int maxWriteSeconds = 300;
 
     // Every stored value is checked: anything out of range, not a number, or
@@ -43,8 +54,9 @@ struct Settings {
 // The items to dictate, in their normalized form: the bank's items (line
 // breaks inside a slot separate items too), each once, pinyin items only when
 // asked for. `shownIndex` is the practice window's position (1-based slot),
-// used by FromShown. Shuffled uses the program's one random source.
-QStringList runItems(const QString &bankText, Order order, int shownIndex, bool pinyin);
+// used by FromShown; `lastCount` by Last. Picked gives the whole bank, from
+// which the parent ticks. Shuffled uses the program's one random source.
+QStringList runItems(const QString &bankText, Order order, int shownIndex, bool pinyin, int lastCount = 10);
 
 // ---- The schedule ----------------------------------------------------------
 
@@ -151,16 +163,18 @@ private:
 
 // ---- The mistake book -------------------------------------------------------
 
-inline QString mistakeBookFileName() { return QStringLiteral("错字本.txt"); }
+inline QString mistakeBookFileName() { return keptfile::mistakeBookName(); }
 // The items of a mistake book's text (any white space separates them).
 QStringList bookItems(const QString &bookText);
 // The book with the items added at its end, in canonical form: single spaces,
 // each item once, ɑ and ɡ for a and g.
 QString mergeMistakes(const QString &bookText, const QStringList &items);
+// The book without the item (a mastered one deleted from the deck of the book).
+QString bookWithout(const QString &bookText, const QString &item);
 
 // ---- The record of runs -----------------------------------------------------
 
-inline QString recordFileName() { return QStringLiteral("听写记录.txt"); }
+inline QString recordFileName() { return keptfile::recordName(); }
 
 struct Record {
     QDateTime when; // to the minute

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what Lorvanta needs to build, run and test on Debian 12, and the
-# stroke-order data from npm. Skips what is already there.
+# stroke-order data and the lexicon from npm. Skips what is already there.
 # Only the package installation needs root: as an ordinary user the missing
 # packages are installed with sudo; everything else is done as the calling
 # user (started with sudo, as the user who called sudo).
@@ -79,4 +79,12 @@ if [ ! -f "$data/package.json" ] || ! grep -q '"version": "2.0.1"' "$data/packag
   fi
   as_user mkdir -p third_party/npm
   as_user npm install --prefix third_party/npm --no-audit --no-fund --silent hanzi-writer-data@2.0.1
+fi
+
+# Dictation's words (CC-CEDICT with word frequencies, ISC / CC BY-SA 4.0),
+# turned into a small word list by the build.
+lexicon=third_party/npm/node_modules/chinese-lexicon
+if [ ! -f "$lexicon/package.json" ] || ! grep -q '"version": "1.0.43"' "$lexicon/package.json"; then
+  as_user mkdir -p third_party/npm
+  as_user npm install --prefix third_party/npm --no-audit --no-fund --silent chinese-lexicon@1.0.43
 fi

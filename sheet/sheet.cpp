@@ -476,7 +476,7 @@ void Sheet::paintPinyinRow(QPainter &p, const Block &block, int blockRow, int pa
     }
 }
 
-int paintPages(Sheet &sheet, QPagedPaintDevice &device, const Progress &progress, int first, int last)
+int paintPages(Pages &sheet, QPagedPaintDevice &device, const Progress &progress, int first, int last)
 {
     while (!sheet.paginate(50))
         if (progress && !progress(0, 0))
@@ -508,13 +508,13 @@ int paintPages(Sheet &sheet, QPagedPaintDevice &device, const Progress &progress
     return p.end() ? count : -1;
 }
 
-void setUpPdfWriter(QPdfWriter &writer, const Options &options)
+void setUpPdfWriter(QPdfWriter &writer, const Options &options, const QString &title)
 {
     writer.setPageSize(QPageSize(options.paper == Paper::Letter ? QPageSize::Letter : QPageSize::A4));
     writer.setPageOrientation(QPageLayout::Portrait);
     writer.setPageMargins(QMarginsF(0, 0, 0, 0));
     writer.setResolution(600);
-    writer.setTitle(QStringLiteral("字帖"));
+    writer.setTitle(title);
     writer.setCreator(QStringLiteral("Lorvanta"));
 }
 
@@ -550,13 +550,13 @@ private:
 };
 } // namespace
 
-PdfResult writePdf(Sheet &sheet, QIODevice &out, const Progress &progress, int first, int last)
+PdfResult writePdf(Pages &sheet, QIODevice &out, const Progress &progress, int first, int last)
 {
     CheckedOutput checked(out);
     PdfResult result;
     {
         QPdfWriter writer(&checked);
-        setUpPdfWriter(writer, sheet.options());
+        setUpPdfWriter(writer, sheet.options(), sheet.title());
         // A file that stopped taking bytes ends the job: the rest would go nowhere.
         result.pages = paintPages(
             sheet, writer,
@@ -569,7 +569,7 @@ PdfResult writePdf(Sheet &sheet, QIODevice &out, const Progress &progress, int f
     return result;
 }
 
-qint64 estimatePdfBytes(const Sheet &sheet, int first, int pages)
+qint64 estimatePdfBytes(const Pages &sheet, int first, int pages)
 {
     // Pages written to measure: a few, as they differ from one another.
     constexpr int kEstimateSamples = 6;
@@ -593,7 +593,7 @@ qint64 estimatePdfBytes(const Sheet &sheet, int first, int pages)
     QList<qint64> sizes;
     {
         QPdfWriter writer(&buffer);
-        setUpPdfWriter(writer, sheet.options());
+        setUpPdfWriter(writer, sheet.options(), sheet.title());
         QPainter p(&writer);
         const QRectF page(0, 0, writer.width(), writer.height());
         qint64 before = 0;

@@ -26,38 +26,56 @@ class QPdfWriter;
 
 namespace sheet {
 
+// Pages to print or save: the copybook, or another sheet printed the same way.
+class Pages
+{
+public:
+    virtual ~Pages() = default;
+    virtual const Options &options() const = 0;
+    // The document's name in a PDF.
+    virtual QString title() const { return QStringLiteral("字帖"); }
+    // True when there is nothing to print; such pages are none.
+    virtual bool isEmpty() const = 0;
+    // Counts pages for about `budgetMs` milliseconds (at least one block);
+    // true once all are counted.
+    virtual bool paginate(int budgetMs) = 0;
+    virtual bool isPaginated() const = 0;
+    // The pages found so far: all of them once isPaginated().
+    virtual int pageCount() const = 0;
+    // Share counted so far, 0 to 1.
+    virtual double paginatedShare() const = 0;
+    // The number of pages: exact once counted, until then the pages found so
+    // far scaled to the share they cover.
+    virtual int expectedPageCount() const = 0;
+    // Paints page `index` (0-based, below pageCount()) with the paper fitted
+    // and centred in `pageRect` (device coordinates).
+    virtual void paintPage(QPainter &painter, const QRectF &pageRect, int index) const = 0;
+};
+
 // A bank as a copybook, paginated on demand.
-class Sheet
+class Sheet : public Pages
 {
 public:
     Sheet(QString bankText, const Options &options);
-    ~Sheet();
+    ~Sheet() override;
     Sheet(const Sheet &) = delete;
     Sheet &operator=(const Sheet &) = delete;
 
-    const Options &options() const { return m_options; }
+    const Options &options() const override { return m_options; }
     const PageGeometry &geometry() const { return m_geometry; }
 
     // True when the text holds nothing to print (no Chinese character and no
     // pinyin item with letters); such a sheet has no pages.
-    bool isEmpty() const { return m_empty; }
+    bool isEmpty() const override { return m_empty; }
 
-    // Counts pages for about `budgetMs` milliseconds (at least one block);
-    // true once the whole bank is counted.
-    bool paginate(int budgetMs);
-    bool isPaginated() const { return m_done; }
-    // The pages found so far: all of them once isPaginated().
-    int pageCount() const { return int(m_pages.size()); }
-    // Share of the bank counted so far, 0 to 1.
-    double paginatedShare() const;
-    // The number of pages: exact once counted, until then the pages found so
-    // far scaled to the share of the bank they cover.
-    int expectedPageCount() const;
+    bool paginate(int budgetMs) override;
+    bool isPaginated() const override { return m_done; }
+    int pageCount() const override { return int(m_pages.size()); }
+    double paginatedShare() const override;
+    int expectedPageCount() const override;
 
-    // Paints page `index` (0-based, below pageCount()) with the paper fitted
-    // and centred in `pageRect` (device coordinates). The page number shows
-    // the total only once the whole bank is counted.
-    void paintPage(QPainter &painter, const QRectF &pageRect, int index) const;
+    // The page number shows the total only once the whole bank is counted.
+    void paintPage(QPainter &painter, const QRectF &pageRect, int index) const override;
 
     // Whether the text holds anything to print: a Chinese character, or a
     // pinyin item with letters.
@@ -115,12 +133,13 @@ using Progress = std::function<bool(int done, int total)>;
 // printer's job is aborted by the caller's progress function before it
 // returns false. Returns the number of pages painted (0 when there is
 // nothing to print), or -1 when stopped or the device could not be painted on.
-int paintPages(Sheet &sheet, QPagedPaintDevice &device, const Progress &progress = {}, int first = 1,
+int paintPages(Pages &sheet, QPagedPaintDevice &device, const Progress &progress = {}, int first = 1,
                int last = 0);
 
 // Prepares a PDF writer for the options' paper: portrait, no margins (the
 // sheet keeps its own), a title.
-void setUpPdfWriter(QPdfWriter &writer, const Options &options);
+void setUpPdfWriter(QPdfWriter &writer, const Options &options,
+                    const QString &title = QStringLiteral("字帖"));
 
 // What writing a PDF came to.
 struct PdfResult {
@@ -135,10 +154,10 @@ struct PdfResult {
 // the job and leaves the result incomplete: QPdfWriter stops writing at the
 // first short write without telling anyone, and the file device sees no error
 // in a short write, so the check is made here, on every write.
-PdfResult writePdf(Sheet &sheet, QIODevice &out, const Progress &progress = {}, int first = 1, int last = 0);
+PdfResult writePdf(Pages &sheet, QIODevice &out, const Progress &progress = {}, int first = 1, int last = 0);
 
 // About how many bytes the PDF of `pages` pages from page `first` will take:
 // up to six of the pages already counted in that range, spread over it and
 // written into memory, scaled to the number of pages.
-qint64 estimatePdfBytes(const Sheet &sheet, int first, int pages);
+qint64 estimatePdfBytes(const Pages &sheet, int first, int pages);
 } // namespace sheet

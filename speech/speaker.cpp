@@ -1,6 +1,7 @@
 #include "speech/speaker.h"
 
 #include "core/httpclient.h"
+#include "core/network.h"
 #include "resources/texts.h"
 #include "speech/audiodecoder.h"
 #include "speech/audiooutput.h"
@@ -201,8 +202,7 @@ void Speaker::speak(const QString &requestUrl, const QString &caption, const QSt
 
     // Only a web address is fetched: a file or data address is no service.
     const QUrl url(requestUrl);
-    if (requestUrl.isEmpty() || !url.isValid() || url.host().isEmpty()
-        || (url.scheme() != QLatin1String("http") && url.scheme() != QLatin1String("https"))) {
+    if (requestUrl.isEmpty() || !modPub::isWebAddress(url)) {
         speakLocally();
         return;
     }

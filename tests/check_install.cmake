@@ -17,7 +17,9 @@ foreach(f
     share/icons/hicolor/32x32/apps/lorvanta.png
     share/icons/hicolor/48x48/apps/lorvanta.png
     share/icons/hicolor/256x256/apps/lorvanta.png
-    share/licenses/lorvanta/ARPHICPL.TXT)
+    share/licenses/lorvanta/ARPHICPL.TXT
+    share/licenses/lorvanta/chinese-lexicon.txt
+    share/licenses/lorvanta/CC-BY-SA-4.0.txt)
   if(NOT EXISTS "${prefix}/${f}")
     message(FATAL_ERROR "missing after install: ${f}")
   endif()

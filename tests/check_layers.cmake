@@ -1,6 +1,7 @@
 # The layers hold: the lowest libraries know no widgets, and the program does
 # not link what its modules bring in.
-#   cmake -DBUILD_DIR=... -DEXE=... -DCORE_TEST=... -DRULES_TEST=... -DSHEET_TEST=... -DWRITING_TEST=...
+#   cmake -DBUILD_DIR=... -DSOURCE_DIR=... -DEXE=... -DCORE_TEST=... -DRULES_TEST=... -DSHEET_TEST=...
+#         -DWRITING_TEST=...
 #         -P check_layers.cmake
 find_program(LDD ldd REQUIRED)
 
@@ -32,6 +33,33 @@ endforeach()
 refuse_links("${SHEET_TEST}" "the copybook renderer depends on a window layer"
   Qt6Widgets Qt6Multimedia WebEngine espeak)
 
+# Dictation sits below the practice window: it includes no window above it,
+# and reaches the practice window only through the DictationHost it is given.
+file(GLOB dictation_sources "${SOURCE_DIR}/dictation/*.h" "${SOURCE_DIR}/dictation/*.cpp")
+foreach(source ${dictation_sources})
+  file(STRINGS "${source}" includes REGEX "^#include \"(practice|editor|viewer|help|app)/")
+  if(includes)
+    message(FATAL_ERROR "${source} includes a window above dictation: ${includes}")
+  endif()
+endforeach()
+
 # The writing session is plain: the window only draws it.
 refuse_links("${WRITING_TEST}" "the writing session depends on a window layer"
   Qt6Widgets Qt6Multimedia WebEngine espeak)
+
+# Writing practice sits below the practice window too: of the windows it uses
+# only the viewer's StrokeView; the viewer asks for it by a signal.
+file(GLOB writing_sources "${SOURCE_DIR}/writing/*.h" "${SOURCE_DIR}/writing/*.cpp")
+foreach(source ${writing_sources})
+  file(STRINGS "${source}" includes REGEX "^#include \"(practice|editor|help|app|dictation)/")
+  if(includes)
+    message(FATAL_ERROR "${source} includes a window above writing: ${includes}")
+  endif()
+endforeach()
+file(GLOB viewer_sources "${SOURCE_DIR}/viewer/*.h" "${SOURCE_DIR}/viewer/*.cpp")
+foreach(source ${viewer_sources})
+  file(STRINGS "${source}" includes REGEX "^#include \"writing/")
+  if(includes)
+    message(FATAL_ERROR "${source} includes writing practice, which uses the viewer: ${includes}")
+  endif()
+endforeach()

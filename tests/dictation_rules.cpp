@@ -2,6 +2,10 @@
 // run, the stored options, the tile numbers, the mistake book and the record.
 #include "core/settings.h"
 #include "core/textutil.h"
+#include "resources/presets.h"
+#include "resources/texts.h"
+#include "resources/words.h"
+#include "rules/deck.h"
 #include "rules/dictation.h"
 #include "tests/support/testsupport.h"
 
@@ -23,6 +27,105 @@ class DictationRules : public QObject
     Q_OBJECT
 
 private slots:
+    void firstGradeWords()
+    {
+        // Checked by hand: the word each of the 100 built-in first-grade
+        // characters is read with, and its reading there. Chosen by the list
+        // as the most frequent two-character word both of whose characters a
+        // first-grader knows, except where a word was picked by hand (tools/
+        // lexiconconv.cpp): 八 十八, 手 小手, 月 月亮, 耳 耳朵, 田 田地, 云 白云,
+        // 立 立正, 书 看书, 尺 尺子, 牙 牙齿, 林 树林, 从 从前, 又 又是, 和 和平,
+        // 衣 衣服, 儿 儿子. 27 of them have several readings; the word tells which:
+        // 上 了 子 大 儿 头 可 女 少 鸟 尺 中 正 好 长 比 把 雨 同 衣 的 和 几 只 石 见 厂.
+        const QString checked
+            = QStringLiteral("一 一起 yī  二 第二 èr  三 三十 sān  上 晚上 shàng  口 出口 kǒu  "
+                             "目 目前 mù  耳 耳朵 ěr  手 小手 shǒu  日 日子 rì  田 田地 tián  "
+                             "禾 禾苗 hé  火 火车 huǒ  虫 虫子 chóng  云 白云 yún  山 火山 shān  "
+                             "八 十八 bā  十 十分 shí  了 为了 le  子 孩子 zi  人 女人 rén  "
+                             "大 大家 dà  月 月亮 yuè  儿 儿子 ér  头 头发 tóu  里 这里 lǐ  "
+                             "可 可以 kě  东 东西 dōng  西 东西 xī  天 今天 tiān  四 四处 sì  "
+                             "是 但是 shì  女 女人 nǚ  开 开始 kāi  水 水果 shuǐ  去 过去 qù  "
+                             "来 起来 lái  不 不过 bù  小 小时 xiǎo  少 多少 shǎo  牛 公牛 niú  "
+                             "果 如果 guǒ  鸟 鸟儿 niǎo  早 早上 zǎo  书 看书 shū  刀 刀子 dāo  "
+                             "尺 尺子 chǐ  本 本来 běn  木 木头 mù  林 树林 lín  土 土地 tǔ  "
+                             "力 能力 lì  心 中心 xīn  中 其中 zhōng  五 第五 wǔ  立 立正 lì  "
+                             "正 正在 zhèng  在 现在 zài  后 然后 hòu  我 我们 wǒ  好 好像 hǎo  "
+                             "长 成长 zhǎng  比 比如 bǐ  巴 下巴 ba  把 把手 bǎ  下 一下 xià  "
+                             "个 这个 gè  雨 下雨 yǔ  们 我们 men  问 问题 wèn  有 没有 yǒu  "
+                             "半 一半 bàn  从 从前 cóng  你 你们 nǐ  才 刚才 cái  明 明白 míng  "
+                             "同 同时 tóng  学 学生 xué  自 自己 zì  己 自己 jǐ  衣 衣服 yī  "
+                             "白 明白 bái  的 有的 de  又 又是 yòu  和 和平 hé  竹 竹子 zhú  "
+                             "牙 牙齿 yá  马 马上 mǎ  用 作用 yòng  几 几个 jǐ  只 只是 zhǐ  "
+                             "石 石头 shí  多 多少 duō  出 出来 chū  见 看见 jiàn  对 对于 duì  "
+                             "妈 妈妈 mā  全 完全 quán  回 回来 huí  工 工作 gōng  厂 工厂 chǎng");
+        const Words words(resources::dictationWords());
+        QStringList got;
+        for (const QString &c : resources::firstGradeCharacters().split(u' '))
+            got << c + u' ' + words.wordFor(c.at(0)) + u' ' + words.readingFor(c.at(0));
+        QCOMPARE(got, checked.split(QStringLiteral("  ")));
+        // A syllable's character: the most frequent with exactly that reading.
+        QCOMPARE(words.characterFor(QStringLiteral("línɡ")), QStringLiteral("零"));
+        QCOMPARE(words.characterFor(QStringLiteral("lǘ")), QStringLiteral("驴"));
+        QCOMPARE(words.characterFor(QStringLiteral("tā")), QStringLiteral("他"));
+        // Untoned: the first tone (mā, zāi), else the next one that has a character.
+        QCOMPARE(words.characterFor(QStringLiteral("ma")), QStringLiteral("妈"));
+        QCOMPARE(words.characterFor(QStringLiteral("ZAI")), QStringLiteral("灾"));
+        QCOMPARE(words.characterFor(QStringLiteral("lü")), QStringLiteral("驴"));
+    }
+
+    void spokenForms()
+    {
+        const Words words(resources::dictationWords());
+        const QString table = resources::syllableTable();
+        const auto said = [&](const QString &item, WordMode mode = WordMode::CharacterAndWord) {
+            const Spoken s = spokenForm(deck::normalizedForm(item), mode, words, table);
+            return s.caption + u'|' + s.online;
+        };
+        QCOMPARE(said(QStringLiteral("在")), QStringLiteral("在，现在的在|在，现在的在"));
+        QCOMPARE(said(QStringLiteral("在"), WordMode::CharacterOnly), QStringLiteral("在|在"));
+        QCOMPARE(said(QStringLiteral("在"), WordMode::WordOnly), QStringLiteral("现在|现在"));
+        QCOMPARE(said(QStringLiteral("天地")), QStringLiteral("天地|天地")); // a word as it is
+        // Syllables with their tone for the local voice, a character with that reading for the service.
+        QCOMPARE(said(QStringLiteral("línɡ")), QStringLiteral("líng|零"));
+        QCOMPARE(said(QStringLiteral("lü")), QStringLiteral("lǖ|驴")); // untoned: the first tone
+        QCOMPARE(said(QStringLiteral("ɡuɑ")), QStringLiteral("guā|瓜"));
+        QCOMPARE(said(QStringLiteral("bā-hā")), QStringLiteral("bā hā|八哈"));
+        // Initials and finals as the read-aloud reads them; z as zī; finals no voice has a character for.
+        QCOMPARE(said(QStringLiteral("b")), QStringLiteral("b|播"));
+        QCOMPARE(said(QStringLiteral("z")), QStringLiteral("z|资"));
+        QCOMPARE(said(QStringLiteral("inɡ")), QStringLiteral("ing|"));
+        // Nothing to hear: digits, stray letters, a lone dash.
+        for (const char *item : {"5", "abc", "xyz", "-", "b5"})
+            QVERIFY2(!spokenForm(deck::normalizedForm(QString::fromLatin1(item)), WordMode::CharacterAndWord,
+                                 words, table)
+                          .hearable(),
+                     item);
+        // The parent's own word goes first; without one, the list's.
+        Words own = words;
+        own.setOwnWords({{u'在', QStringLiteral("在家")}});
+        QCOMPARE(spokenForm(QStringLiteral("在"), WordMode::CharacterAndWord, own, table).caption,
+                 QStringLiteral("在，在家的在"));
+        QCOMPARE(own.readingFor(u'在'), QString()); // not the list's word: its reading is not known
+    }
+
+    void ownWordsFile()
+    {
+        // Hand-edited: a full-width space, a comment, a line that is no "字 词", a repeat.
+        const QString file
+            = QStringLiteral("在 在家\r\n# 家长改的\r\n长\u3000长大\r\n再见\r\n再 再来\r\n长 长短\r\n");
+        const OwnWords own = parseOwnWords(file);
+        QCOMPARE(own.words.value(u'在'), QStringLiteral("在家"));
+        QCOMPARE(own.words.value(u'长'), QStringLiteral("长短")); // the last line of a character counts
+        QCOMPARE(own.badLines, QStringList {"再见"});
+        QCOMPARE(parseOwnWords(QStringLiteral("天 地上")).badLines, QStringList {"天 地上"}); // no 天 in it
+        // Changed in place, removed, added at the end; the rest as it was.
+        QCOMPARE(
+            updatedOwnWords(
+                file, {{u'长', QStringLiteral("长江")}, {u'在', QString()}, {u'天', QStringLiteral("天上")}}),
+            QStringLiteral("# 家长改的\r\n长 长江\r\n再见\r\n再 再来\r\n天 天上"));
+        QCOMPARE(updatedOwnWords(QString(), {{u'天', QStringLiteral("天上")}}), QStringLiteral("天 天上"));
+    }
+
     void timedRun()
     {
         // Two items, read twice, 2 s between readings, 8 s to write.
@@ -44,8 +147,12 @@ private slots:
         QCOMPARE(s.due(11999), std::nullopt);
         QCOMPARE(s.due(12000), at(1, 1));
         QCOMPARE(s.reached(), 2);
+        // The reading being spoken is not heard yet: half the run, not more.
+        QCOMPARE(s.progress(), 0.5);
         s.soundEnded(13000);
+        QCOMPARE(s.progress(), 0.75);
         QCOMPARE(s.due(15000), at(1, 2));
+        QCOMPARE(s.progress(), 0.75);
         s.soundEnded(16000);
         // Writing time after the last item, then the end.
         QCOMPARE(s.due(24000), std::nullopt);
@@ -163,17 +270,22 @@ private slots:
 
     void storedOptions()
     {
-        QMap<QString, QString> stored {{"order", "1"},   {"repeats", "3"}, {"pause", "0"},
-                                       {"write", "300"}, {"manual", "1"},  {"pinyin", "0"}};
+        QMap<QString, QString> stored {{"order", "4"},  {"repeats", "3"}, {"pause", "1"}, {"write", "300"},
+                                       {"manual", "1"}, {"pinyin", "0"},  {"words", "2"}, {"last", "999"}};
         Settings s = Settings::fromValues([&](const QString &k) { return stored.value(k); });
-        QCOMPARE(s.order, Order::Shuffled);
+        QCOMPARE(s.order, Order::Picked);
         QCOMPARE(s.repeats, 3);
-        QCOMPARE(s.pauseSeconds, 0);
+        QCOMPARE(s.pauseSeconds, 1);
         QCOMPARE(s.writeSeconds, 300);
         QVERIFY(s.manual && !s.pinyin);
-        // Out of range, not numbers, a greyed check box: each value falls back alone.
-        stored = {{"order", "7"}, {"repeats", "-1"}, {"pause", "99999999999"},
-                  {"write", "0"}, {"manual", "2"},   {"pinyin", "yes"}};
+        QCOMPARE(s.words, WordMode::WordOnly);
+        QCOMPARE(s.lastCount, 999);
+        // Out of range (a pause under a second runs the readings into one),
+        // not numbers, a greyed check box: each value falls back alone.
+        stored = {{"order", "5"},  {"repeats", "-1"}, {"pause", "0"}, {"write", "0"},
+                  {"manual", "2"}, {"pinyin", "yes"}, {"words", "3"}, {"last", "0"}};
+        QCOMPARE(Settings::fromValues([&](const QString &k) { return stored.value(k); }), Settings());
+        stored = {{"pause", "99999999999"}, {"last", "1000"}};
         QCOMPARE(Settings::fromValues([&](const QString &k) { return stored.value(k); }), Settings());
         stored = {{"repeats", "4"}, {"write", "8 s"}};
         QCOMPARE(Settings::fromValues([&](const QString &k) { return stored.value(k); }), Settings());
@@ -214,6 +326,9 @@ private slots:
         QCOMPARE(n.feed(0, 3000, 20), std::nullopt);
         QCOMPARE(n.feed(7, 3100, 5), std::nullopt);
         QCOMPARE(n.feed(5, 3200, 5), std::optional<int>(5));
+        // Of 10 tiles, "1" may still become 10.
+        QCOMPARE(n.feed(1, 4000, 10), std::nullopt);
+        QCOMPARE(n.feed(0, 4100, 10), std::optional<int>(10));
         QCOMPARE(n.nextDue(), -1);
     }
 

@@ -251,8 +251,6 @@ private slots:
                                                << "一 二";
         QTest::newRow("repeat across a comma") << "一，一 二"
                                                << "一 二";
-        QTest::newRow("empty") << ""
-                               << "";
     }
     void saveWritesCanonicalBank()
     {
@@ -266,6 +264,30 @@ private slots:
         QVERIFY(!f.isVisible());
         QCOMPARE(f.result(), int(QDialog::Accepted));
         QCOMPARE(fileBytes(bankPath()), encodeGbk(file) + "\r\n");
+    }
+
+    void emptyingTheBankIsAskedFirst()
+    {
+        setBank(QStringLiteral("天 地"));
+        MessageRecorder messages;
+        frmSet f;
+        f.show();
+        f.setText(QStringLiteral(" ，"));
+        messages.answer = MessageAnswer::No;
+        f.Command1_Click();
+        QCOMPARE(messages.texts(), QStringList {QStringLiteral("生字库会变成空的，确定吗？")});
+        QVERIFY(f.isVisible());
+        QCOMPARE(bankFile(), QStringLiteral("天 地"));
+        messages.answer = MessageAnswer::Yes;
+        f.Command1_Click();
+        QVERIFY(!f.isVisible());
+        QCOMPARE(fileBytes(bankPath()), QByteArray("\r\n"));
+        // An empty bank saved empty again is not asked about.
+        frmSet g;
+        g.show();
+        g.Command1_Click();
+        QCOMPARE(messages.shown.size(), 2);
+        QVERIFY(!g.isVisible());
     }
 
     void closeBoxDiscards()
@@ -290,7 +312,9 @@ private slots:
         QTest::keyClick(g.Text1, Qt::Key_Escape);
         QVERIFY(g.isVisible());
         g.Command7_Click();
+        MessageRecorder messages;
         g.Command1_Click();
+        QCOMPARE(messages.texts(), QStringList {QStringLiteral("生字库会变成空的，确定吗？")});
         QCOMPARE(fileBytes(bankPath()), QByteArray("\r\n"));
     }
 
@@ -358,11 +382,12 @@ private slots:
         QCOMPARE(f.text(), QStringLiteral("一，二 ma"));
         QCOMPARE(shown, (QList<Shown> {{saveFailedMessage, MessageIcon::Information, MessageButtons::Ok}}));
         QCOMPARE(fileBytes(bankPath()), old);
-        // Clearing the bank and saving must not empty the file either.
+        // Clearing the bank and saving (asked, and answered yes) must not empty the file either.
         f.Command7_Click();
         f.Command1_Click();
         QVERIFY(f.isVisible());
-        QCOMPARE(shown.size(), 2);
+        QCOMPARE(shown.size(), 3);
+        QCOMPARE(shown.last().text, saveFailedMessage);
         QCOMPARE(fileBytes(bankPath()), old);
 
         // With room again the same window saves and closes as usual, without a message.
@@ -371,7 +396,7 @@ private slots:
         f.Command1_Click();
         QVERIFY(!f.isVisible());
         QCOMPARE(f.result(), int(QDialog::Accepted));
-        QCOMPARE(shown.size(), 2);
+        QCOMPARE(shown.size(), 3);
         QCOMPARE(bankFile(), QStringLiteral("一 二 mɑ"));
     }
 
@@ -403,15 +428,29 @@ private slots:
         drop(f, &web);
         QCOMPARE(f.text(), QStringLiteral("ma\n天"));
 
-        // A folder, or a file that is gone, empties the box.
-        std::unique_ptr<QMimeData> folder(filesDrop({dir.path()}));
-        drop(f, folder.get());
-        QCOMPARE(f.text(), QString());
-        f.setText(QStringLiteral("x"));
-        std::unique_ptr<QMimeData> gone(filesDrop({path(QStringLiteral("missing.txt"))}));
-        drop(f, gone.get());
-        QCOMPARE(f.text(), QString());
-        QCOMPARE(f.windowTitle(), title(0));
+        // A folder, a file that is gone, one larger than the editor takes (200 MB,
+        // sparse) or one that may not be read is refused by name, and the box keeps its text.
+        MessageRecorder messages;
+        QFile huge(path(QStringLiteral("huge.txt")));
+        QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize(200LL * 1024 * 1024));
+        huge.close();
+        QStringList dropped {dir.path(), path(QStringLiteral("missing.txt")), huge.fileName()};
+        QStringList said {QStringLiteral("“%1”不是一个普通文件，没有载入。").arg(QFileInfo(dir.path()).fileName()),
+                          QStringLiteral("“missing.txt”找不到了，没有载入。"),
+                          QStringLiteral("“huge.txt”太大了（超过 32 MB），没有载入。生字库一般只有几 KB 到几 MB。")};
+        if (::geteuid() != 0) {
+            QVERIFY(writeTextFile(path(QStringLiteral("secret.txt")), QStringLiteral("秘"), true));
+            QVERIFY(QFile::setPermissions(path(QStringLiteral("secret.txt")), QFileDevice::WriteOwner));
+            dropped << path(QStringLiteral("secret.txt"));
+            said << QStringLiteral("“secret.txt”读不出来（没有读取它的权限），没有载入。");
+        }
+        for (const QString &file : dropped) {
+            std::unique_ptr<QMimeData> data(filesDrop({file}));
+            drop(f, data.get());
+            QTRY_COMPARE(messages.shown.size(), dropped.indexOf(file) + 1);
+        }
+        QCOMPARE(messages.texts(), said);
+        QCOMPARE(f.text(), QStringLiteral("ma\n天"));
 
         QCOMPARE(bankFile(), QStringLiteral("旧 字"));
     }

@@ -7,6 +7,7 @@
 #include "core/bankfile.h"
 #include "core/strokedata.h"
 #include "resources/presets.h"
+#include "sheet/dictationpaper.h"
 #include "sheet/sheet.h"
 #include "tests/support/testsupport.h"
 
@@ -487,6 +488,43 @@ private slots:
     }
     // What a save is told before it starts is about the size it writes; a
     // device that takes a write only in part leaves the PDF incomplete.
+    void dictationPaperHasTheRunsBoxesInItsOrder()
+    {
+        // 天, a pinyin line, a two-character word, and more than one page of them.
+        QStringList items {QStringLiteral("天"), QStringLiteral("línɡ"), QStringLiteral("天地")};
+        for (int i = 0; i < 120; ++i)
+            items << QStringLiteral("人");
+        DictationPaper paper(items, {QStringLiteral("今天")}, {QStringLiteral("tiān")}, QDate(2026, 12, 9));
+        const QList<DictationPaper::Block> &b = paper.blocks();
+        QCOMPARE(b.size(), items.size());
+        QCOMPARE(b.at(0).cells.size(), 1);
+        QVERIFY(b.at(1).cells.isEmpty() && !b.at(1).lines.isNull());
+        QCOMPARE(b.at(2).cells.size(), 2);
+        QVERIFY(b.at(0).cells.first().right() <= b.at(1).lines.left()
+                && b.at(1).lines.right() <= b.at(2).number.left());
+        QCOMPARE(paper.writingPages(), 2);
+        QCOMPARE(paper.pageCount(), 4); // and two pages of answers
+        QCOMPARE(b.last().page, 1);
+
+        const QString pdf = m_folder + QStringLiteral("/dictation-paper.pdf");
+        QFile file(pdf);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QVERIFY(sheet::writePdf(paper, file).complete);
+        file.close();
+        QCOMPARE(pdfPages(pdf), 4);
+        const QImage page = raster(pdf, 1);
+        // The 田字格's solid sides, and the pinyin box's four lines across.
+        const QRectF cell = b.at(0).cells.first();
+        QVERIFY(redAlongColumn(page, cell.left(), cell.top(), cell.bottom()) > 0.97);
+        QVERIFY(redAlongRow(page, cell.top(), cell.left(), cell.right()) > 0.97);
+        const QRectF box = b.at(1).lines;
+        const PinyinLines lines = pinyinLines(box);
+        for (double y : lines.y)
+            QVERIFY2(redAlongRow(page, y, box.left() + 1, box.right() - 1) > 0.9,
+                     qPrintable(QString::number(y)));
+        QCOMPARE(redAlongColumn(page, box.center().x(), box.top() - 3, box.top() - 1), 0.0);
+    }
+
     void theEstimateIsAboutTheSizeAndAShortWriteIsNoSuccess()
     {
         const Options o;

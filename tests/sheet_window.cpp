@@ -3,6 +3,8 @@
 // as PDF (the save dialog, failures that lose nothing, cancelling) and
 // printing.
 #include "core/bankfile.h"
+#include "core/keptfile.h"
+#include "core/modules.h"
 #include "core/clock.h"
 #include "core/settings.h"
 #include "editor/frmset.h"
@@ -535,7 +537,16 @@ private slots:
                 == 0);
         QVERIFY(QFile::link(settings, dir + QStringLiteral("settings.pdf")));
         QVERIFY(QFile::link(QCoreApplication::applicationFilePath(), dir + QStringLiteral("program.pdf")));
+        // The files beside the bank are the program's too.
+        QVERIFY(testsupport::writeBytes(keptfile::besideBank(keptfile::recordName()), "2024-09-02 08:00 1/1\r\n"));
+        QVERIFY(QFile::link(keptfile::besideBank(keptfile::recordName()), dir + QStringLiteral("record.pdf")));
+        // And the modules the program loads.
+        const QStringList modules = QDir(modules::folders().first()).entryList({QStringLiteral("lorvanta_*.so")});
+        QVERIFY(!modules.isEmpty());
+        QVERIFY(QFile::link(modules::folders().first() + modules.first(), dir + QStringLiteral("module.pdf")));
         const QStringList own {f.bankPath(),
+                               dir + QStringLiteral("record.pdf"),
+                               dir + QStringLiteral("module.pdf"),
                                dir + QStringLiteral("sheet.pdf"),
                                dir + QStringLiteral("chain.pdf"),
                                dir + QStringLiteral("second.pdf"),
@@ -569,13 +580,18 @@ private slots:
         f.shown.clear();
         QVERIFY(s->savePdf(dir + QStringLiteral("latest.pdf")));
         QVERIFY(s->savePdf(dir + QStringLiteral("next.pdf")));
+        // The ending in capitals is a PDF's too, named so or reached through a link.
+        QVERIFY(QFile::link(dir + QStringLiteral("elsewhere/UPPER.PDF"), dir + QStringLiteral("upper.pdf")));
+        QVERIFY(s->savePdf(dir + QStringLiteral("upper.pdf")));
+        QVERIFY(s->savePdf(dir + QStringLiteral("elsewhere/Capital.PDF")));
         QVERIFY(f.shown.isEmpty());
         QVERIFY(QFileInfo(dir + QStringLiteral("latest.pdf")).isSymLink());
         QVERIFY(testsupport::fileBytes(dir + QStringLiteral("elsewhere/old.pdf")).startsWith("%PDF-"));
         QVERIFY(testsupport::fileBytes(dir + QStringLiteral("elsewhere/new.pdf")).startsWith("%PDF-"));
         // Nothing half-written was left anywhere.
         QCOMPARE(QDir(dir + QStringLiteral("elsewhere")).entryList(QDir::Files),
-                 (QStringList {QStringLiteral("new.pdf"), QStringLiteral("old.pdf")}));
+                 (QStringList {QStringLiteral("Capital.PDF"), QStringLiteral("new.pdf"), QStringLiteral("old.pdf"),
+                               QStringLiteral("UPPER.PDF")}));
         QCOMPARE(f.bankBytes(), bank);
     }
 

@@ -24,8 +24,7 @@ QString animationAddress(const QString &found, const QString &pageAddress)
         return QString();
     const QUrl url(found);
     const QUrl resolved = url.isRelative() ? QUrl(pageAddress).resolved(url) : url;
-    const QString scheme = resolved.scheme().toLower();
-    if (!resolved.isValid() || (scheme != QLatin1String("http") && scheme != QLatin1String("https")))
+    if (!modPub::isWebAddress(resolved))
         return QString();
     return url.isRelative() ? resolved.toString() : found;
 }

@@ -19,6 +19,12 @@ inline QString bankNotSavedText()
     return QStringLiteral("字库没有保存成功，可能磁盘已满或文件夹不能写入。");
 }
 
+// What the windows say when the bank may be read but not changed.
+inline QString bankReadOnlyText(const QString &path)
+{
+    return QStringLiteral("生字库“%1”在只读的位置（比如写保护的U盘），只能练习，不能修改或删除。").arg(path);
+}
+
 // A modal box titled "Lorvanta"; returns the button pressed.
 MessageAnswer showMessage(QWidget *parent, const QString &text, MessageIcon icon, MessageButtons buttons);
 // Replaces the real boxes (an empty function restores them).

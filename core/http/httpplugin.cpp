@@ -15,12 +15,6 @@
 #include <QUrl>
 
 namespace {
-bool fetchable(const QUrl &url)
-{
-    return url.isValid() && !url.host().isEmpty()
-        && (url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https"));
-}
-
 // An address that is not fetched: the empty answer, unless deleted first.
 class RefusedCall : public HttpCall
 {
@@ -111,7 +105,7 @@ public:
     QString getText(const QString &address, int timeoutMs, qint64 maxBytes) override
     {
         const QUrl url(address);
-        if (!fetchable(url))
+        if (!modPub::isWebAddress(url))
             return QString();
 
         QNetworkAccessManager manager;
@@ -160,7 +154,7 @@ public:
                                   std::function<void(const HttpAnswer &)> done) override
     {
         const QUrl url(address);
-        if (!fetchable(url)) {
+        if (!modPub::isWebAddress(url)) {
             auto refused = std::make_unique<RefusedCall>();
             QMetaObject::invokeMethod(
                 context,

@@ -29,7 +29,7 @@ from run_e2e import CaseFailure, LocalServices, Program, check, gbk  # noqa: E40
 
 DICTATION = "^听写$"
 SHEET = "^打印字帖$"
-OPTIONS = "[dictation]\norder=0\nrepeats=2\npause=1\nwrite=1\nmanual=0\npinyin=1\n"
+OPTIONS = "[dictation]\norder=0\nrepeats=2\npause=1\nwrite=1\nmanual=0\npinyin=1\nwords=0\n"
 BOOK_BUTTON = "red"
 SHEET_BUTTON = "blue"
 PRACTISE_BUTTON = "orange"
@@ -252,10 +252,17 @@ def walk(suite, prog, services, folder, bank):
     pic = prog.screenshot(sheet)
     check((pic.width, pic.height) == (sheet_from_mistakes.width, sheet_from_mistakes.height),
           "the two copybook windows differ in size")
-    # The small texts of the page (heading, page number) are antialiased a
-    # little differently from one rendering to the next; a different item
-    # would change thousands of pixels.
-    a, b = pic.rgb, sheet_from_mistakes.rgb
+    # The preview (the grey around the page bounds it) is the same; the
+    # options beside it differ, as the copybook of the mistakes says what it
+    # holds ("听写错字（2 个）") where the deck's says the bank. Small texts
+    # are antialiased a little differently from one rendering to the next; a
+    # different item would change thousands of pixels.
+    w, h = sheet_from_mistakes.width, sheet_from_mistakes.height
+    (l, t, r, btm), n = sheet_from_mistakes.box_of((184, 184, 184), (w // 3, 0, w - 1, h - 60))
+    check(n > 10000, "no preview in the copybook of the mistakes")
+    def rows_of(p):
+        return [p.rgb[3 * (y * p.width + l):3 * (y * p.width + r + 1)] for y in range(t, btm + 1)]
+    a, b = b"".join(rows_of(pic)), b"".join(rows_of(sheet_from_mistakes))
     differ = sum(1 for i in range(0, len(a), 3) if a[i:i + 3] != b[i:i + 3])
     check(differ < 1000, f"the copybook of the mistakes is not the copybook of the deck 地 口 "
                          f"({differ} pixels differ)")
@@ -277,8 +284,102 @@ def walk(suite, prog, services, folder, bank):
     check(folder.read(e2e.BANK_NAME) == bank, "the bank file changed by the end")
 
 
+LESSON = "天 地 他 她 在 再 5 abc - lü 长 línɡ lǘ"
+LESSON_OPTIONS = "[dictation]\norder=0\nrepeats=1\npause=1\nwrite=1\nmanual=0\npinyin=1\nwords=1\nlast=3\n"
+SHOTS = "/tmp/lorvanta-e2e-dictation-grid"
+
+
+def run_to_check(prog, services, count):
+    """Ctrl+T, Return, and the requests of a run of `count` items."""
+    win = e2e.main_window(prog)
+    prog.keys(win, "ctrl+t")
+    dlg = prog.wait_window(DICTATION, what="the dictation window")
+    prog.wait_active(dlg)
+    n = services.count("/tts/")
+    prog.xdo("key", "Return")
+    services.wait_count("/tts/", n + count, timeout=30)
+    time.sleep(2.0)  # the last writing time, then the check
+    return win, dlg, spoken(services)[n:]
+
+
+def case_lesson(suite):
+    # Each character with its word, each syllable with its tone (ɡ and ü too),
+    # and what no voice can say left out.
+    with LocalServices() as services, \
+            Program(suite, "dictation-lesson", bank=gbk(LESSON), settings=services.settings() + LESSON_OPTIONS) as prog:
+        win, dlg, got = run_to_check(prog, services, 10)
+        want = ["天，今天的天", "地，地方的地", "他，他们的他", "她，她们的她", "在，现在的在", "再，再见的再",
+                "驴", "长，成长的长", "零", "驴"]
+        check(got == want, f"requests {got}, expected {want}")
+        # The check grid at the first size and maximised, for a look.
+        prog.xdo("mousemove", 0, 0)
+        time.sleep(0.5)
+        e2e.save_png(prog.screenshot(dlg), SHOTS + "-default.png")
+        e2e.send_maximise(prog.display, dlg)
+        time.sleep(1.0)
+        e2e.save_png(prog.screenshot(dlg), SHOTS + "-maximised.png")
+        prog.close(dlg)
+        prog.wait_gone(dlg)
+        prog.close(win)
+
+    # "最后加入的 3 个", and the 听写纸 of that run saved as PDF.
+    with LocalServices() as services, \
+            Program(suite, "dictation-last", bank=gbk(LESSON),
+                    settings=services.settings() + LESSON_OPTIONS.replace("order=0", "order=3")) as prog:
+        win = e2e.main_window(prog)
+        prog.keys(win, "ctrl+t")
+        dlg = prog.wait_window(DICTATION, what="the dictation window")
+        prog.wait_active(dlg)
+        pdf = os.path.join(prog.root, "paper.pdf")
+        prog.keys(dlg, "ctrl+p")
+        time.sleep(0.5)
+        prog.xdo("key", "Up", "Return")
+        save = prog.wait_window("^保存为 PDF$", what="the save dialog of the 听写纸")
+        prog.keys(save, "ctrl+a")
+        prog.xdo("type", "--delay", "20", pdf)
+        prog.xdo("key", "--clearmodifiers", "Return")
+        deadline = time.monotonic() + e2e.STEP_TIMEOUT
+        while not os.path.exists(pdf) and time.monotonic() < deadline:
+            time.sleep(0.1)
+        check(os.path.exists(pdf), "the 听写纸 was not saved")
+        check_paper(pdf)
+        prog.focus(dlg)
+        n = services.count("/tts/")
+        prog.xdo("key", "Return")
+        services.wait_count("/tts/", n + 3, timeout=30)
+        time.sleep(2.0)
+        got = spoken(services)[n:]
+        check(got == ["长，成长的长", "零", "驴"], f"the last 3 items: requests {got}")
+        prog.close(dlg)
+        prog.wait_gone(dlg)
+        prog.close(win)
+
+
+def check_paper(pdf):
+    """The pupil's page of the 听写纸 of 长 línɡ lǘ: one 田字格, then two
+    四线三格 lines, in that order along the first row."""
+    time.sleep(0.5)
+    r = subprocess.run(["pdftoppm", "-r", "40", "-f", "1", "-l", "2", "-png", pdf, pdf[:-4]], capture_output=True)
+    check(r.returncode == 0, f"pdftoppm: {r.stderr!r}")
+    pages = sorted(f for f in os.listdir(os.path.dirname(pdf)) if f.startswith("paper-") and f.endswith(".png"))
+    check(len(pages) == 2, f"the 听写纸 has pages {pages}: the pupil's and the answers")
+    r = subprocess.run(["convert", os.path.join(os.path.dirname(pdf), pages[0]), "-depth", "8", "ppm:-"],
+                       capture_output=True)
+    pic = e2e.parse_ppm(r.stdout)
+    # Along the first row's middle line: a square's red sides, then two boxes of four lines.
+    reds = []
+    for x in range(pic.width):
+        col = [pic.at(x, y) for y in range(pic.height // 10, pic.height // 4)]
+        n = sum(1 for (rr, g, b) in col if rr > 180 and g < 190 and b < 190)
+        reds.append(n)
+    tall = [x for x, n in enumerate(reds) if n >= 15]  # a square's vertical side
+    wide = [x for x, n in enumerate(reds) if 3 <= n <= 6]  # four lines crossed
+    check(tall and wide and max(tall) < min(wide),
+          f"the first row of the 听写纸: square sides at {tall}, four-line boxes at {wide[:3]}…")
+
+
 def main():
-    return e2e.suite_main([("evening", case_evening)])
+    return e2e.suite_main([("evening", case_evening), ("lesson", case_lesson)])
 
 
 

@@ -13,6 +13,7 @@ import glob
 import http.server
 import math
 import os
+import pwd
 import re
 import shutil
 import signal
@@ -243,15 +244,14 @@ class _XEvent(ctypes.Union):
     _fields_ = [("xclient", _XClientMessageEvent), ("pad", ctypes.c_long * 24)]
 
 
-def send_delete_window(display, window):
-    """What a window manager sends when the user clicks the close box:
-    a WM_PROTOCOLS client message carrying WM_DELETE_WINDOW. Qt answers it
-    with a close event, so closeEvent runs as it would on a desktop."""
+def _send_client_message(display, window, message_type, data, to_root=False):
     xlib = ctypes.CDLL("libX11.so.6")
     xlib.XOpenDisplay.restype = ctypes.c_void_p
     xlib.XOpenDisplay.argtypes = [ctypes.c_char_p]
     xlib.XInternAtom.restype = ctypes.c_ulong
     xlib.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+    xlib.XDefaultRootWindow.restype = ctypes.c_ulong
+    xlib.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
     xlib.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long,
                                 ctypes.POINTER(_XEvent)]
     xlib.XFlush.argtypes = [ctypes.c_void_p]
@@ -263,14 +263,35 @@ def send_delete_window(display, window):
         ev = _XEvent()
         ev.xclient.type = 33  # ClientMessage
         ev.xclient.window = window
-        ev.xclient.message_type = xlib.XInternAtom(dpy, b"WM_PROTOCOLS", 0)
+        ev.xclient.message_type = xlib.XInternAtom(dpy, message_type, 0)
         ev.xclient.format = 32
-        ev.xclient.data[0] = xlib.XInternAtom(dpy, b"WM_DELETE_WINDOW", 0)
-        ev.xclient.data[1] = 0  # CurrentTime
-        xlib.XSendEvent(dpy, window, 0, 0, ctypes.byref(ev))
+        for i, d in enumerate(data):
+            ev.xclient.data[i] = xlib.XInternAtom(dpy, d, 0) if isinstance(d, bytes) else d
+        # A request to the window manager goes to the root window.
+        target, mask = (xlib.XDefaultRootWindow(dpy), (1 << 19) | (1 << 20)) if to_root else (window, 0)
+        xlib.XSendEvent(dpy, target, 0, mask, ctypes.byref(ev))
         xlib.XFlush(dpy)
     finally:
         xlib.XCloseDisplay(dpy)
+
+
+def send_delete_window(display, window):
+    """What a window manager sends when the user clicks the close box:
+    a WM_PROTOCOLS client message carrying WM_DELETE_WINDOW. Qt answers it
+    with a close event, so closeEvent runs as it would on a desktop."""
+    _send_client_message(display, window, b"WM_PROTOCOLS", [b"WM_DELETE_WINDOW", 0])
+
+
+def send_maximise(display, window):
+    """What the maximise button asks of the window manager."""
+    _send_client_message(display, window, b"_NET_WM_STATE",
+                         [1, b"_NET_WM_STATE_MAXIMIZED_VERT", b"_NET_WM_STATE_MAXIMIZED_HORZ", 1], to_root=True)
+
+
+def save_png(pic, path):
+    """A Picture as a PNG file, to look at."""
+    subprocess.run(["convert", "ppm:-", path], input=b"P6 %d %d 255\n" % (pic.width, pic.height) + pic.rgb,
+                   check=True)
 
 
 class _XSelectionRequestEvent(ctypes.Structure):
@@ -464,7 +485,7 @@ def parse_ppm(data):
 class Program:
     """One copy of the program in its own folder, running on the display."""
 
-    def __init__(self, suite, name, bank=None, settings=None, env=None):
+    def __init__(self, suite, name, bank=None, settings=None, env=None, user=None):
         self.suite = suite
         self.display = suite.xserver.display
         self.wm = suite.xserver.wm is not None
@@ -503,6 +524,9 @@ class Program:
             "XDG_CACHE_HOME": os.path.join(self.root, "cache"),
             "LC_ALL": "C.UTF-8",
             "QTWEBENGINE_DISABLE_SANDBOX": "1",
+            # No session bus, the same on every machine: Qt's accessibility
+            # bridge then finds none whether the machine runs one or not.
+            "DBUS_SESSION_BUS_ADDRESS": "unix:path=" + os.path.join(self.root, "no-session-bus"),
         })
         # Changes for one case; None removes a variable.
         for k, v in (env or {}).items():
@@ -512,10 +536,26 @@ class Program:
                 self.env[k] = v
         self.log_path = os.path.join(self.root, "log.txt")
         self.proc = None
+        # Run as root, `user` ("nobody") runs the copy as an ordinary user of
+        # its own, its folder handed over; run as anyone else, as that user.
+        self.uid = os.geteuid()
+        self.command = [self.exe]
+        if user is not None and self.uid == 0:
+            self.uid = pwd.getpwnam(user).pw_uid
+            self.command = ["setpriv", f"--reuid={self.uid}", f"--regid={pwd.getpwnam(user).pw_gid}",
+                            "--clear-groups", "--", self.exe]
+
+    def as_owner(self):
+        """Hands the case folder to the user the copy runs as (after the files are laid out)."""
+        if self.uid != os.geteuid():
+            for top, dirs, files in os.walk(self.root):
+                for name in [top] + [os.path.join(top, n) for n in dirs + files]:
+                    os.lchown(name, self.uid, self.uid)
 
     def __enter__(self):
+        self.as_owner()
         self.log = open(self.log_path, "wb")
-        self.proc = subprocess.Popen([self.exe], cwd=self.root, env=self.env,
+        self.proc = subprocess.Popen(self.command, cwd=self.root, env=self.env,
                                      stdout=self.log, stderr=subprocess.STDOUT)
         return self
 

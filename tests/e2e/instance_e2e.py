@@ -10,11 +10,18 @@ lock behind, and the next start on that folder runs all the same.
 Usage: instance_e2e.py --exe build/app/lorvanta --title "Lorvanta V1.2" [--case NAME] [--keep]
 """
 
+import hashlib
 import os
+import pwd
 import re
+import select
+import shutil
 import signal
+import socket
 import subprocess
 import sys
+import tempfile
+import threading
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -103,9 +110,128 @@ def case_killed(suite):
         check(prog.wait_exit() == 0, "exit code after closing")
 
 
+def start_again(prog, n, env=None):
+    """n more starts on prog's folder at once, each with its own log."""
+    procs = []
+    for i in range(n):
+        log = open(os.path.join(prog.root, f"start-{i}.txt"), "wb")
+        procs.append(subprocess.Popen([prog.exe], cwd=prog.root, env=env or prog.env, stdout=log,
+                                      stderr=subprocess.STDOUT))
+        log.close()
+    return procs
+
+
+def check_each_says_open_elsewhere(prog, procs, what):
+    """Every start shows the one message box within the deadline, and ends once it is answered."""
+    deadline = time.monotonic() + 3.0 + e2e.STEP_TIMEOUT
+    boxes = {}
+    try:
+        while len(boxes) < len(procs):
+            for p in procs:
+                if p.pid not in boxes:
+                    check(p.poll() is None, f"{what}: a start ended without a word (code {p.returncode})")
+                    found = prog.xdo("search", "--onlyvisible", "--pid", p.pid, check_rc=False).split()
+                    if found:
+                        check(len(found) == 1, f"{what}: a start showed {len(found)} windows")
+                        boxes[p.pid] = int(found[0])
+            check(time.monotonic() < deadline,
+                  f"{what}: {len(procs) - len(boxes)} of {len(procs)} starts are still blocked, no message")
+            time.sleep(0.1)
+        for p in procs:
+            check(re.search(e2e.MESSAGE_TITLE, prog.title(boxes[p.pid])), f"{what}: not the message box")
+            prog.keys(boxes[p.pid], "Return")
+            check(p.wait(timeout=e2e.STEP_TIMEOUT) == 0, f"{what}: exit code after the message")
+    finally:
+        for p in procs:
+            e2e.stop_process(p)
+
+
+def case_stopped_owner(suite):
+    """The first copy stopped (SIGSTOP): eight starts at once each say the
+    bank is open elsewhere, none hangs in connect() behind a full queue."""
+    with Program(suite, "stopped", bank=gbk("天 地")) as first:
+        win = first.wait_window(main_title(), e2e.START_TIMEOUT, "the practice window")
+        os.kill(first.proc.pid, signal.SIGSTOP)
+        try:
+            check_each_says_open_elsewhere(first, start_again(first, 8), "stopped owner")
+        finally:
+            os.kill(first.proc.pid, signal.SIGCONT)
+        first.close(win)
+        check(first.wait_exit() == 0, "exit code after closing")
+
+
+def case_shared_tmp(suite):
+    """No runtime folder: the temporary folder is shared, and a stranger has
+    taken both the runtime fallback and the names a socket there would have.
+    The second start neither hangs nor believes the stranger's answer."""
+    tmp = tempfile.mkdtemp(prefix="lorvanta-e2e-sharedtmp-")
+    os.chmod(tmp, 0o1777)
+    stranger = None
+    try:
+        env = {"XDG_RUNTIME_DIR": None, "TMPDIR": tmp}
+        prog = Program(suite, "sharedtmp", bank=gbk("天 地"), env=env)
+        uid = os.geteuid()
+        user = pwd.getpwuid(uid).pw_name
+        taken = [os.path.join(tmp, f"runtime-{user}"), os.path.join(tmp, f"lorvanta-{uid}")]
+        # The names a socket in the shared folder itself would take.
+        key = hashlib.sha1(os.path.realpath(prog.bindir).encode()).hexdigest()[:20]
+        names = [os.path.join(tmp, f"lorvanta-{key}.socket")]
+        for d in taken:
+            os.makedirs(d)
+            os.chmod(d, 0o777)
+            names.append(os.path.join(d, f"lorvanta-{key}.socket"))
+        stranger = Stranger(names)
+        if uid == 0:
+            for d in taken + names:
+                os.chown(d, 65534, 65534)
+        with prog as first:
+            win = first.wait_window(main_title(), e2e.START_TIMEOUT, "the practice window")
+            check_each_says_open_elsewhere(first, start_again(first, 1), "shared temporary folder")
+            check(stranger.asked == 0, f"the stranger's socket was asked {stranger.asked} times")
+            first.close(win)
+            check(first.wait_exit() == 0, "exit code after closing")
+    finally:
+        if stranger:
+            stranger.close()
+        shutil.rmtree(tmp, ignore_errors=True)
+
+
+class Stranger:
+    """Another user's sockets that answer as the program would, and count who asks."""
+
+    def __init__(self, paths):
+        self.asked = 0
+        self.socks = []
+        for path in paths:
+            s = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+            s.bind(path)
+            s.listen(16)
+            self.socks.append(s)
+        self.thread = threading.Thread(target=self._serve, daemon=True)
+        self.running = True
+        self.thread.start()
+
+    def _serve(self):
+        while self.running:
+            ready, _, _ = select.select(self.socks, [], [], 0.1)
+            for s in ready:
+                conn, _ = s.accept()
+                self.asked += 1
+                conn.send(b"!")
+                conn.close()
+
+    def close(self):
+        self.running = False
+        self.thread.join()
+        for s in self.socks:
+            s.close()
+
+
 CASES = [
     ("second_start", case_second_start),
     ("killed", case_killed),
+    ("stopped_owner", case_stopped_owner),
+    ("shared_tmp", case_shared_tmp),
 ]
 
 

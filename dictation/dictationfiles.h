@@ -1,0 +1,45 @@
+// The files dictation keeps beside the bank: the mistake book (错字本.txt),
+// the record of runs (听写记录.txt) and the parent's own words (组词.txt).
+// Every read and write of them is here, through the one writer of the files
+// beside the bank (core/keptfile.h): a link to the bank, another user's file
+// or a FIFO is refused, a UTF-8 book stays UTF-8, a record line is appended.
+#pragma once
+
+#include "core/keptfile.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace dictationfiles {
+
+QString mistakeBookPath();
+QString recordPath();
+QString ownWordsPath();
+
+// The text of a kept file in its own encoding; nothing, and why in *why,
+// when it cannot be read, may not be written as the program's, or is no GBK
+// or UTF-8 text: then it must not be overwritten. A missing file is the
+// empty text.
+std::optional<keptfile::Text> readKeptFile(const QString &path, keptfile::Kind kind, QString *why);
+// Replaces the file whole, in the encoding it was read in, only by a
+// complete new one. Empty on success, else why.
+QString writeKeptFile(const QString &path, keptfile::Kind kind, const QString &text,
+                      keptfile::Encoding encoding);
+
+// What adding to the mistake book came to.
+struct BookResult {
+    enum Outcome { Added, AlreadyThere, Unreadable, NotSaved } outcome = Added;
+    qsizetype added = 0;
+    qsizetype total = 0;
+    QString why; // for Unreadable and NotSaved
+};
+BookResult addToMistakeBook(const QStringList &items);
+
+// Appends this run's record line. `line` holds what this run appended
+// before (marks changed since), which the new line replaces while it is
+// still the file's last; it is updated. Empty on success, else why.
+QString writeRecordLine(const QString &text, keptfile::Appended &line);
+
+} // namespace dictationfiles

@@ -1,0 +1,91 @@
+// frmMain's side of dictation: opening it, what it asks of the practice
+// window, and the decks of mistakes it leaves behind.
+#include "practice/frmmain.h"
+
+#include "core/bankfile.h"
+#include "dictation/dictationfiles.h"
+#include "dictation/frmdictation.h"
+#include "practice/frmsheet.h"
+#include "practice/sheetexport.h"
+#include "rules/dictation.h"
+#include "widgets/messagebox.h"
+
+
+void frmMain::openDictation()
+{
+    if (auto *open = findChild<frmDictation *>()) {
+        open->raise();
+        open->activateWindow();
+        return;
+    }
+    // Autoplay would read over the dictation and show the items.
+    if (Timer1->isActive())
+        Label2_Click();
+    auto *w = new frmDictation(this, *this, m_bankText, m_curIndex);
+    w->setAttribute(Qt::WA_DeleteOnClose);
+    w->setWindowModality(Qt::WindowModal);
+    // The card behind must not give the answer away.
+    lblChar->hide();
+    connect(w, &QObject::destroyed, lblChar, [card = lblChar] { card->show(); });
+    w->show();
+    w->raise();
+    w->activateWindow();
+}
+
+void frmMain::practise(const QStringList &items)
+{
+    practiseDeck(items, QStringLiteral("听写错字"), QString());
+}
+
+void frmMain::openCopybook(QWidget *owner, const QStringList &items, const QString &label)
+{
+    if (!items.isEmpty())
+        sheetwindow::open(owner, items.join(QLatin1Char(' ')), items.first(), label);
+}
+
+void frmMain::printPages(QWidget *owner, sheet::Pages &pages, const QString &name)
+{
+    sheetexport::printOrSave(owner, pages, name);
+}
+
+void frmMain::practiseMistakeBook()
+{
+    const QString path = dictationfiles::mistakeBookPath();
+    QString why;
+    const std::optional<keptfile::Text> text
+        = dictationfiles::readKeptFile(path, keptfile::Kind::MistakeBook, &why);
+    if (!text) {
+        showMessage(this, why, MessageIcon::Information, MessageButtons::Ok);
+        return;
+    }
+    const QStringList items = dictation::bookItems(text->text);
+    if (items.isEmpty()) {
+        showMessage(this, QStringLiteral("错字本里还没有字。听写以后，可以把写错的加入错字本。"),
+                    MessageIcon::Information, MessageButtons::Ok);
+        return;
+    }
+    practiseDeck(items, QStringLiteral("错字本"), path);
+}
+
+void frmMain::practiseDeck(const QStringList &items, const QString &label, const QString &file)
+{
+    m_deckLabel = label;
+    m_deckFile = file;
+    setBankText(items.join(QLatin1Char(' ')));
+    m_curIndex = 1;
+    showCurrentItem();
+    restoreFocus();
+}
+
+bool frmMain::dropFromMistakeDeck(const QString &tag)
+{
+    if (m_deckFile.isEmpty())
+        return true; // this run's mistakes live in memory only
+    // Read afresh: a dictation since may have added to the book.
+    const std::optional<keptfile::Text> text
+        = dictationfiles::readKeptFile(m_deckFile, keptfile::Kind::MistakeBook, nullptr);
+    return text
+        && dictationfiles::writeKeptFile(m_deckFile, keptfile::Kind::MistakeBook,
+                                         dictation::bookWithout(text->text, tag), text->encoding)
+               .isEmpty();
+}
