@@ -22,7 +22,7 @@ QPointF unit(double angle) { return QPointF(std::cos(angle), std::sin(angle)); }
 // The direction of a polyline at arc length s, as a unit vector.
 QPointF tangentAt(const QList<QPointF> &line, double s)
 {
-    const QPointF d = pointAlong(line, s + 2) - pointAlong(line, s - 2);
+    const QPointF d = strokecheck::pointAlong(line, s + 2) - strokecheck::pointAlong(line, s - 2);
     const double l = std::hypot(d.x(), d.y());
     return l > 0 ? d / l : QPointF(1, 0);
 }
@@ -68,24 +68,6 @@ Placement shiftedBy(double share, std::mt19937 &rng)
     return h;
 }
 
-QPointF pointAlong(const QList<QPointF> &line, double s)
-{
-    if (line.size() == 1)
-        return line[0];
-    if (s <= 0) {
-        const QLineF first(line[0], line[1]);
-        return first.length() > 0 ? first.pointAt(s / first.length()) : line[0];
-    }
-    double walked = 0;
-    for (qsizetype i = 1; i < line.size(); ++i) {
-        const QLineF seg(line[i - 1], line[i]);
-        if (walked + seg.length() >= s || i == line.size() - 1)
-            return seg.length() > 0 ? seg.pointAt((s - walked) / seg.length()) : line[i];
-        walked += seg.length();
-    }
-    return line.last();
-}
-
 QList<QPointF> draw(const QList<QPointF> &median, const Placement &placement, std::mt19937 &rng)
 {
     // The line the pupil means: the median where this pupil puts it.
@@ -107,7 +89,8 @@ QList<QPointF> draw(const QList<QPointF> &median, const Placement &placement, st
 
     QList<QPointF> path;
     if (uniform(rng, 0, 1) < 0.35) // the pen lands a little off and slides into the stroke
-        path.append(pointAlong(meant, from) + unit(uniform(rng, 0, 2 * M_PI)) * uniform(rng, 8, 22));
+        path.append(strokecheck::pointAlong(meant, from)
+                    + unit(uniform(rng, 0, 2 * M_PI)) * uniform(rng, 8, 22));
     for (int k = 0; k < n; ++k) {
         const double t = double(k) / (n - 1);
         double eased = linear * t + (1 - linear) * t * t * (3 - 2 * t);
@@ -116,7 +99,7 @@ QList<QPointF> draw(const QList<QPointF> &median, const Placement &placement, st
         const QPointF along = tangentAt(meant, s);
         const QPointF normal(-along.y(), along.x());
         const double w = wobble * std::sin(wobblePhase + 2 * M_PI * wobbleCycles * t);
-        path.append(pointAlong(meant, s) + normal * w);
+        path.append(strokecheck::pointAlong(meant, s) + normal * w);
     }
     if (uniform(rng, 0, 1) < 0.35) { // a flick off the end
         const QPointF along = tangentAt(meant, to);
@@ -151,7 +134,7 @@ QList<QPointF> doubled(const QList<QPointF> &median)
     // Along the way its last sixth goes, not its last tiny segment.
     const double length = strokecheck::polylineLength(median);
     const QPointF end = median.last();
-    const QPointF way = end - pointAlong(median, length * 5 / 6);
+    const QPointF way = end - strokecheck::pointAlong(median, length * 5 / 6);
     const double wayLength = std::hypot(way.x(), way.y());
     QList<QPointF> out = strokecheck::resample(median, 24);
     out.append(end + (wayLength > 0 ? way / wayLength : QPointF(1, 0)) * length);
@@ -160,7 +143,7 @@ QList<QPointF> doubled(const QList<QPointF> &median)
 
 QList<QPointF> dotAtStart(const QList<QPointF> &median, std::mt19937 &rng)
 {
-    return {median.first(), pointAlong(median, uniform(rng, 40, 70))};
+    return {median.first(), strokecheck::pointAlong(median, uniform(rng, 40, 70))};
 }
 
 } // namespace writinghand

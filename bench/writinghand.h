@@ -44,7 +44,4 @@ QList<QPointF> doubled(const QList<QPointF> &median);
 // A dot at the start of the median, 40–70 units long, the way the stroke begins.
 QList<QPointF> dotAtStart(const QList<QPointF> &median, std::mt19937 &rng);
 
-// A point at arc length s along a polyline, carried on straight past either end.
-QPointF pointAlong(const QList<QPointF> &line, double s);
-
 } // namespace writinghand

@@ -431,6 +431,24 @@ double polylineLength(const QList<QPointF> &points)
     return length;
 }
 
+QPointF pointAlong(const QList<QPointF> &line, double s)
+{
+    if (line.size() == 1)
+        return line[0];
+    if (s <= 0) {
+        const QLineF first(line[0], line[1]);
+        return first.length() > 0 ? first.pointAt(s / first.length()) : line[0];
+    }
+    double walked = 0;
+    for (qsizetype i = 1; i < line.size(); ++i) {
+        const QLineF seg(line[i - 1], line[i]);
+        if (walked + seg.length() >= s || i == line.size() - 1)
+            return seg.length() > 0 ? seg.pointAt((s - walked) / seg.length()) : line[i];
+        walked += seg.length();
+    }
+    return line.last();
+}
+
 QList<QPointF> resample(const QList<QPointF> &points, int n)
 {
     QList<QPointF> out;

@@ -97,5 +97,7 @@ QStringList reasonTexts(unsigned reasons);
 // length gives its first point n times.
 QList<QPointF> resample(const QList<QPointF> &points, int n);
 double polylineLength(const QList<QPointF> &points);
+// The point at arc length s along a polyline, carried on straight past either end.
+QPointF pointAlong(const QList<QPointF> &line, double s);
 
 } // namespace strokecheck

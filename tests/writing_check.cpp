@@ -39,25 +39,6 @@ QList<QPointF> moved(QList<QPointF> line, QPointF by)
     return line;
 }
 
-// A point at arc length s along a polyline, carried on straight past either end.
-QPointF pointAlong(const QList<QPointF> &line, double s)
-{
-    if (line.size() == 1)
-        return line[0];
-    if (s <= 0) {
-        const QLineF first(line[0], line[1]);
-        return first.length() > 0 ? first.pointAt(s / first.length()) : line[0];
-    }
-    double walked = 0;
-    for (qsizetype i = 1; i < line.size(); ++i) {
-        const QLineF seg(line[i - 1], line[i]);
-        if (walked + seg.length() >= s || i == line.size() - 1)
-            return seg.length() > 0 ? seg.pointAt((s - walked) / seg.length()) : line[i];
-        walked += seg.length();
-    }
-    return line.last();
-}
-
 // The stroke as a pupil draws it with a mouse or pen: the character off by
 // `offset`, each end up to 10 % short or long, a shaky hand, a changing
 // speed and the pointer sampled 60 to 200 times a second, on a canvas of
