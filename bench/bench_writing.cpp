@@ -1,11 +1,22 @@
-// Writing practice: the time to judge one stroke, and how long the writing
+// Writing practice: the time to judge one stroke, how long the writing
 // square takes to show the ink of one pointer move and to take a finished
-// stroke. Prints, asserts nothing.
+// stroke, and how often the check takes what pupils write and refuses what is
+// wrong. Prints, asserts nothing.
+//
+//   lorvanta-bench-writing                    every figure
+//   lorvanta-bench-writing --rates [--before PROGRAM] [--no-hanzi-writer]
+//                                             the table of rates only (PROGRAM:
+//                                             an earlier build's, run with --judge)
+//   lorvanta-bench-writing --judge FILE       judges a file of attempts (bench/writingjudge.h)
+#include "bench/writingjudge.h"
+#include "bench/writingrates.h"
 #include "core/strokedata.h"
 #include "resources/presets.h"
 #include "rules/strokecheck.h"
 #include "tests/support/testsupport.h"
-#include "viewer/frmwrite.h"
+#include "writing/frmwrite.h"
+#include "writing/writecanvas.h"
+#include "writing/writingsession.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -55,14 +66,15 @@ void judgeBench()
         QList<strokecheck::StrokeShape> shapes;
         for (qsizetype i = 0; i < glyph->medians.size(); ++i)
             shapes.append({glyph->medians[i], glyph->outlines[i].toFillPolygon().toList()});
+        QList<QList<QPointF>> taken;
         for (qsizetype i = 0; i < shapes.size(); ++i) {
             // 200 points: a slow stroke sampled finely, the costly case.
             const QList<QPointF> drawn = pointerLine(shapes[i].median, 200);
-            const QList<strokecheck::StrokeShape> later = shapes.mid(i + 1);
             constexpr int kRuns = 20;
             const double start = cpuMs();
             for (int r = 0; r < kRuns; ++r)
-                strokecheck::judgeStroke(shapes[i], later, drawn, strokecheck::Strictness::Normal);
+                strokecheck::judgeStroke(shapes, int(i), taken, drawn, strokecheck::Strictness::Normal);
+            taken.append(drawn);
             const double one = (cpuMs() - start) * 1e3 / kRuns;
             us.append(one);
             if (one > worst) {
@@ -71,8 +83,8 @@ void judgeBench()
             }
         }
     }
-    std::printf("Judging one stroke (CPU time; 200 drawn points, normal strictness, %lld strokes of the "
-                "first-grade list):\n",
+    std::printf("Judging one stroke (CPU time; 200 drawn points, normal strictness, the strokes before it "
+                "taken, %lld strokes of the first-grade list):\n",
                 static_cast<long long>(us.size()));
     std::printf("  median %.1f us, 95th percentile %.1f us, slowest %.1f us (%s)\n", percentile(us, 0.5),
                 percentile(us, 0.95), worst, qPrintable(worstChar));
@@ -84,12 +96,12 @@ void inkBench()
     w.setCharacter(QStringLiteral("我"));
     w.show();
     QCoreApplication::processEvents();
-    WriteCanvas *canvas = w.canvas;
+    auto *canvas = w.findChild<WriteCanvas *>(QStringLiteral("canvas"));
     const QList<QPointF> median = StrokeData::bundled().find(U'我')->medians[0];
     QList<double> moveMs, moveCpu;
     QList<double> releaseMs, releaseCpu;
     for (int round = 0; round < 7; ++round) {
-        w.cmdAgain_Click();
+        w.session()->restart();
         QCoreApplication::processEvents();
         const QList<QPointF> line = pointerLine(median, 120);
         auto send = [&](QEvent::Type type, const QPointF &grid, Qt::MouseButtons buttons) {
@@ -134,9 +146,30 @@ void inkBench()
 
 int main(int argc, char **argv)
 {
+    const QStringList args = [&] {
+        QStringList l;
+        for (int i = 1; i < argc; ++i)
+            l.append(QString::fromLocal8Bit(argv[i]));
+        return l;
+    }();
     testsupport::prepareEnvironment();
+    if (args.value(0) == QLatin1String("--judge")) {
+        if (args.size() != 2) {
+            std::fprintf(stderr, "usage: lorvanta-bench-writing --judge FILE\n");
+            return 2;
+        }
+        QCoreApplication app(argc, argv);
+        return writingjudge::run(args[1]);
+    }
+    const qsizetype before = args.indexOf(QLatin1String("--before"));
     QApplication app(argc, argv);
-    judgeBench();
-    inkBench();
+    if (!args.contains(QLatin1String("--rates"))) {
+        judgeBench();
+        inkBench();
+    }
+    writingrates::Options options;
+    options.before = before >= 0 ? args.value(before + 1) : QString();
+    options.hanziWriter = !args.contains(QLatin1String("--no-hanzi-writer"));
+    writingrates::run(options);
     return 0;
 }

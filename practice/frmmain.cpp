@@ -19,6 +19,7 @@
 #include "speech/speechengine.h"
 #include "viewer/frmplay.h"
 #include "widgets/messagebox.h"
+#include "writing/frmwrite.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -529,7 +530,13 @@ void frmMain::cmdSet_Click()
 void frmMain::Command1_Click()
 {
     // Shown and active: the viewer's box takes the keyboard.
+    const bool opening = !m_viewer;
     frmPlay *viewer = ui::showSingleInstance(m_viewer, this);
+    // Its "写一写" writes the box's character, "下一个字" going through this bank.
+    if (opening)
+        connect(viewer, &frmPlay::writeRequested, this, [this, viewer](const QString &character) {
+            writewindow::open(viewer, character, m_bankText);
+        });
     viewer->setCharacter(firstCodePoint(m_caption));
     viewer->Command2_Click();
 }

@@ -4,8 +4,9 @@
 #include "practice/frmmain.h"
 
 #include "practice/frmsheet.h"
+#include "rules/writingcourse.h"
 #include "sheet/sheet.h"
-#include "viewer/frmwrite.h"
+#include "writing/frmwrite.h"
 
 #include <QMenu>
 #include <QShortcut>
@@ -31,8 +32,9 @@ void frmMain::showCardMenu(QWidget *on, const QPoint &at)
     QAction *print = menu.addAction(QStringLiteral("打印字帖…"), this,
                                     [this] { sheetwindow::open(this, m_bankText, m_tag); });
     print->setEnabled(sheet::Sheet::hasPrintableItems(m_bankText));
-    menu.addAction(QStringLiteral("练习书写…"), this,
-                   [this] { writewindow::open(this, frmWrite::characterFor(m_tag), m_bankText); });
+    // A pinyin card writes 天, and the entry says so.
+    menu.addAction(writingcourse::menuText(m_tag), this,
+                   [this] { writewindow::open(this, writingcourse::characterFor(m_tag), m_bankText); });
     menu.addSeparator();
     menu.addAction(QStringLiteral("听写…"), this, &frmMain::openDictation);
     menu.addAction(QStringLiteral("练习错字本"), this, &frmMain::practiseMistakeBook);

@@ -1,6 +1,10 @@
 // Judging a stroke the pupil drew against the stroke data: values in, a
 // verdict with its reasons out. Everything is on the data's 1024 grid with y
 // pointing up; the window maps its pointer positions onto it first.
+//
+// Where the pupil puts the character and how big it is are the pupil's: each
+// stroke is judged in the pupil's own frame, a similarity fitted to the
+// strokes already taken (CONTRIBUTING.md, "The writing check", says how).
 #pragma once
 
 #include <QList>
@@ -21,8 +25,9 @@ enum Reason : unsigned {
     DirectionWrong = 1u << 3,
     TooShort = 1u << 4,
     TooLong = 1u << 5,
-    TooFarOnAverage = 1u << 6,
-    LaterStrokeFits = 1u << 7, // another stroke of the character fits clearly better: wrong order
+    Misplaced = 1u << 6, // the right shape, off as a whole
+    LaterStrokeFits = 1u << 7, // a stroke still to come fits better: wrong order
+    ShapeWrong = 1u << 8, // far from the stroke along its way
 };
 
 // One stroke of the character: its centre line from start to end, and its
@@ -33,73 +38,66 @@ struct StrokeShape {
     QList<QPointF> outline;
 };
 
+// Where the pupil writes the character: the data's grid mapped onto the
+// pupil's by a scale, a small turn and a shift.
+struct Frame {
+    bool fitted = false; // false: nothing of the pupil's to fit yet, the box itself
+    double scale = 1;
+    double angle = 0; // radians, counter-clockwise
+    QPointF shift;
+    // The part of the model the fit rests on (the middle of the strokes
+    // taken), and how far off the scale and turn may still be: a share, so
+    // that a point d units from the middle may be off by d * uncertainty.
+    QPointF middle;
+    double uncertainty = 0;
+    // How far the pupil's strokes are from the fitted frame, on average.
+    double residual = 0;
+
+    QPointF map(const QPointF &model) const;
+    QPointF unmap(const QPointF &pupil) const;
+};
+
+// The frame of the strokes taken: `taken[i]` is the pupil's ink of stroke i,
+// empty for a stroke drawn for the pupil (it tells nothing of the pupil's hand).
+Frame fitFrame(const QList<StrokeShape> &strokes, const QList<QList<QPointF>> &taken);
+
 struct Verdict {
     bool accepted = false;
     unsigned reasons = NoReason;
-    // The measurements behind it, in grid units (lengthRatio: drawn / expected;
+    // The measurements behind it, in the model's units once the drawn line
+    // is mapped back through the pupil's frame (lengthRatio: drawn / expected;
     // direction: mean cosine between corresponding parts, 1 is the same way).
     double startDistance = 0;
     double endDistance = 0;
     double meanDistance = 0;
     double direction = 0;
     double lengthRatio = 0;
-    // Index into the strokes still to come of the one that fits clearly
-    // better, -1 when none does.
+    // The drawn line against the stroke where the frame puts it, nothing
+    // forgiven (the mean distance and a quarter of each end's): lower fits better.
+    double misfit = 0;
+    // The stroke of the character that fits better than the expected one
+    // (an index into the character's strokes), -1 when none does.
     int betterLater = -1;
 };
 
-// Judges `drawn` (pointer positions in drawing order) as the stroke
-// `expected`; `later` are the character's strokes still to come after it.
-// A stroke that matches is accepted even when a later one matches a little
-// better; only a clearly better later fit refuses it as the wrong order.
-Verdict judgeStroke(const StrokeShape &expected, const QList<StrokeShape> &later, const QList<QPointF> &drawn,
-                    Strictness strictness);
+// Judges `drawn` (pointer positions in drawing order) as stroke `index` of
+// the character, after the strokes before it were taken with the pupil's
+// ink `taken`. A stroke that fits a later stroke of the character clearly
+// better than this one is refused as the wrong order; one that fits this one
+// and a later one about as well is taken (parallel strokes lie close).
+Verdict judgeStroke(const QList<StrokeShape> &strokes, int index, const QList<QList<QPointF>> &taken,
+                    const QList<QPointF> &drawn, Strictness strictness);
 
-// The reasons in the pupil's words, most telling first ("起笔位置不对" …).
+// The reasons in the pupil's words, the one that explains the refusal first
+// ("笔顺不对", "笔画太短", "方向不对" …): a stroke far too short or too long
+// is that before its ends or its way are wrong.
 QStringList reasonTexts(unsigned reasons);
-
-// One to three stars for strokes right at the first try out of all.
-int starsFor(int rightFirstTime, int total);
-// "一次写对 7 笔，共 9 笔".
-QString scoreText(int rightFirstTime, int total);
 
 // Points evenly spaced along a polyline, both ends kept; a polyline without
 // length gives its first point n times.
 QList<QPointF> resample(const QList<QPointF> &points, int n);
 double polylineLength(const QList<QPointF> &points);
-
-// The course of writing one character: which stroke is next, the misses on
-// it, what the window should show after each attempt, and the score.
-class Session
-{
-public:
-    enum class Outcome {
-        Accepted, // the stroke is done
-        Missed, // refused; try again
-        Hint, // refused, the second miss on this stroke: show it as a hint
-        DrawnForPupil, // refused a third time: the stroke is drawn and counted as missed
-    };
-    static constexpr int kMissesForHint = 2;
-    static constexpr int kMissesForDrawing = 3;
-
-    explicit Session(int strokeCount = 0) { reset(strokeCount); }
-    void reset(int strokeCount);
-
-    int strokeCount() const { return m_total; }
-    // The stroke to write next; strokeCount() when the character is complete.
-    int current() const { return m_current; }
-    bool complete() const { return m_current >= m_total; }
-    int missesOnCurrent() const { return m_misses; }
-    int rightFirstTime() const { return m_rightFirstTime; }
-
-    // Records the verdict on the current stroke.
-    Outcome record(bool accepted);
-
-private:
-    int m_total = 0;
-    int m_current = 0;
-    int m_misses = 0;
-    int m_rightFirstTime = 0;
-};
+// The point at arc length s along a polyline, carried on straight past either end.
+QPointF pointAlong(const QList<QPointF> &line, double s);
 
 } // namespace strokecheck

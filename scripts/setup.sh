@@ -33,6 +33,8 @@ packages=(
   nodejs npm ca-certificates
   # tests: a real X server, input events, screenshots, sanitizers and fuzzing
   xvfb xauth xdotool imagemagick x11-utils clang libclang-rt-14-dev pulseaudio pulseaudio-utils poppler-utils
+  # tests: reading the writing window's status line off the screen
+  tesseract-ocr tesseract-ocr-chi-sim
   # tests: a window manager, so that stacking, activation and frames are a desktop's
   openbox
 )

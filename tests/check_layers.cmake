@@ -1,6 +1,7 @@
 # The layers hold: the lowest libraries know no widgets, and the program does
 # not link what its modules bring in.
 #   cmake -DBUILD_DIR=... -DSOURCE_DIR=... -DEXE=... -DCORE_TEST=... -DRULES_TEST=... -DSHEET_TEST=...
+#         -DWRITING_TEST=...
 #         -P check_layers.cmake
 find_program(LDD ldd REQUIRED)
 
@@ -32,12 +33,27 @@ endforeach()
 refuse_links("${SHEET_TEST}" "the copybook renderer depends on a window layer"
   Qt6Widgets Qt6Multimedia WebEngine espeak)
 
+# Fails when a source file of `folder` includes a header of the folders `above`
+# (a regular expression such as "practice|editor").
+function(refuse_includes folder above why)
+  file(GLOB sources "${SOURCE_DIR}/${folder}/*.h" "${SOURCE_DIR}/${folder}/*.cpp")
+  foreach(source ${sources})
+    file(STRINGS "${source}" includes REGEX "^#include \"(${above})/")
+    if(includes)
+      message(FATAL_ERROR "${source} includes ${why}: ${includes}")
+    endif()
+  endforeach()
+endfunction()
+
 # Dictation sits below the practice window: it includes no window above it,
 # and reaches the practice window only through the DictationHost it is given.
-file(GLOB dictation_sources "${SOURCE_DIR}/dictation/*.h" "${SOURCE_DIR}/dictation/*.cpp")
-foreach(source ${dictation_sources})
-  file(STRINGS "${source}" includes REGEX "^#include \"(practice|editor|viewer|help|app)/")
-  if(includes)
-    message(FATAL_ERROR "${source} includes a window above dictation: ${includes}")
-  endif()
-endforeach()
+refuse_includes(dictation "practice|editor|viewer|help|app" "a window above dictation")
+
+# The writing session is plain: the window only draws it.
+refuse_links("${WRITING_TEST}" "the writing session depends on a window layer"
+  Qt6Widgets Qt6Multimedia WebEngine espeak)
+
+# Writing practice sits below the practice window too: of the windows it uses
+# only the viewer's StrokeView, and the viewer asks for it by a signal.
+refuse_includes(writing "practice|editor|help|app|dictation" "a window above writing")
+refuse_includes(viewer "writing" "writing practice, which uses the viewer")

@@ -5,7 +5,6 @@
 #include "core/settings.h"
 #include "core/textutil.h"
 #include "resources/artwork.h"
-#include "viewer/frmwrite.h"
 #include "viewer/strokeview.h"
 #include "viewer/webviewfactory.h"
 #include "widgets/ui.h"
@@ -169,7 +168,7 @@ void frmPlay::cmdWrite_Click()
 {
     if (Text1->text().isEmpty())
         return;
-    writewindow::open(this, Text1->text(), modPub::readTextFile(modPub::bankPath()));
+    emit writeRequested(Text1->text());
 }
 
 void frmPlay::WebBrowser1_DocumentComplete(const QString &address)

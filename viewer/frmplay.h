@@ -24,7 +24,7 @@ public:
     void Command1_Click();
     // Enter (character code 13) in the box looks the character up.
     void Text1_KeyPress(int keyAscii);
-    // "写一写": writing practice for the box's character.
+    // "写一写": asks for writing practice of the box's character (writeRequested).
     void cmdWrite_Click();
 
     // ---- State read by tests ----
@@ -47,6 +47,9 @@ public:
     QStackedWidget *WebBrowser1 = nullptr;
 
 signals:
+    // "写一写" with a character in the box: the window that opened the viewer
+    // opens the writing practice, which lives above the viewer.
+    void writeRequested(const QString &character);
     // The web view finished a top-level document (after any centring was requested).
     void documentComplete(const QString &address);
 

@@ -2,14 +2,19 @@
 """Writing practice in a real X session under openbox: the writing window is
 opened from the card's context menu, and 天 is written with real xdotool
 mouse drags along its medians, mapped from the data's grid onto the square
-found on the screen.
+found on the screen: as the model has it, small and off the middle in 写,
+and with a later stroke first, whose refusal is read off the screen (OCR,
+tesseract's simplified Chinese).
 
 Usage: writing_e2e.py --exe build/app/lorvanta --title "Lorvanta V1.2" [--case NAME] [--keep]
 """
 
 import json
 import os
+import shutil
+import subprocess
 import sys
+import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -30,6 +35,40 @@ STAR_OFF = (205, 214, 226)
 def medians(character):
     with open(os.path.join(STROKE_DATA, character + ".json"), encoding="utf-8") as f:
         return json.load(f)["medians"]
+
+
+def placed(strokes, scale, middle):
+    """The strokes as a pupil writes them at `scale` with their middle at
+    `middle` (grid units; the box's own middle is 512, 388)."""
+    return [[[middle[0] + scale * (x - 512), middle[1] + scale * (y - 388)] for x, y in s] for s in strokes]
+
+
+def status_line(pic, square):
+    """The first line of dark text under the square: the status line."""
+    def dark(y):
+        return sum(1 for x in range(10, pic.width - 10, 2) if sum(pic.at(x, y)) < 300) > 2
+    top = next((y for y in range(square.box[3] + 3, pic.height) if dark(y)), None)
+    check(top is not None, "no status line under the square")
+    bottom = next((y for y in range(top, pic.height) if not dark(y)), pic.height - 1)
+    return 10, max(0, top - 6), pic.width - 11, min(pic.height - 1, bottom + 6)
+
+
+def read_text(pic, area):
+    """The text in an area of a screenshot, read by tesseract (simplified
+    Chinese, one line), spaces dropped."""
+    l, t, r, b = area
+    with tempfile.TemporaryDirectory() as d:
+        ppm = os.path.join(d, "line.ppm")
+        with open(ppm, "wb") as f:
+            f.write(b"P6 %d %d 255\n" % (r - l + 1, b - t + 1))
+            for y in range(t, b + 1):
+                f.write(pic.rgb[3 * (y * pic.width + l):3 * (y * pic.width + r + 1)])
+        png = os.path.join(d, "line.png")
+        subprocess.run(["convert", ppm, "-colorspace", "Gray", "-resize", "300%", "-threshold", "60%", png],
+                       check=True, capture_output=True)
+        out = subprocess.run(["tesseract", png, "stdout", "-l", "chi_sim", "--psm", "7"], capture_output=True,
+                             text=True)
+        return "".join(out.stdout.split())
 
 
 def open_writing(prog):
@@ -183,9 +222,49 @@ def case_misses(suite):
         check((on, off) == (2, 1), f"stars for 3 of 4 strokes right: {on} earned, {off} not")
 
 
+def case_small_off_middle(suite):
+    """写 on an empty square: 天 at 0.6 of its size, down and to the left of
+    the middle. Every stroke is taken and stands where it was written; the
+    score is full."""
+    with Program(suite, "small", settings="[writing]\nmode=write\n") as prog:
+        _, win = open_writing(prog)
+        square = Square(prog, win)
+        strokes = placed(medians("天"), 0.6, (400, 260))
+        write_strokes(square, list(enumerate(strokes)))
+        # The black strokes lie in the part of the square the pupil used.
+        pic = prog.screenshot(win)
+        (l, t, r, b), _ = pic.box_of(INK, square.box)
+        xs = [square.screen(x, y)[0] - square.origin[0] for s in strokes for x, y in s]
+        ys = [square.screen(x, y)[1] - square.origin[1] for s in strokes for x, y in s]
+        slack = square.side // 20
+        check(l >= min(xs) - slack and r <= max(xs) + slack and t >= min(ys) - slack and b <= max(ys) + slack,
+              f"the strokes stand at {l, t, r, b}, written within {min(xs), min(ys), max(xs), max(ys)}")
+        time.sleep(0.5)
+        on, off = stars(prog, win, square)
+        check((on, off) == (3, 0), f"stars after a full score: {on} earned, {off} not")
+
+
+def case_later_stroke_first(suite):
+    """天's 撇 drawn where its long 横 belongs: refused, and the status line
+    under the square reads 笔顺不对."""
+    with Program(suite, "order") as prog:
+        _, win = open_writing(prog)
+        square = Square(prog, win)
+        strokes = medians("天")
+        ink = write_strokes(square, [(0, strokes[0])])
+        square.drag(strokes[2])
+        square.wait(lambda: square.reddish() > 20, "the stroke out of order was not shown in red", 3)
+        check(square.count(INK) <= ink + 50, "the stroke out of order was taken")
+        pic = prog.screenshot(win)
+        text = read_text(pic, status_line(pic, square))
+        check("笔顺不对" in text, f"the status line reads {text!r}, not 笔顺不对")
+
+
 CASES = [
     ("write_tian", case_write_tian),
     ("misses", case_misses),
+    ("small_off_middle", case_small_off_middle),
+    ("later_stroke_first", case_later_stroke_first),
 ]
 
 
@@ -193,10 +272,13 @@ def main():
     def no_data():
         if not os.path.exists(os.path.join(STROKE_DATA, "天.json")):
             return "the stroke data is missing (scripts/setup.sh installs it)"
+        langs = subprocess.run(["tesseract", "--list-langs"], capture_output=True, text=True) \
+            if shutil.which("tesseract") else None
+        if not langs or "chi_sim" not in langs.stdout:
+            return "tesseract with simplified Chinese is missing (scripts/setup.sh installs it)"
         return None
 
     return e2e.suite_main(CASES, skip_reason=no_data)
-
 
 
 if __name__ == "__main__":

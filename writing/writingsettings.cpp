@@ -1,4 +1,4 @@
-#include "viewer/writingsettings.h"
+#include "writing/writingsettings.h"
 
 #include "core/settings.h"
 
@@ -6,11 +6,12 @@ namespace {
 const QString kSection = QStringLiteral("writing");
 const QString kStrictness = QStringLiteral("strictness");
 const QString kMode = QStringLiteral("mode");
+const QString kMisses = QStringLiteral("misses");
 
 // Stored as words, so that the file reads plainly and an edit by hand that
-// goes wrong is recognised.
+// goes wrong is recognised. 看 is no mode to open in: it is not stored.
 const char *const kStrictnessValues[] = {"loose", "normal", "strict"};
-const char *const kModeValues[] = {"trace", "write", "watch"};
+const char *const kModeValues[] = {"trace", "write"};
 
 template <size_t N> int indexOf(const char *const (&values)[N], const QString &value, int fallback)
 {
@@ -28,13 +29,19 @@ WritingSettings WritingSettings::load()
     s.strictness = strokecheck::Strictness(
         indexOf(kStrictnessValues, modPub::getSetting(kSection, kStrictness), int(s.strictness)));
     s.mode = Mode(indexOf(kModeValues, modPub::getSetting(kSection, kMode), int(s.mode)));
+    bool ok = false;
+    const int misses = modPub::getSetting(kSection, kMisses).trimmed().toInt(&ok);
+    if (ok && misses >= writingcourse::Course::kLeastMisses && misses <= writingcourse::Course::kMostMisses)
+        s.missesForDrawing = misses;
     return s;
 }
 
-void WritingSettings::save() const
+bool WritingSettings::save() const
 {
     // One write, as every section is saved: never two waits for a stuck lock.
-    modPub::saveSettings(kSection,
-                         {{kStrictness, QLatin1String(kStrictnessValues[int(strictness)])},
-                          {kMode, QLatin1String(kModeValues[int(mode)])}});
+    const Mode stored = mode == Mode::Watch ? Mode::Trace : mode;
+    return modPub::saveSettings(kSection,
+                                {{kStrictness, QLatin1String(kStrictnessValues[int(strictness)])},
+                                 {kMode, QLatin1String(kModeValues[int(stored)])},
+                                 {kMisses, QString::number(missesForDrawing)}});
 }
