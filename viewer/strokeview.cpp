@@ -1,13 +1,14 @@
 #include "viewer/strokeview.h"
 
 #include "rules/strokecheck.h"
+#include "widgets/windowsight.h"
 
-#include <QHideEvent>
 #include <QLineF>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPainterPathStroker>
-#include <QShowEvent>
+#include <QPolygonF>
+#include <QScreen>
 
 #include <algorithm>
 #include <cmath>
@@ -31,22 +32,31 @@ constexpr qreal kRevealWidth = 150;
 constexpr qreal kGridUnits = strokeformat::gridUnits;
 constexpr qreal kTopY = strokeformat::topY;
 
-// The bounding box of a polyline between two lengths along it.
-QRectF polylineSection(const QList<QPointF> &points, qreal from, qreal to)
+// What a round pen of radius `reach` adds when it goes on along a polyline
+// from one length to another: its trace beyond the circle it stood in. The
+// box holds the band around each segment and the circles at the corners and
+// the end; the half circle behind the start was drawn already, unless the
+// pen is only set down.
+QRectF penAdvance(const QList<QPointF> &points, qreal from, qreal to, qreal reach)
 {
     QRectF box;
+    const auto include = [&box](const QRectF &r) { box = box.isNull() ? r : box.united(r); };
+    const auto circle
+        = [reach](const QPointF &c) { return QRectF(c.x() - reach, c.y() - reach, 2 * reach, 2 * reach); };
+    if (from <= 0 && !points.isEmpty())
+        include(circle(points[0])); // the pen set down
     qreal walked = 0;
-    const auto include = [&box](const QPointF &pt) {
-        box = box.isNull() ? QRectF(pt, QSizeF(0, 0)) : box.united(QRectF(pt, QSizeF(0, 0)));
-    };
     for (qsizetype i = 1; i < points.size(); ++i) {
         const QLineF seg(points[i - 1], points[i]);
         const qreal l = seg.length();
         const qreal a = std::max(from, walked);
         const qreal b = std::min(to, walked + l);
-        if (b >= a && l > 0) {
-            include(seg.pointAt((a - walked) / l));
-            include(seg.pointAt((b - walked) / l));
+        if (b > a && l > 0) {
+            const QPointF start = seg.pointAt((a - walked) / l);
+            const QPointF end = seg.pointAt((b - walked) / l);
+            const QPointF across = QPointF(-seg.dy(), seg.dx()) * (reach / l);
+            include(QPolygonF({start + across, start - across, end + across, end - across}).boundingRect());
+            include(circle(end));
         }
         walked += l;
     }
@@ -77,17 +87,11 @@ QPainterPath polylinePrefix(const QList<QPointF> &points, qreal length)
 
 StrokeView::StrokeView(QWidget *parent) : QWidget(parent)
 {
-    m_animation.setLoopCount(-1);
-    m_animation.setStartValue(0.0);
-    connect(&m_animation, &QVariantAnimation::valueChanged, this,
-            [this](const QVariant &value) { advance(value.toReal()); });
-    m_rest.setSingleShot(true);
-    m_rest.setTimerType(Qt::PreciseTimer);
-    connect(&m_rest, &QTimer::timeout, this, [this] {
-        // The rest is over: on to the next stroke, or a new round.
-        m_animation.resume();
-        m_animation.setCurrentTime(m_restUntil >= m_round ? 0 : int(std::lround(m_restUntil)));
-    });
+    m_frame.setSingleShot(true);
+    m_frame.setTimerType(Qt::PreciseTimer);
+    connect(&m_frame, &QTimer::timeout, this, &StrokeView::tick);
+    m_sight = new ui::WindowSight(this);
+    connect(m_sight, &ui::WindowSight::changed, this, &StrokeView::updateRunning);
 }
 
 StrokeView::~StrokeView() = default;
@@ -112,16 +116,16 @@ bool StrokeView::showCharacter(const QString &character)
         t += duration + kGapMs;
     }
     m_round = t - kGapMs + kEndPauseMs;
-    if (isVisible())
-        startAnimation();
+    startAnimation();
     update();
     return true;
 }
 
 void StrokeView::clear()
 {
-    m_animation.stop();
-    m_rest.stop();
+    m_playing = false;
+    m_frame.stop();
+    m_clock.invalidate();
     m_still = QPixmap();
     m_stillInked = -1;
     m_shape = QImage();
@@ -257,50 +261,72 @@ void StrokeView::paintStill(QPainter &p, const QRectF &area, int inked) const
 void StrokeView::paintStroke(QPainter &p, const QRectF &area, int stroke, qreal progress,
                              const QRect &within) const
 {
+    const QTransform transform = glyphTransform(area);
+    const QRect box
+        = transform.mapRect(m_glyph->outlines[stroke].boundingRect()).toAlignedRect().adjusted(-2, -2, 2, 2);
+    // Only the part that is to be repainted.
+    const QRect part = within.isNull() ? box : (box & within);
+    if (part.isEmpty())
+        return;
+    const qreal ratio = p.device() ? p.device()->devicePixelRatioF() : 1.0;
+    p.drawImage(part.topLeft(), strokeLayer(area, stroke, progress, part, ratio));
+}
+
+QImage StrokeView::strokeLayer(const QRectF &area, int stroke, qreal progress, const QRect &part,
+                               qreal ratio) const
+{
     // The part uncovered so far: a thick round pen along the median, cut to
-    // the outline so that the stroke keeps its own shape. The cut is made by
-    // compositing with the stroke's shape, drawn once per stroke, which costs
-    // far less per frame than intersecting the two outlines as paths.
+    // the outline so that the stroke keeps its own shape. The cut multiplies
+    // by the stroke's shape, drawn once per stroke: far cheaper per frame
+    // than intersecting the two outlines as paths, and, done here rather
+    // than by composing images, it never wakes the painter's helper threads.
     const QTransform transform = glyphTransform(area);
     const QPainterPath &outline = m_glyph->outlines[stroke];
     const QRect box = transform.mapRect(outline.boundingRect()).toAlignedRect().adjusted(-2, -2, 2, 2);
-    if (box.isEmpty())
-        return;
-    const qreal ratio = p.device() ? p.device()->devicePixelRatioF() : 1.0;
     const QTransform inBox = transform * QTransform::fromTranslate(-box.left(), -box.top());
     const QSize pixels = (QSizeF(box.size()) * ratio).toSize();
     if (m_shapeStroke != stroke || m_shapeArea != area || m_shape.size() != pixels
         || m_shape.devicePixelRatio() != ratio) {
+        // Painted as colour, not as coverage alone: Qt fills one-channel
+        // images through its helper threads, colour images in this thread.
         m_shape = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
         m_shape.setDevicePixelRatio(ratio);
         m_shape.fill(Qt::transparent);
         QPainter q(&m_shape);
         q.setRenderHint(QPainter::Antialiasing);
-        q.setTransform(inBox);
+        q.setTransform(inBox, true);
         q.fillPath(outline, Qt::black);
         m_shapeStroke = stroke;
         m_shapeArea = area;
     }
-    // Only the part that is to be repainted.
-    const QRect part = within.isNull() ? box : (box & within);
-    if (part.isEmpty())
-        return;
     QImage layer((QSizeF(part.size()) * ratio).toSize(), QImage::Format_ARGB32_Premultiplied);
-    layer.setDevicePixelRatio(ratio);
     layer.fill(Qt::transparent);
+    const QPoint offset = part.topLeft() - box.topLeft(); // of the part in the shape, view pixels
     {
         QPainter q(&layer);
         q.setRenderHint(QPainter::Antialiasing);
-        const QPoint offset = box.topLeft() - part.topLeft();
-        q.setTransform(inBox * QTransform::fromTranslate(offset.x(), offset.y()));
+        q.scale(ratio, ratio);
+        q.setTransform(inBox * QTransform::fromTranslate(-offset.x(), -offset.y()), true);
         q.setBrush(Qt::NoBrush);
         q.setPen(QPen(strokecolours::ink, kRevealWidth, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
         q.drawPath(polylinePrefix(m_glyph->medians[stroke], progress * m_medianLengths[stroke]));
-        q.resetTransform();
-        q.setCompositionMode(QPainter::CompositionMode_DestinationIn);
-        q.drawImage(offset, m_shape);
     }
-    p.drawImage(part.topLeft(), layer);
+    const QPoint from = (QPointF(offset) * ratio).toPoint();
+    const int width = std::min(layer.width(), m_shape.width() - from.x());
+    const int height = std::min(layer.height(), m_shape.height() - from.y());
+    for (int y = 0; y < height; ++y) {
+        const auto *cover = reinterpret_cast<const QRgb *>(m_shape.constScanLine(y + from.y())) + from.x();
+        auto *pixel = reinterpret_cast<QRgb *>(layer.scanLine(y));
+        for (int x = 0; x < width; ++x) {
+            const uint c = qAlpha(cover[x]);
+            if (c == 255 || !pixel[x])
+                continue;
+            const QRgb v = pixel[x];
+            pixel[x] = qRgba(qRed(v) * c / 255, qGreen(v) * c / 255, qBlue(v) * c / 255, qAlpha(v) * c / 255);
+        }
+    }
+    layer.setDevicePixelRatio(ratio);
+    return layer;
 }
 
 void StrokeView::advance(qreal ms)
@@ -322,27 +348,15 @@ void StrokeView::advance(qreal ms)
             const qreal length = (ms - m_starts[drawing]) / m_durations[drawing] * m_medianLengths[drawing];
             const qreal from = drawing == m_shownDrawing ? m_shownLength : 0;
             const QTransform transform = glyphTransform(QRectF(rect()));
-            const qreal reach = kRevealWidth / 2 * std::abs(transform.m11()) + 2;
-            const QRectF section
-                = transform.mapRect(polylineSection(m_glyph->medians[drawing], from, length));
-            update(section.adjusted(-reach, -reach, reach, reach).toAlignedRect() & strokeRect(drawing));
+            const QRectF added
+                = transform.mapRect(penAdvance(m_glyph->medians[drawing], from, length, kRevealWidth / 2));
+            // Two pixels more for the pen's smoothed edge.
+            update(added.toAlignedRect().adjusted(-2, -2, 2, 2) & strokeRect(drawing));
             m_shownLength = length;
         }
     }
     m_shownInked = inked;
     m_shownDrawing = drawing;
-
-    // Before, between and after the strokes nothing moves: the animation
-    // rests until the next stroke begins or the round ends.
-    if (drawing >= 0 || m_animation.state() != QAbstractAnimation::Running)
-        return;
-    const qreal next = inked < m_starts.size() ? m_starts[inked] : m_round;
-    const qint64 wait = std::llround(next - ms);
-    if (wait > 20) {
-        m_restUntil = next;
-        m_animation.pause();
-        m_rest.start(int(wait));
-    }
 }
 
 void StrokeView::paintEvent(QPaintEvent *event)
@@ -371,20 +385,13 @@ void StrokeView::paintEvent(QPaintEvent *event)
                     event->rect());
 }
 
-void StrokeView::showEvent(QShowEvent *event)
+int StrokeView::frameIntervalMs() const
 {
-    QWidget::showEvent(event);
-    // Each time the view appears, the character is drawn from its first stroke.
-    if (m_glyph)
-        startAnimation();
-}
-
-void StrokeView::hideEvent(QHideEvent *event)
-{
-    QWidget::hideEvent(event);
-    // Nothing is drawn while the view cannot be seen.
-    m_animation.stop();
-    m_rest.stop();
+    const QScreen *shownOn = screen();
+    qreal hertz = shownOn ? shownOn->refreshRate() : 60;
+    if (!(hertz > 0) || hertz > 60)
+        hertz = 60;
+    return int(std::ceil(1000 / hertz));
 }
 
 void StrokeView::startAnimation()
@@ -392,9 +399,52 @@ void StrokeView::startAnimation()
     m_now = 0;
     m_shownInked = 0;
     m_shownDrawing = -1;
-    m_rest.stop();
-    m_animation.stop();
-    m_animation.setEndValue(m_round);
-    m_animation.setDuration(std::max(1, int(std::lround(m_round))));
-    m_animation.start();
+    m_playing = m_glyph && !m_starts.isEmpty();
+    m_frame.stop();
+    m_clock.invalidate();
+    updateRunning();
+}
+
+void StrokeView::updateRunning()
+{
+    const bool run = m_playing && m_sight->canBeSeen();
+    if (run == m_clock.isValid())
+        return;
+    if (!run) {
+        // Rests where it stands: nothing is drawn that no one sees.
+        m_frame.stop();
+        m_clock.invalidate();
+        return;
+    }
+    m_clockFrom = m_now;
+    m_clock.start();
+    tick();
+}
+
+void StrokeView::tick()
+{
+    qreal ms = m_clockFrom + m_clock.nsecsElapsed() / 1e6;
+    const int strokes = int(m_starts.size());
+    if (!m_repeating && ms >= m_starts.last() + m_durations.last()) {
+        advance(m_starts.last() + m_durations.last());
+        m_playing = false;
+        m_clock.invalidate();
+        emit finished();
+        return;
+    }
+    if (ms >= m_round) {
+        // A new round; after a long stall the view does not race to catch up.
+        ms = std::fmod(ms, m_round);
+        m_clockFrom = ms;
+        m_clock.start();
+    }
+    advance(ms);
+    // While a stroke is drawn, the next frame; else nothing moves until the
+    // next stroke begins or the round ends.
+    qreal wait = frameIntervalMs();
+    if (drawingAt(ms) < 0) {
+        const int inked = inkedAt(ms);
+        wait = std::max<qreal>(1, (inked < strokes ? m_starts[inked] : m_round) - ms);
+    }
+    m_frame.start(int(std::ceil(wait)));
 }
