@@ -12,6 +12,17 @@
 #include <QScreen>
 #include <QTranslator>
 
+void prepareEnvironment()
+{
+    // Each frame of the stroke animation repaints part of what the frame
+    // before repainted. Through shared memory, Qt must then wait for the X
+    // server to have read the last frame before it paints over it: three
+    // wake-ups a frame. Sent over the connection, a frame costs one, and the
+    // few large repaints (a new item, a resize) a little more copying.
+    if (!qEnvironmentVariableIsSet("QT_XCB_NO_MITSHM"))
+        qputenv("QT_XCB_NO_MITSHM", "1");
+}
+
 void prepareApplication(QApplication &app)
 {
     app.setApplicationName(QStringLiteral("Lorvanta"));
