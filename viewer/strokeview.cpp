@@ -33,18 +33,15 @@ constexpr qreal kGridUnits = strokeformat::gridUnits;
 constexpr qreal kTopY = strokeformat::topY;
 
 // What a round pen of radius `reach` adds when it goes on along a polyline
-// from one length to another: its trace beyond the circle it stood in. The
-// box holds the band around each segment and the circles at the corners and
-// the end; the half circle behind the start was drawn already, unless the
-// pen is only set down.
+// from one length to another: its trace beyond the circle it stood in. That
+// lies in the band around each segment and the half circle ahead of where
+// each segment's stretch ends; the pen set down adds its whole circle.
 QRectF penAdvance(const QList<QPointF> &points, qreal from, qreal to, qreal reach)
 {
     QRectF box;
     const auto include = [&box](const QRectF &r) { box = box.isNull() ? r : box.united(r); };
-    const auto circle
-        = [reach](const QPointF &c) { return QRectF(c.x() - reach, c.y() - reach, 2 * reach, 2 * reach); };
     if (from <= 0 && !points.isEmpty())
-        include(circle(points[0])); // the pen set down
+        include(QRectF(points[0].x() - reach, points[0].y() - reach, 2 * reach, 2 * reach));
     qreal walked = 0;
     for (qsizetype i = 1; i < points.size(); ++i) {
         const QLineF seg(points[i - 1], points[i]);
@@ -54,9 +51,16 @@ QRectF penAdvance(const QList<QPointF> &points, qreal from, qreal to, qreal reac
         if (b > a && l > 0) {
             const QPointF start = seg.pointAt((a - walked) / l);
             const QPointF end = seg.pointAt((b - walked) / l);
-            const QPointF across = QPointF(-seg.dy(), seg.dx()) * (reach / l);
-            include(QPolygonF({start + across, start - across, end + across, end - across}).boundingRect());
-            include(circle(end));
+            const QPointF ahead = QPointF(seg.dx(), seg.dy()) / l;
+            const QPointF across(-ahead.y(), ahead.x());
+            // The band, and of the half circle ahead its ends and whichever
+            // of its four extreme points lie ahead.
+            QPolygonF reached(
+                {start + across * reach, start - across * reach, end + across * reach, end - across * reach});
+            for (const QPointF &dir : {QPointF(1, 0), QPointF(-1, 0), QPointF(0, 1), QPointF(0, -1)})
+                if (QPointF::dotProduct(dir, ahead) >= 0)
+                    reached << end + dir * reach;
+            include(reached.boundingRect());
         }
         walked += l;
     }
@@ -85,8 +89,41 @@ QPainterPath polylinePrefix(const QList<QPointF> &points, qreal length)
     return path;
 }
 
+namespace {
+// The first `length` units of a polyline, only the segments that come near
+// `near`: what a round pen leaves there is the same, and stroking the rest
+// would cost each frame the whole stroke drawn so far.
+QPainterPath prefixNear(const QList<QPointF> &points, qreal length, const QRectF &near)
+{
+    QPainterPath path;
+    bool open = false;
+    qreal walked = 0;
+    for (qsizetype i = 1; i < points.size() && walked < length; ++i) {
+        const QLineF seg(points[i - 1], points[i]);
+        const qreal l = seg.length();
+        const QPointF end = walked + l > length && l > 0 ? seg.pointAt((length - walked) / l) : points[i];
+        walked += l;
+        if (!QRectF(seg.p1(), end).normalized().adjusted(-0.5, -0.5, 0.5, 0.5).intersects(near)) {
+            open = false;
+            continue;
+        }
+        if (!open)
+            path.moveTo(seg.p1());
+        path.lineTo(end);
+        open = true;
+    }
+    if (path.isEmpty() && points.size() == 1 && near.contains(points[0])) {
+        path.moveTo(points[0]);
+        path.lineTo(points[0]);
+    }
+    return path;
+}
+} // namespace
+
 StrokeView::StrokeView(QWidget *parent) : QWidget(parent)
 {
+    // Every pixel is painted here: nothing beneath needs painting first.
+    setAttribute(Qt::WA_OpaquePaintEvent);
     m_frame.setSingleShot(true);
     m_frame.setTimerType(Qt::PreciseTimer);
     connect(&m_frame, &QTimer::timeout, this, &StrokeView::tick);
@@ -213,12 +250,77 @@ int StrokeView::drawingAt(qreal ms) const
     return next;
 }
 
+QRect StrokeView::strokeBox(const QRectF &area, int stroke) const
+{
+    const QRectF box = glyphTransform(area).mapRect(m_glyph->outlines[stroke].boundingRect());
+    return box.toAlignedRect().adjusted(-2, -2, 2, 2);
+}
+
 QRect StrokeView::strokeRect(int stroke) const
 {
     if (!m_glyph || stroke < 0 || stroke >= m_glyph->outlines.size())
         return QRect();
-    const QRectF box = glyphTransform(QRectF(rect())).mapRect(m_glyph->outlines[stroke].boundingRect());
-    return box.toAlignedRect().adjusted(-2, -2, 2, 2);
+    return strokeBox(QRectF(rect()), stroke);
+}
+
+void StrokeView::ensureShape(const QRectF &area, int stroke, qreal ratio) const
+{
+    const QRect box = strokeBox(area, stroke);
+    const QSize pixels = (QSizeF(box.size()) * ratio).toSize();
+    if (m_shapeStroke == stroke && m_shapeArea == area && m_shape.size() == pixels
+        && m_shape.devicePixelRatio() == ratio)
+        return;
+    // Painted as colour, not as coverage alone: Qt fills one-channel images
+    // through its helper threads, colour images in this thread.
+    m_shape = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
+    m_shape.setDevicePixelRatio(ratio);
+    m_shape.fill(Qt::transparent);
+    {
+        QPainter q(&m_shape);
+        q.setRenderHint(QPainter::Antialiasing);
+        q.setTransform(glyphTransform(area) * QTransform::fromTranslate(-box.left(), -box.top()), true);
+        q.fillPath(m_glyph->outlines[stroke], Qt::black);
+    }
+    // Where each row of pixels holds any of the stroke.
+    m_shapeRows.assign(pixels.height(), {pixels.width(), -1});
+    for (int y = 0; y < pixels.height(); ++y) {
+        const auto *row = reinterpret_cast<const QRgb *>(m_shape.constScanLine(y));
+        for (int x = 0; x < pixels.width(); ++x)
+            if (qAlpha(row[x])) {
+                m_shapeRows[y].first = std::min(m_shapeRows[y].first, x);
+                m_shapeRows[y].second = x;
+            }
+    }
+    m_shapeStroke = stroke;
+    m_shapeArea = area;
+}
+
+QRect StrokeView::strokePart(int stroke, const QRect &within) const
+{
+    const QRectF area(rect());
+    const qreal ratio = devicePixelRatioF();
+    ensureShape(area, stroke, ratio);
+    const QRect box = strokeBox(area, stroke);
+    const QRect r = within & box;
+    if (r.isEmpty())
+        return QRect();
+    // In the shape's pixels, rows and columns [first, last).
+    const int top = std::max(0, int(std::floor((r.top() - box.top()) * ratio)));
+    const int bottom = std::min(m_shape.height(), int(std::ceil((r.bottom() + 1 - box.top()) * ratio)));
+    const int left = std::max(0, int(std::floor((r.left() - box.left()) * ratio)));
+    const int right = std::min(m_shape.width(), int(std::ceil((r.right() + 1 - box.left()) * ratio)));
+    QRect found;
+    for (int y = top; y < bottom; ++y) {
+        const int a = std::max(left, m_shapeRows[y].first);
+        const int b = std::min(right - 1, m_shapeRows[y].second);
+        if (a <= b)
+            found |= QRect(a, y, b - a + 1, 1);
+    }
+    if (found.isEmpty())
+        return QRect();
+    const QRectF inView(box.left() + found.left() / ratio, box.top() + found.top() / ratio,
+                        found.width() / ratio, found.height() / ratio);
+    return inView.toAlignedRect() & r;
 }
 
 void StrokeView::paintFrame(QPainter &p, const QRectF &area, qreal ms) const
@@ -253,7 +355,16 @@ void StrokeView::paintStill(QPainter &p, const QRectF &area, int inked) const
     p.setPen(Qt::NoPen);
     for (const QPainterPath &outline : std::as_const(m_glyph->outlines))
         p.fillPath(outline, strokecolours::faint);
-    for (qsizetype i = 0; i < inked && i < m_glyph->outlines.size(); ++i)
+    p.restore();
+    inkStrokes(p, area, 0, inked);
+}
+
+void StrokeView::inkStrokes(QPainter &p, const QRectF &area, int from, int to) const
+{
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setTransform(glyphTransform(area));
+    for (qsizetype i = from; i < to && i < m_glyph->outlines.size(); ++i)
         p.fillPath(m_glyph->outlines[i], strokecolours::ink);
     p.restore();
 }
@@ -261,62 +372,47 @@ void StrokeView::paintStill(QPainter &p, const QRectF &area, int inked) const
 void StrokeView::paintStroke(QPainter &p, const QRectF &area, int stroke, qreal progress,
                              const QRect &within) const
 {
-    const QTransform transform = glyphTransform(area);
-    const QRect box
-        = transform.mapRect(m_glyph->outlines[stroke].boundingRect()).toAlignedRect().adjusted(-2, -2, 2, 2);
-    // Only the part that is to be repainted.
-    const QRect part = within.isNull() ? box : (box & within);
-    if (part.isEmpty())
-        return;
-    const qreal ratio = p.device() ? p.device()->devicePixelRatioF() : 1.0;
-    p.drawImage(part.topLeft(), strokeLayer(area, stroke, progress, part, ratio));
-}
-
-QImage StrokeView::strokeLayer(const QRectF &area, int stroke, qreal progress, const QRect &part,
-                               qreal ratio) const
-{
     // The part uncovered so far: a thick round pen along the median, cut to
     // the outline so that the stroke keeps its own shape. The cut multiplies
     // by the stroke's shape, drawn once per stroke: far cheaper per frame
     // than intersecting the two outlines as paths, and, done here rather
     // than by composing images, it never wakes the painter's helper threads.
-    const QTransform transform = glyphTransform(area);
-    const QPainterPath &outline = m_glyph->outlines[stroke];
-    const QRect box = transform.mapRect(outline.boundingRect()).toAlignedRect().adjusted(-2, -2, 2, 2);
-    const QTransform inBox = transform * QTransform::fromTranslate(-box.left(), -box.top());
-    const QSize pixels = (QSizeF(box.size()) * ratio).toSize();
-    if (m_shapeStroke != stroke || m_shapeArea != area || m_shape.size() != pixels
-        || m_shape.devicePixelRatio() != ratio) {
-        // Painted as colour, not as coverage alone: Qt fills one-channel
-        // images through its helper threads, colour images in this thread.
-        m_shape = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
-        m_shape.setDevicePixelRatio(ratio);
-        m_shape.fill(Qt::transparent);
-        QPainter q(&m_shape);
-        q.setRenderHint(QPainter::Antialiasing);
-        q.setTransform(inBox, true);
-        q.fillPath(outline, Qt::black);
-        m_shapeStroke = stroke;
-        m_shapeArea = area;
-    }
-    QImage layer((QSizeF(part.size()) * ratio).toSize(), QImage::Format_ARGB32_Premultiplied);
-    layer.fill(Qt::transparent);
-    const QPoint offset = part.topLeft() - box.topLeft(); // of the part in the shape, view pixels
+    const QRect box = strokeBox(area, stroke);
+    // Only the part that is to be repainted.
+    const QRect part = within.isNull() ? box : (box & within);
+    if (part.isEmpty())
+        return;
+    const qreal ratio = p.device() ? p.device()->devicePixelRatioF() : 1.0;
+    ensureShape(area, stroke, ratio);
+    const QSize pixels = (QSizeF(part.size()) * ratio).toSize();
+    // One image for every frame's part: a painter set up anew for a new
+    // image each frame would cost more than what it paints.
+    if (m_layer.width() < pixels.width() || m_layer.height() < pixels.height())
+        m_layer = QImage(pixels.expandedTo(m_layer.size()), QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < pixels.height(); ++y)
+        std::fill_n(reinterpret_cast<QRgb *>(m_layer.scanLine(y)), pixels.width(), 0);
+    const QPoint offset = part.topLeft() - box.topLeft(); // of the part in the box, view pixels
+    const QTransform toPart = glyphTransform(area) * QTransform::fromTranslate(-part.left(), -part.top());
     {
-        QPainter q(&layer);
+        QPainter q(&m_layer);
+        q.setClipRect(QRect(QPoint(0, 0), pixels));
         q.setRenderHint(QPainter::Antialiasing);
         q.scale(ratio, ratio);
-        q.setTransform(inBox * QTransform::fromTranslate(-offset.x(), -offset.y()), true);
+        q.setTransform(toPart, true);
         q.setBrush(Qt::NoBrush);
         q.setPen(QPen(strokecolours::ink, kRevealWidth, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-        q.drawPath(polylinePrefix(m_glyph->medians[stroke], progress * m_medianLengths[stroke]));
+        const qreal reach = kRevealWidth / 2 + 2 / std::abs(toPart.m11());
+        const QRectF near = toPart.inverted()
+                                .mapRect(QRectF(QPointF(0, 0), QSizeF(part.size())))
+                                .adjusted(-reach, -reach, reach, reach);
+        q.drawPath(prefixNear(m_glyph->medians[stroke], progress * m_medianLengths[stroke], near));
     }
     const QPoint from = (QPointF(offset) * ratio).toPoint();
-    const int width = std::min(layer.width(), m_shape.width() - from.x());
-    const int height = std::min(layer.height(), m_shape.height() - from.y());
+    const int width = std::min(pixels.width(), m_shape.width() - from.x());
+    const int height = std::min(pixels.height(), m_shape.height() - from.y());
     for (int y = 0; y < height; ++y) {
         const auto *cover = reinterpret_cast<const QRgb *>(m_shape.constScanLine(y + from.y())) + from.x();
-        auto *pixel = reinterpret_cast<QRgb *>(layer.scanLine(y));
+        auto *pixel = reinterpret_cast<QRgb *>(m_layer.scanLine(y));
         for (int x = 0; x < width; ++x) {
             const uint c = qAlpha(cover[x]);
             if (c == 255 || !pixel[x])
@@ -325,8 +421,7 @@ QImage StrokeView::strokeLayer(const QRectF &area, int stroke, qreal progress, c
             pixel[x] = qRgba(qRed(v) * c / 255, qGreen(v) * c / 255, qBlue(v) * c / 255, qAlpha(v) * c / 255);
         }
     }
-    layer.setDevicePixelRatio(ratio);
-    return layer;
+    p.drawImage(QRectF(part), m_layer, QRectF(QPointF(0, 0), QSizeF(pixels)));
 }
 
 void StrokeView::advance(qreal ms)
@@ -350,8 +445,9 @@ void StrokeView::advance(qreal ms)
             const QTransform transform = glyphTransform(QRectF(rect()));
             const QRectF added
                 = transform.mapRect(penAdvance(m_glyph->medians[drawing], from, length, kRevealWidth / 2));
-            // Two pixels more for the pen's smoothed edge.
-            update(added.toAlignedRect().adjusted(-2, -2, 2, 2) & strokeRect(drawing));
+            // Two pixels more for the pen's smoothed edge; of that, only
+            // where the stroke lies (the pen is wider than any stroke).
+            update(strokePart(drawing, added.toAlignedRect().adjusted(-2, -2, 2, 2)));
             m_shownLength = length;
         }
     }
@@ -370,11 +466,16 @@ void StrokeView::paintEvent(QPaintEvent *event)
     const int inked = inkedAt(m_now);
     const qreal ratio = devicePixelRatioF();
     const QSize pixels = (QSizeF(size()) * ratio).toSize();
-    if (m_stillInked != inked || m_still.size() != pixels) {
+    if (m_still.size() != pixels || inked < m_stillInked) {
         m_still = QPixmap(pixels);
         m_still.setDevicePixelRatio(ratio);
         QPainter still(&m_still);
         paintStill(still, QRectF(rect()), inked);
+        m_stillInked = inked;
+    } else if (inked > m_stillInked) {
+        // Strokes just finished go on top: the same picture as painting it anew.
+        QPainter still(&m_still);
+        inkStrokes(still, QRectF(rect()), m_stillInked, inked);
         m_stillInked = inked;
     }
     const QRect r = event->rect();

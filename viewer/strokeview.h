@@ -15,6 +15,9 @@
 #include <QColor>
 #include <QPainterPath>
 
+#include <utility>
+#include <vector>
+
 // The 田字格 and ink of the stroke animation; the writing window draws its
 // square in the same colours.
 namespace strokecolours {
@@ -97,6 +100,8 @@ private:
     void paintFrame(QPainter &p, const QRectF &area, qreal ms) const;
     // The still part of a frame: grid, outlines and the first `inked` strokes.
     void paintStill(QPainter &p, const QRectF &area, int inked) const;
+    // Strokes `from` to `to` (not included), finished.
+    void inkStrokes(QPainter &p, const QRectF &area, int from, int to) const;
     // The stroke being drawn, `progress` (0 to 1) of the way along.
     // `within`, when given, limits the painting to a part of the area.
     void paintStroke(QPainter &p, const QRectF &area, int stroke, qreal progress,
@@ -104,8 +109,14 @@ private:
     // Strokes finished at a time, and the stroke being drawn then (-1: none).
     int inkedAt(qreal ms) const;
     int drawingAt(qreal ms) const;
-    // Where a stroke lies in the widget, with a margin for antialiasing.
+    // Where a stroke lies in an area, and in the widget, with a margin for
+    // antialiasing.
+    QRect strokeBox(const QRectF &area, int stroke) const;
     QRect strokeRect(int stroke) const;
+    // The stroke's shape in its box at the widget's size, made when needed.
+    void ensureShape(const QRectF &area, int stroke, qreal ratio) const;
+    // The part of a widget rectangle that holds any of the stroke.
+    QRect strokePart(int stroke, const QRect &within) const;
     // Repaints what changed since the frame shown before.
     void advance(qreal ms);
     void startAnimation();
@@ -113,9 +124,6 @@ private:
     void updateRunning();
     // One frame now, and the timer set for the next change.
     void tick();
-    // The stroke being drawn at a time cut to the stroke's shape, `part` of
-    // the view (view coordinates), as an image of that part.
-    QImage strokeLayer(const QRectF &area, int stroke, qreal progress, const QRect &part, qreal ratio) const;
 
     std::optional<StrokeGlyph> m_glyph;
     QList<qreal> m_medianLengths;
@@ -142,6 +150,10 @@ private:
     int m_stillInked = -1;
     // The shape of the stroke being drawn, for cutting the pen's trace.
     mutable QImage m_shape;
+    // Where the stroke being drawn is composed, frame after frame.
+    mutable QImage m_layer;
+    // Of each row of the shape's pixels, the first and last that hold any of it.
+    mutable std::vector<std::pair<int, int>> m_shapeRows;
     mutable int m_shapeStroke = -1;
     mutable QRectF m_shapeArea;
 };
