@@ -24,12 +24,16 @@ struct Figures {
 };
 
 // One process of a kind, once ready and settled: its CPU share and wake-ups
-// a second over the time. False when it never got ready.
+// a second over the time, or over one whole round of an animation that the
+// child reports. False when it never got ready.
 bool measure(const QByteArray &exe, const Kind &kind, const QByteArray &bare, int seconds, Figures &into)
 {
     bench::LongChild child(exe, {kind.program ? QByteArray("--viewer") : QByteArray("--stay"), kind.state});
-    if (!child.waitReady(20000))
+    QByteArray round;
+    if (!child.waitReady(20000, &round))
         return false;
+    const double roundMs = round.toDouble();
+    const long waitUs = long(1000 * (roundMs > 0 ? roundMs : seconds * 1000.0));
     std::unique_ptr<bench::LongChild> cover;
     if (kind.covered) {
         cover = std::make_unique<bench::LongChild>(bare, QList<QByteArray> {"--cover"});
@@ -40,7 +44,7 @@ bool measure(const QByteArray &exe, const Kind &kind, const QByteArray &bare, in
     const bench::LongChild::Counts before = child.counts();
     QElapsedTimer t;
     t.start();
-    usleep(seconds * 1000 * 1000);
+    usleep(waitUs);
     const bench::LongChild::Counts after = child.counts();
     const double ms = t.nsecsElapsed() / 1e6;
     into.cpuPercent << (after.cpuMs - before.cpuMs) / ms * 100;
@@ -60,7 +64,8 @@ void animationBench(const QByteArray &program, const QByteArray &bare, int runs,
         {"viewer minimised", true, "minimised"},
         {"viewer covered by another window", true, "view", true},
     };
-    std::printf("Stroke-order animation of 天 (whole process, %d s each, medians of %d alternating runs):\n",
+    std::printf("Stroke-order animation of 天 (whole process, one round of it or %d s each, medians of %d "
+                "alternating runs):\n",
                 seconds, runs);
     std::fflush(stdout);
     QList<Figures> figures(kinds.size());

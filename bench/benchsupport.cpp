@@ -96,12 +96,13 @@ LongChild::LongChild(const QByteArray &exe, const QList<QByteArray> &args)
 
 LongChild::~LongChild() { stop(); }
 
-bool LongChild::waitReady(int timeoutMs)
+bool LongChild::waitReady(int timeoutMs, QByteArray *rest)
 {
     QByteArray got;
     QElapsedTimer t;
     t.start();
-    while (m_pid > 0 && !got.contains("ready") && t.elapsed() < timeoutMs) {
+    const auto done = [&got] { return got.contains("ready") && got.indexOf('\n', got.indexOf("ready")) > 0; };
+    while (m_pid > 0 && !done() && t.elapsed() < timeoutMs) {
         pollfd p {m_out, POLLIN, 0};
         if (poll(&p, 1, 100) <= 0)
             continue;
@@ -111,7 +112,13 @@ bool LongChild::waitReady(int timeoutMs)
             return false;
         got.append(buf, n);
     }
-    return got.contains("ready");
+    if (!done())
+        return false;
+    if (rest) {
+        const qsizetype from = got.indexOf("ready") + 5;
+        *rest = got.mid(from, got.indexOf('\n', from) - from).trimmed();
+    }
+    return true;
 }
 
 LongChild::Counts LongChild::counts() const

@@ -33,8 +33,9 @@ public:
     LongChild(const QByteArray &exe, const QList<QByteArray> &args);
     ~LongChild();
     bool started() const { return m_pid > 0; }
-    // Waits for the line the child prints once it is where it should be.
-    bool waitReady(int timeoutMs);
+    // Waits for the line the child prints once it is where it should be,
+    // "ready" and what follows on the line, put into `rest`.
+    bool waitReady(int timeoutMs, QByteArray *rest = nullptr);
     // CPU time (all threads, ns) and context switches, voluntary and not, of
     // all its threads: every time it was woken or put aside.
     struct Counts {

@@ -8,6 +8,7 @@
 #include "bench/keystep.h"
 #include "practice/frmmain.h"
 #include "viewer/frmplay.h"
+#include "viewer/strokeview.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -40,9 +41,10 @@ const char *requestedViewer(int argc, char **argv)
     return nullptr;
 }
 
-void ready()
+// "ready", and the length of the animation's round when one is shown.
+void ready(double roundMs = 0)
 {
-    std::printf("ready\n");
+    std::printf("ready %.0f\n", roundMs);
     std::fflush(stdout);
 }
 
@@ -62,7 +64,8 @@ void openViewer(frmMain *w, const QByteArray &state)
     // Minimised once the window manager has taken it, as a user would.
     if (state == "minimised")
         QTimer::singleShot(800, viewer, [viewer] { viewer->showMinimized(); });
-    QTimer::singleShot(state == "minimised" ? 1600 : 800, qApp, ready);
+    const double round = state == "minimised" ? 0 : viewer->strokeView()->roundMs();
+    QTimer::singleShot(state == "minimised" ? 1600 : 800, qApp, [round] { ready(round); });
 }
 } // namespace
 
