@@ -82,9 +82,9 @@ def case_windows(suite):
 
 def case_viewer_rests(suite):
     """The stroke-order viewer's offline animation runs in view, rests while
-    the viewer is minimised or wholly covered by another window (the program
-    then wakes no more often than with the practice window alone) and goes on
-    when the viewer can be seen again."""
+    the viewer is minimised, wholly covered by another window or on another
+    desktop (the program then wakes no more often than with the practice
+    window alone) and goes on when the viewer can be seen again."""
     with Program(suite, "viewerrest", bank=gbk("天")) as prog:
         win = main_window(prog)
         time.sleep(1.0)
@@ -122,6 +122,14 @@ def case_viewer_rests(suite):
         finally:
             support.stop_process(cover)
         animating("once uncovered")
+
+        # The window manager unmaps the windows of the desktops not shown.
+        prog.xdo("set_desktop", 1)
+        prog.wait_map_state(viewer, "IsUnMapped")
+        resting("on another desktop")
+        prog.xdo("set_desktop", 0)
+        prog.wait_map_state(viewer, "IsViewable")
+        animating("back on its desktop")
 
 
 def case_webview_as_root(suite):
