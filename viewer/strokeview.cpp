@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -24,9 +25,11 @@ constexpr qreal kLeadInMs = 500; // the bare outline before stroke 1
 constexpr qreal kGapMs = 250; // between two strokes
 constexpr qreal kEndPauseMs = 1500; // the finished character, then replay
 
-// The pen that uncovers a stroke along its median: wider than any stroke of
-// the data, and clipped to the stroke's outline.
+// The pen that uncovers a stroke along its median, clipped to the stroke's
+// outline: as wide as the stroke is around its median, never wider than any
+// stroke of the data is. The narrower, the less each frame repaints.
 constexpr qreal kRevealWidth = 150;
+constexpr qreal kRevealMargin = 4;
 
 // The data's character box.
 constexpr qreal kGridUnits = strokeformat::gridUnits;
@@ -90,33 +93,90 @@ QPainterPath polylinePrefix(const QList<QPointF> &points, qreal length)
 }
 
 namespace {
-// The first `length` units of a polyline, only the segments that come near
-// `near`: what a round pen leaves there is the same, and stroking the rest
-// would cost each frame the whole stroke drawn so far.
-QPainterPath prefixNear(const QList<QPointF> &points, qreal length, const QRectF &near)
+// How far an outline reaches from a polyline: the radius of the round pen
+// that, drawn all along it, covers the whole outline.
+qreal reachOf(const QPainterPath &outline, const QList<QPointF> &median)
 {
-    QPainterPath path;
-    bool open = false;
+    const auto distance = [&median](const QPointF &p) {
+        qreal best = median.isEmpty() ? 0 : QLineF(p, median[0]).length();
+        for (qsizetype i = 1; i < median.size(); ++i) {
+            const QPointF a = median[i - 1];
+            const QPointF d = median[i] - a;
+            const qreal len2 = QPointF::dotProduct(d, d);
+            const qreal t = len2 > 0 ? std::clamp(QPointF::dotProduct(p - a, d) / len2, 0.0, 1.0) : 0;
+            best = std::min(best, QLineF(p, a + d * t).length());
+        }
+        return best;
+    };
+    qreal reach = 0;
+    for (const QPolygonF &polygon : outline.toSubpathPolygons())
+        for (const QPointF &p : polygon)
+            reach = std::max(reach, distance(p));
+    return std::min(kRevealWidth / 2, reach + kRevealMargin);
+}
+
+// A premultiplied pixel times a/255, all four channels at once and without
+// branches, so that the compiler can do many pixels in one instruction.
+inline QRgb scaledPixel(QRgb p, uint a)
+{
+    uint rb = (p & 0xff00ff) * a;
+    rb = ((rb + ((rb >> 8) & 0xff00ff) + 0x800080) >> 8) & 0xff00ff;
+    uint ag = ((p >> 8) & 0xff00ff) * a;
+    ag = (ag + ((ag >> 8) & 0xff00ff) + 0x800080) & 0xff00ff00;
+    return ag | rb;
+}
+
+// One stretch of the pen's way, ready for distances: where it starts, where
+// it goes, and 1/|goes|².
+struct PenStretch {
+    QPointF from;
+    QPointF to;
+    qreal inverse;
+};
+
+// The stretches of the first `length` units of a polyline that come near
+// `near`, mapped by `map`: what a round pen leaves there depends on these
+// alone, and the rest would cost each frame the whole stroke drawn so far.
+QList<PenStretch> stretchesNear(const QList<QPointF> &points, qreal length, const QRectF &near,
+                                const QTransform &map)
+{
+    QList<PenStretch> found;
+    const auto add = [&found, &map](const QPointF &a, const QPointF &b) {
+        const QPointF from = map.map(a);
+        const QPointF to = map.map(b) - from;
+        const qreal squared = QPointF::dotProduct(to, to);
+        found.append({from, to, squared > 0 ? 1 / squared : 0});
+    };
     qreal walked = 0;
     for (qsizetype i = 1; i < points.size() && walked < length; ++i) {
         const QLineF seg(points[i - 1], points[i]);
         const qreal l = seg.length();
         const QPointF end = walked + l > length && l > 0 ? seg.pointAt((length - walked) / l) : points[i];
         walked += l;
-        if (!QRectF(seg.p1(), end).normalized().adjusted(-0.5, -0.5, 0.5, 0.5).intersects(near)) {
-            open = false;
-            continue;
-        }
-        if (!open)
-            path.moveTo(seg.p1());
-        path.lineTo(end);
-        open = true;
+        if (QRectF(seg.p1(), end).normalized().adjusted(-0.5, -0.5, 0.5, 0.5).intersects(near))
+            add(seg.p1(), end);
     }
-    if (path.isEmpty() && points.size() == 1 && near.contains(points[0])) {
-        path.moveTo(points[0]);
-        path.lineTo(points[0]);
+    if (points.size() == 1 && near.contains(points[0]))
+        add(points[0], points[0]);
+    return found;
+}
+
+// How much of the pixel centred at `p` a round pen of radius `r` covers on
+// its way along the stretches, 0 to 255: a smooth edge one pixel wide.
+inline uint penCover(const QList<PenStretch> &way, const QPointF &p, qreal r)
+{
+    qreal nearest = std::numeric_limits<qreal>::max();
+    for (const PenStretch &s : way) {
+        const QPointF v = p - s.from;
+        const qreal t = std::clamp(QPointF::dotProduct(v, s.to) * s.inverse, 0.0, 1.0);
+        const QPointF w = v - s.to * t;
+        nearest = std::min(nearest, QPointF::dotProduct(w, w));
     }
-    return path;
+    if (nearest >= (r + 0.5) * (r + 0.5))
+        return 0;
+    if (r > 0.5 && nearest <= (r - 0.5) * (r - 0.5))
+        return 255;
+    return uint(std::clamp(r + 0.5 - std::sqrt(nearest), 0.0, 1.0) * 255 + 0.5);
 }
 } // namespace
 
@@ -124,7 +184,6 @@ StrokeView::StrokeView(QWidget *parent) : QWidget(parent)
 {
     // Every pixel is painted here: nothing beneath needs painting first.
     setAttribute(Qt::WA_OpaquePaintEvent);
-    m_frame.setSingleShot(true);
     m_frame.setTimerType(Qt::PreciseTimer);
     connect(&m_frame, &QTimer::timeout, this, &StrokeView::tick);
     m_sight = new ui::WindowSight(this);
@@ -144,8 +203,11 @@ bool StrokeView::showCharacter(const QString &character)
         return false;
 
     qreal t = kLeadInMs;
-    for (const QList<QPointF> &median : std::as_const(m_glyph->medians)) {
+    for (qsizetype i = 0; i < m_glyph->medians.size(); ++i) {
+        const QList<QPointF> &median = m_glyph->medians[i];
         const qreal length = strokecheck::polylineLength(median);
+        m_penReach.append(i < m_glyph->outlines.size() ? reachOf(m_glyph->outlines[i], median)
+                                                       : kRevealWidth / 2);
         const qreal duration = std::max(kMinStrokeMs, length / kUnitsPerMs);
         m_medianLengths.append(length);
         m_starts.append(t);
@@ -171,6 +233,7 @@ void StrokeView::clear()
     m_shownDrawing = -1;
     m_glyph.reset();
     m_medianLengths.clear();
+    m_penReach.clear();
     m_starts.clear();
     m_durations.clear();
     m_round = 0;
@@ -372,11 +435,12 @@ void StrokeView::inkStrokes(QPainter &p, const QRectF &area, int from, int to) c
 void StrokeView::paintStroke(QPainter &p, const QRectF &area, int stroke, qreal progress,
                              const QRect &within) const
 {
-    // The part uncovered so far: a thick round pen along the median, cut to
-    // the outline so that the stroke keeps its own shape. The cut multiplies
-    // by the stroke's shape, drawn once per stroke: far cheaper per frame
-    // than intersecting the two outlines as paths, and, done here rather
-    // than by composing images, it never wakes the painter's helper threads.
+    // The part uncovered so far: a round pen along the median, cut to the
+    // outline so that the stroke keeps its own shape. Both are worked out
+    // here pixel by pixel, the pen from its distance to its way and the cut
+    // from the stroke's shape drawn once per stroke: far cheaper per frame
+    // than painting and composing images, and it never wakes the painter's
+    // helper threads.
     const QRect box = strokeBox(area, stroke);
     // Only the part that is to be repainted.
     const QRect part = within.isNull() ? box : (box & within);
@@ -385,40 +449,36 @@ void StrokeView::paintStroke(QPainter &p, const QRectF &area, int stroke, qreal 
     const qreal ratio = p.device() ? p.device()->devicePixelRatioF() : 1.0;
     ensureShape(area, stroke, ratio);
     const QSize pixels = (QSizeF(part.size()) * ratio).toSize();
-    // One image for every frame's part: a painter set up anew for a new
-    // image each frame would cost more than what it paints.
+    // One image for every frame's part, grown when needed.
     if (m_layer.width() < pixels.width() || m_layer.height() < pixels.height())
         m_layer = QImage(pixels.expandedTo(m_layer.size()), QImage::Format_ARGB32_Premultiplied);
-    for (int y = 0; y < pixels.height(); ++y)
-        std::fill_n(reinterpret_cast<QRgb *>(m_layer.scanLine(y)), pixels.width(), 0);
-    const QPoint offset = part.topLeft() - box.topLeft(); // of the part in the box, view pixels
     const QTransform toPart = glyphTransform(area) * QTransform::fromTranslate(-part.left(), -part.top());
-    {
-        QPainter q(&m_layer);
-        q.setClipRect(QRect(QPoint(0, 0), pixels));
-        q.setRenderHint(QPainter::Antialiasing);
-        q.scale(ratio, ratio);
-        q.setTransform(toPart, true);
-        q.setBrush(Qt::NoBrush);
-        q.setPen(QPen(strokecolours::ink, kRevealWidth, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-        const qreal reach = kRevealWidth / 2 + 2 / std::abs(toPart.m11());
-        const QRectF near = toPart.inverted()
-                                .mapRect(QRectF(QPointF(0, 0), QSizeF(part.size())))
-                                .adjusted(-reach, -reach, reach, reach);
-        q.drawPath(prefixNear(m_glyph->medians[stroke], progress * m_medianLengths[stroke], near));
-    }
-    const QPoint from = (QPointF(offset) * ratio).toPoint();
-    const int width = std::min(pixels.width(), m_shape.width() - from.x());
-    const int height = std::min(pixels.height(), m_shape.height() - from.y());
-    for (int y = 0; y < height; ++y) {
-        const auto *cover = reinterpret_cast<const QRgb *>(m_shape.constScanLine(y + from.y())) + from.x();
+    const qreal reach = m_penReach[stroke] + 2 / toPart.m11();
+    const QRectF near = toPart.inverted()
+                            .mapRect(QRectF(QPointF(0, 0), QSizeF(part.size())))
+                            .adjusted(-reach, -reach, reach, reach);
+    const QList<PenStretch> way = stretchesNear(m_glyph->medians[stroke], progress * m_medianLengths[stroke],
+                                                near, toPart * QTransform::fromScale(ratio, ratio));
+    const qreal radius = m_penReach[stroke] * toPart.m11() * ratio;
+    const QRgb ink = qPremultiply(strokecolours::ink.rgba());
+    const QPoint from = (QPointF(part.topLeft() - box.topLeft()) * ratio).toPoint(); // the part in the shape
+    for (int y = 0; y < pixels.height(); ++y) {
         auto *pixel = reinterpret_cast<QRgb *>(m_layer.scanLine(y));
-        for (int x = 0; x < width; ++x) {
-            const uint c = qAlpha(cover[x]);
-            if (c == 255 || !pixel[x])
+        std::fill_n(pixel, pixels.width(), 0);
+        const int row = y + from.y();
+        if (row < 0 || row >= m_shape.height())
+            continue;
+        const auto *cover = reinterpret_cast<const QRgb *>(m_shape.constScanLine(row));
+        const int first = std::max(0, m_shapeRows[row].first - from.x());
+        const int last = std::min(
+            {pixels.width() - 1, m_shapeRows[row].second - from.x(), m_shape.width() - 1 - from.x()});
+        for (int x = first; x <= last; ++x) {
+            const uint c = qAlpha(cover[x + from.x()]);
+            if (!c)
                 continue;
-            const QRgb v = pixel[x];
-            pixel[x] = qRgba(qRed(v) * c / 255, qGreen(v) * c / 255, qBlue(v) * c / 255, qAlpha(v) * c / 255);
+            const uint pen = penCover(way, QPointF(x + 0.5, y + 0.5), radius);
+            if (pen)
+                pixel[x] = scaledPixel(ink, (c * pen + 127) / 255);
         }
     }
     p.drawImage(QRectF(part), m_layer, QRectF(QPointF(0, 0), QSizeF(pixels)));
@@ -430,27 +490,31 @@ void StrokeView::advance(qreal ms)
     const int inked = inkedAt(ms);
     const int drawing = drawingAt(ms);
     // Only what changed is repainted: the stroke being drawn and any just
-    // finished; a new round repaints the whole view.
+    // finished; a new round repaints the whole view. One rectangle holds it
+    // all: a region of several would make Qt clip every operation to it,
+    // through its helper threads.
+    QRect changed;
     if (inked < m_shownInked) {
-        update();
+        changed = rect();
     } else {
         for (int i = m_shownInked; i < inked; ++i)
-            update(strokeRect(i));
+            changed |= strokeRect(i);
         if (m_shownDrawing >= 0 && m_shownDrawing != drawing)
-            update(strokeRect(m_shownDrawing));
+            changed |= strokeRect(m_shownDrawing);
         if (drawing >= 0) {
             // Of the stroke being drawn, only the pen's latest stretch.
             const qreal length = (ms - m_starts[drawing]) / m_durations[drawing] * m_medianLengths[drawing];
             const qreal from = drawing == m_shownDrawing ? m_shownLength : 0;
             const QTransform transform = glyphTransform(QRectF(rect()));
             const QRectF added
-                = transform.mapRect(penAdvance(m_glyph->medians[drawing], from, length, kRevealWidth / 2));
+                = transform.mapRect(penAdvance(m_glyph->medians[drawing], from, length, m_penReach[drawing]));
             // Two pixels more for the pen's smoothed edge; of that, only
             // where the stroke lies (the pen is wider than any stroke).
-            update(strokePart(drawing, added.toAlignedRect().adjusted(-2, -2, 2, 2)));
+            changed |= strokePart(drawing, added.toAlignedRect().adjusted(-2, -2, 2, 2));
             m_shownLength = length;
         }
     }
+    update(changed);
     m_shownInked = inked;
     m_shownDrawing = drawing;
 }
@@ -529,6 +593,7 @@ void StrokeView::tick()
     if (!m_repeating && ms >= m_starts.last() + m_durations.last()) {
         advance(m_starts.last() + m_durations.last());
         m_playing = false;
+        m_frame.stop();
         m_clock.invalidate();
         emit finished();
         return;
@@ -547,5 +612,9 @@ void StrokeView::tick()
         const int inked = inkedAt(ms);
         wait = std::max<qreal>(1, (inked < strokes ? m_starts[inked] : m_round) - ms);
     }
-    m_frame.start(int(std::ceil(wait)));
+    // Left running while frames follow each other: setting a timer anew
+    // each frame costs more than the frame's own bookkeeping.
+    const int interval = int(std::ceil(wait));
+    if (!m_frame.isActive() || m_frame.interval() != interval)
+        m_frame.start(interval);
 }

@@ -127,6 +127,7 @@ private:
 
     std::optional<StrokeGlyph> m_glyph;
     QList<qreal> m_medianLengths;
+    QList<qreal> m_penReach; // the revealing pen's radius, stroke by stroke
     QList<qreal> m_starts;
     QList<qreal> m_durations;
     qreal m_round = 0;
@@ -134,7 +135,7 @@ private:
     // A character is being shown and its round is not over, seen or not.
     bool m_playing = false;
     bool m_repeating = true;
-    // Set for the next frame while a stroke is drawn, else for the end of
+    // Beats once a frame while a stroke is drawn, else once at the end of
     // the rest before the next stroke or round; stopped while unseen.
     QTimer m_frame;
     // Real time since m_clockFrom, the round's time when it was started.
