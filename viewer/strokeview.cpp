@@ -1,18 +1,16 @@
 #include "viewer/strokeview.h"
 
 #include "rules/strokecheck.h"
+#include "viewer/strokepen.h"
 #include "widgets/windowsight.h"
 
 #include <QLineF>
 #include <QPaintEvent>
 #include <QPainter>
-#include <QPainterPathStroker>
-#include <QPolygonF>
 #include <QScreen>
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 
 namespace {
 
@@ -35,41 +33,6 @@ constexpr qreal kRevealMargin = 4;
 constexpr qreal kGridUnits = strokeformat::gridUnits;
 constexpr qreal kTopY = strokeformat::topY;
 
-// What a round pen of radius `reach` adds when it goes on along a polyline
-// from one length to another: its trace beyond the circle it stood in. That
-// lies in the band around each segment and the half circle ahead of where
-// each segment's stretch ends; the pen set down adds its whole circle.
-QRectF penAdvance(const QList<QPointF> &points, qreal from, qreal to, qreal reach)
-{
-    QRectF box;
-    const auto include = [&box](const QRectF &r) { box = box.isNull() ? r : box.united(r); };
-    if (from <= 0 && !points.isEmpty())
-        include(QRectF(points[0].x() - reach, points[0].y() - reach, 2 * reach, 2 * reach));
-    qreal walked = 0;
-    for (qsizetype i = 1; i < points.size(); ++i) {
-        const QLineF seg(points[i - 1], points[i]);
-        const qreal l = seg.length();
-        const qreal a = std::max(from, walked);
-        const qreal b = std::min(to, walked + l);
-        if (b > a && l > 0) {
-            const QPointF start = seg.pointAt((a - walked) / l);
-            const QPointF end = seg.pointAt((b - walked) / l);
-            const QPointF ahead = QPointF(seg.dx(), seg.dy()) / l;
-            const QPointF across(-ahead.y(), ahead.x());
-            // The band, and of the half circle ahead its ends and whichever
-            // of its four extreme points lie ahead.
-            QPolygonF reached(
-                {start + across * reach, start - across * reach, end + across * reach, end - across * reach});
-            for (const QPointF &dir : {QPointF(1, 0), QPointF(-1, 0), QPointF(0, 1), QPointF(0, -1)})
-                if (QPointF::dotProduct(dir, ahead) >= 0)
-                    reached << end + dir * reach;
-            include(reached.boundingRect());
-        }
-        walked += l;
-    }
-    return box;
-}
-
 } // namespace
 
 QPainterPath polylinePrefix(const QList<QPointF> &points, qreal length)
@@ -91,94 +54,6 @@ QPainterPath polylinePrefix(const QList<QPointF> &points, qreal length)
     }
     return path;
 }
-
-namespace {
-// How far an outline reaches from a polyline: the radius of the round pen
-// that, drawn all along it, covers the whole outline.
-qreal reachOf(const QPainterPath &outline, const QList<QPointF> &median)
-{
-    const auto distance = [&median](const QPointF &p) {
-        qreal best = median.isEmpty() ? 0 : QLineF(p, median[0]).length();
-        for (qsizetype i = 1; i < median.size(); ++i) {
-            const QPointF a = median[i - 1];
-            const QPointF d = median[i] - a;
-            const qreal len2 = QPointF::dotProduct(d, d);
-            const qreal t = len2 > 0 ? std::clamp(QPointF::dotProduct(p - a, d) / len2, 0.0, 1.0) : 0;
-            best = std::min(best, QLineF(p, a + d * t).length());
-        }
-        return best;
-    };
-    qreal reach = 0;
-    for (const QPolygonF &polygon : outline.toSubpathPolygons())
-        for (const QPointF &p : polygon)
-            reach = std::max(reach, distance(p));
-    return std::min(kRevealWidth / 2, reach + kRevealMargin);
-}
-
-// A premultiplied pixel times a/255, all four channels at once and without
-// branches, so that the compiler can do many pixels in one instruction.
-inline QRgb scaledPixel(QRgb p, uint a)
-{
-    uint rb = (p & 0xff00ff) * a;
-    rb = ((rb + ((rb >> 8) & 0xff00ff) + 0x800080) >> 8) & 0xff00ff;
-    uint ag = ((p >> 8) & 0xff00ff) * a;
-    ag = (ag + ((ag >> 8) & 0xff00ff) + 0x800080) & 0xff00ff00;
-    return ag | rb;
-}
-
-// One stretch of the pen's way, ready for distances: where it starts, where
-// it goes, and 1/|goes|².
-struct PenStretch {
-    QPointF from;
-    QPointF to;
-    qreal inverse;
-};
-
-// The stretches of the first `length` units of a polyline that come near
-// `near`, mapped by `map`: what a round pen leaves there depends on these
-// alone, and the rest would cost each frame the whole stroke drawn so far.
-QList<PenStretch> stretchesNear(const QList<QPointF> &points, qreal length, const QRectF &near,
-                                const QTransform &map)
-{
-    QList<PenStretch> found;
-    const auto add = [&found, &map](const QPointF &a, const QPointF &b) {
-        const QPointF from = map.map(a);
-        const QPointF to = map.map(b) - from;
-        const qreal squared = QPointF::dotProduct(to, to);
-        found.append({from, to, squared > 0 ? 1 / squared : 0});
-    };
-    qreal walked = 0;
-    for (qsizetype i = 1; i < points.size() && walked < length; ++i) {
-        const QLineF seg(points[i - 1], points[i]);
-        const qreal l = seg.length();
-        const QPointF end = walked + l > length && l > 0 ? seg.pointAt((length - walked) / l) : points[i];
-        walked += l;
-        if (QRectF(seg.p1(), end).normalized().adjusted(-0.5, -0.5, 0.5, 0.5).intersects(near))
-            add(seg.p1(), end);
-    }
-    if (points.size() == 1 && near.contains(points[0]))
-        add(points[0], points[0]);
-    return found;
-}
-
-// How much of the pixel centred at `p` a round pen of radius `r` covers on
-// its way along the stretches, 0 to 255: a smooth edge one pixel wide.
-inline uint penCover(const QList<PenStretch> &way, const QPointF &p, qreal r)
-{
-    qreal nearest = std::numeric_limits<qreal>::max();
-    for (const PenStretch &s : way) {
-        const QPointF v = p - s.from;
-        const qreal t = std::clamp(QPointF::dotProduct(v, s.to) * s.inverse, 0.0, 1.0);
-        const QPointF w = v - s.to * t;
-        nearest = std::min(nearest, QPointF::dotProduct(w, w));
-    }
-    if (nearest >= (r + 0.5) * (r + 0.5))
-        return 0;
-    if (r > 0.5 && nearest <= (r - 0.5) * (r - 0.5))
-        return 255;
-    return uint(std::clamp(r + 0.5 - std::sqrt(nearest), 0.0, 1.0) * 255 + 0.5);
-}
-} // namespace
 
 StrokeView::StrokeView(QWidget *parent) : QWidget(parent)
 {
@@ -206,7 +81,8 @@ bool StrokeView::showCharacter(const QString &character)
     for (qsizetype i = 0; i < m_glyph->medians.size(); ++i) {
         const QList<QPointF> &median = m_glyph->medians[i];
         const qreal length = strokecheck::polylineLength(median);
-        m_penReach.append(i < m_glyph->outlines.size() ? reachOf(m_glyph->outlines[i], median)
+        m_penReach.append(i < m_glyph->outlines.size() ? strokepen::reach(m_glyph->outlines[i], median,
+                                                                          kRevealMargin, kRevealWidth / 2)
                                                        : kRevealWidth / 2);
         const qreal duration = std::max(kMinStrokeMs, length / kUnitsPerMs);
         m_medianLengths.append(length);
@@ -457,8 +333,9 @@ void StrokeView::paintStroke(QPainter &p, const QRectF &area, int stroke, qreal 
     const QRectF near = toPart.inverted()
                             .mapRect(QRectF(QPointF(0, 0), QSizeF(part.size())))
                             .adjusted(-reach, -reach, reach, reach);
-    const QList<PenStretch> way = stretchesNear(m_glyph->medians[stroke], progress * m_medianLengths[stroke],
-                                                near, toPart * QTransform::fromScale(ratio, ratio));
+    const QList<strokepen::Stretch> way
+        = strokepen::stretches(m_glyph->medians[stroke], progress * m_medianLengths[stroke], near,
+                               toPart * QTransform::fromScale(ratio, ratio));
     const qreal radius = m_penReach[stroke] * toPart.m11() * ratio;
     const QRgb ink = qPremultiply(strokecolours::ink.rgba());
     const QPoint from = (QPointF(part.topLeft() - box.topLeft()) * ratio).toPoint(); // the part in the shape
@@ -476,9 +353,9 @@ void StrokeView::paintStroke(QPainter &p, const QRectF &area, int stroke, qreal 
             const uint c = qAlpha(cover[x + from.x()]);
             if (!c)
                 continue;
-            const uint pen = penCover(way, QPointF(x + 0.5, y + 0.5), radius);
+            const uint pen = strokepen::cover(way, QPointF(x + 0.5, y + 0.5), radius);
             if (pen)
-                pixel[x] = scaledPixel(ink, (c * pen + 127) / 255);
+                pixel[x] = strokepen::scaled(ink, (c * pen + 127) / 255);
         }
     }
     p.drawImage(QRectF(part), m_layer, QRectF(QPointF(0, 0), QSizeF(pixels)));
@@ -506,8 +383,8 @@ void StrokeView::advance(qreal ms)
             const qreal length = (ms - m_starts[drawing]) / m_durations[drawing] * m_medianLengths[drawing];
             const qreal from = drawing == m_shownDrawing ? m_shownLength : 0;
             const QTransform transform = glyphTransform(QRectF(rect()));
-            const QRectF added
-                = transform.mapRect(penAdvance(m_glyph->medians[drawing], from, length, m_penReach[drawing]));
+            const QRectF added = transform.mapRect(
+                strokepen::advance(m_glyph->medians[drawing], from, length, m_penReach[drawing]));
             // Two pixels more for the pen's smoothed edge; of that, only
             // where the stroke lies (the pen is wider than any stroke).
             changed |= strokePart(drawing, added.toAlignedRect().adjusted(-2, -2, 2, 2));
