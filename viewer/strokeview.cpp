@@ -65,7 +65,12 @@ StrokeView::StrokeView(QWidget *parent) : QWidget(parent)
     connect(m_sight, &ui::WindowSight::changed, this, &StrokeView::updateRunning);
 }
 
-StrokeView::~StrokeView() = default;
+StrokeView::~StrokeView()
+{
+    // Before QWidget's destructor hides the view: the watch would report
+    // that to a view that is no longer one.
+    delete m_sight;
+}
 
 bool StrokeView::showCharacter(const QString &character)
 {

@@ -13,7 +13,9 @@ namespace ui {
 // Watches a widget and the window it lies in. The widget can be seen while
 // it is shown, its window is not minimised, the window system shows the
 // window (it is not on another desktop) and, on X11, other windows do not
-// cover all of it. changed() follows every change of that answer.
+// cover all of it. changed() follows every change of that answer. A widget
+// that listens to it deletes the watch in its own destructor: QWidget's
+// destructor hides the widget, and the watch would report that.
 class WindowSight : public QObject
 {
     Q_OBJECT
