@@ -6,6 +6,7 @@
 
 int main(int argc, char *argv[])
 {
+    prepareEnvironment();
     QApplication app(argc, argv);
     prepareApplication(app);
     BankLock lock(modPub::bankDir());

@@ -5,6 +5,8 @@ class BankLock;
 class QApplication;
 class frmMain;
 
+// What the window system is told before the application connects to it.
+void prepareEnvironment();
 // Application-wide set-up before the first window: names, fonts, style.
 void prepareApplication(QApplication &app);
 // Takes the bank folder for this run. When another copy holds it, that copy

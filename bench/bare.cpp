@@ -1,7 +1,8 @@
 // The comparison for the start-up figure: a bare Qt Widgets program that
 // paints one 150 pt Kai glyph once and quits. Links Qt Widgets only.
 // With "--keys N" it stays and switches the glyph on each arrow key, for the
-// key-to-paint step.
+// key-to-paint step. With "--stay" it stays at rest, and with "--cover" it
+// stays maximised over the other windows; both print "ready" once painted.
 #include "bench/keystep.h"
 
 #include <QApplication>
@@ -18,6 +19,7 @@ class PaintOnce : public QLabel
 public:
     using QLabel::QLabel;
     bool quitAfterPaint = true;
+    bool reportPaint = false;
 
 protected:
     void paintEvent(QPaintEvent *event) override
@@ -26,6 +28,11 @@ protected:
         if (!m_done && quitAfterPaint) {
             m_done = true;
             QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
+        }
+        if (!m_done && reportPaint) {
+            m_done = true;
+            std::printf("ready\n");
+            std::fflush(stdout);
         }
     }
     void keyPressEvent(QKeyEvent *event) override
@@ -51,10 +58,16 @@ int main(int argc, char *argv[])
     label.resize(830, 513);
     label.setAlignment(Qt::AlignCenter);
     const int steps = keystep::requestedSteps(argc, argv);
-    label.quitAfterPaint = steps == 0;
+    const bool stay = argc > 1 && qstrcmp(argv[1], "--stay") == 0;
+    const bool cover = argc > 1 && qstrcmp(argv[1], "--cover") == 0;
+    label.quitAfterPaint = steps == 0 && !stay && !cover;
+    label.reportPaint = stay || cover;
     std::unique_ptr<keystep::Stepper> stepper;
     if (steps)
         stepper = std::make_unique<keystep::Stepper>(&label, steps);
-    label.show();
+    if (cover)
+        label.showMaximized();
+    else
+        label.show();
     return app.exec();
 }

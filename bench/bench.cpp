@@ -3,6 +3,7 @@
 //   lorvanta-bench             all figures below
 //   lorvanta-bench --startup   the start-up figures only
 //   lorvanta-bench --editor    the editor's figures only
+//   lorvanta-bench --animation the stroke animation's figures only
 //
 // The start-up figure runs two separate executables, alternately:
 // lorvanta-bench-startup (the program's own start-up path) and
@@ -11,8 +12,12 @@
 // private Xvfb with a window manager (displays from LORVANTA_BENCH_DISPLAYS,
 // else LORVANTA_E2E_DISPLAYS, else 90-94), where Qt offers OpenGL as on a
 // desktop. There both also measure the step from an arrow key pressed through
-// the X server to the painted item.
+// the X server to the painted item, and the stroke-order animation's CPU
+// time and wake-ups in view, maximised, minimised and covered, beside the bare
+// window's at rest (bench/animationbench.cpp).
 #include "app/startup.h"
+#include "bench/animationbench.h"
+#include "bench/benchsupport.h"
 #include "core/bankfile.h"
 #include "core/modules.h"
 #include "core/settings.h"
@@ -40,13 +45,13 @@
 #include <QFileInfo>
 
 #include <algorithm>
-#include <csignal>
 #include <cstdio>
-#include <fcntl.h>
-#include <spawn.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
+
+using bench::ChildRun;
+using bench::median;
+using bench::runChild;
 
 namespace {
 
@@ -87,65 +92,9 @@ QString bankOf(int items)
     return l.join(QLatin1Char(' '));
 }
 
-struct ChildRun {
-    double wallMs = 0;
-    double cpuMs = 0;
-    long peakKb = 0;
-};
-
-// One whole process, from spawn to exit: wall time, CPU time (user + system)
-// and peak resident memory, as the kernel counts them.
-ChildRun runChild(const QByteArray &exe, const QList<QByteArray> &args = {}, QByteArray *out = nullptr)
-{
-    ChildRun run;
-    QList<char *> argv {const_cast<char *>(exe.constData())};
-    for (const QByteArray &a : args)
-        argv << const_cast<char *>(a.constData());
-    argv << nullptr;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    int pipeFds[2] = {-1, -1};
-    if (out && pipe(pipeFds) == 0) {
-        posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 1);
-        posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
-    }
-    QElapsedTimer t;
-    t.start();
-    pid_t pid = 0;
-    const int spawned = posix_spawn(&pid, exe.constData(), &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (pipeFds[1] >= 0) {
-        close(pipeFds[1]);
-        char buf[256];
-        ssize_t n = 0;
-        while (spawned == 0 && (n = read(pipeFds[0], buf, sizeof buf)) > 0)
-            out->append(buf, n);
-        close(pipeFds[0]);
-    }
-    if (spawned != 0)
-        return run;
-    int status = 0;
-    rusage usage {};
-    if (wait4(pid, &status, 0, &usage) < 0)
-        return run;
-    run.wallMs = t.nsecsElapsed() / 1e6;
-    run.cpuMs = (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3
-        + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
-    run.peakKb = usage.ru_maxrss;
-    return run;
-}
-
-template <typename T> T median(QList<T> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.isEmpty() ? T() : values[values.size() / 2];
-}
-
 // The program's start-up against the bare window, alternating.
 void startupBench(int runs)
 {
-    static QTemporaryDir runtime; // private (0700), as the session's would be
-    qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
     const QByteArray program(LORVANTA_BENCH_STARTUP);
     const QByteArray bare(LORVANTA_BENCH_BARE);
     // One untimed start each: the program writes its default bank, and the
@@ -203,94 +152,33 @@ void keyStepBench(int runs)
     std::fflush(stdout);
 }
 
-// A private Xvfb with openbox for the children; stopped by the destructor.
-class PrivateDisplay
-{
-public:
-    PrivateDisplay()
-    {
-        QByteArray range = qgetenv("LORVANTA_BENCH_DISPLAYS");
-        if (range.isEmpty())
-            range = qgetenv("LORVANTA_E2E_DISPLAYS");
-        if (range.isEmpty())
-            range = "90-94";
-        const QList<QByteArray> ends = range.split('-');
-        const int first = ends.value(0).toInt();
-        const int last = ends.size() > 1 ? ends[1].toInt() : first;
-        for (int n = first; n <= last && m_display.isEmpty(); ++n) {
-            if (QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(n)))
-                continue;
-            const QByteArray name = ":" + QByteArray::number(n);
-            m_server = spawn({"Xvfb", name, "-screen", "0", "1280x1024x24", "-nolisten", "tcp", "-noreset"});
-            for (int i = 0; i < 100 && m_server > 0; ++i) {
-                if (QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n))) {
-                    m_display = name;
-                    break;
-                }
-                if (waitpid(m_server, nullptr, WNOHANG) == m_server) {
-                    m_server = 0; // taken meanwhile
-                    break;
-                }
-                usleep(50000);
-            }
-        }
-        if (m_display.isEmpty())
-            return;
-        qputenv("DISPLAY", m_display);
-        usleep(200000);
-        m_wm = spawn({"openbox", "--sm-disable"});
-        usleep(500000);
-    }
-    ~PrivateDisplay()
-    {
-        for (pid_t pid : {m_wm, m_server}) {
-            if (pid > 0) {
-                kill(pid, SIGTERM);
-                waitpid(pid, nullptr, 0);
-            }
-        }
-    }
-    bool ok() const { return !m_display.isEmpty(); }
-    QByteArray name() const { return m_display; }
-
-private:
-    static pid_t spawn(const QList<QByteArray> &args)
-    {
-        QList<char *> argv;
-        for (const QByteArray &a : args)
-            argv << const_cast<char *>(a.constData());
-        argv << nullptr;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-        pid_t pid = 0;
-        const bool ok = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0;
-        posix_spawn_file_actions_destroy(&actions);
-        return ok ? pid : 0;
-    }
-    QByteArray m_display;
-    pid_t m_server = 0;
-    pid_t m_wm = 0;
-};
-
-void startupFigures(int runs)
+// The start-up and the key step, and on X the stroke animation, each
+// against the bare window.
+void xFigures(int runs, bool startup, bool animation)
 {
     const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
     const QByteArray display = qgetenv("DISPLAY");
-    std::printf("Start-up to the first item painted (whole process, offscreen):\n");
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    startupBench(runs);
+    static QTemporaryDir runtime; // private (0700), as the session's would be
+    qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
+    if (startup) {
+        std::printf("Start-up to the first item painted (whole process, offscreen):\n");
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        startupBench(runs);
+    }
     {
-        PrivateDisplay x;
+        bench::PrivateDisplay x;
         if (x.ok()) {
-            std::printf("Start-up to the first item painted (whole process, Xvfb %s with openbox):\n",
-                        x.name().constData());
             qputenv("QT_QPA_PLATFORM", "xcb");
-            startupBench(runs);
-            keyStepBench(std::max(3, runs / 3));
+            if (startup) {
+                std::printf("Start-up to the first item painted (whole process, Xvfb %s with openbox):\n",
+                            x.name().constData());
+                startupBench(runs);
+                keyStepBench(std::max(3, runs / 3));
+            }
+            if (animation)
+                animationBench(QByteArray(LORVANTA_BENCH_STARTUP), QByteArray(LORVANTA_BENCH_BARE), 3, 5);
         } else {
-            std::printf("Start-up on X: no private Xvfb could be started\n");
+            std::printf("X figures: no private Xvfb could be started\n");
         }
     }
     for (const auto &[name, value] :
@@ -555,8 +443,9 @@ int main(int argc, char **argv)
         editorBench();
         return 0;
     }
-    startupFigures(15);
-    if (argc > 1 && qstrcmp(argv[1], "--startup") == 0)
+    const QByteArray only = argc > 1 ? QByteArray(argv[1]) : QByteArray();
+    xFigures(15, only != "--animation", only != "--startup");
+    if (!only.isEmpty())
         return 0;
 
     std::printf("One showCurrentItem step (next button):\n");

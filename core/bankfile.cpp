@@ -8,14 +8,15 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 #include <QStringDecoder>
-#include <QStringEncoder>
 
 #include <QScopeGuard>
 
 #include <algorithm>
+#include <cstring>
 
 #include <errno.h>
 #include <fcntl.h>
+#include <iconv.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -99,33 +100,71 @@ bool bankReadOnly()
 
 QString defaultBank() { return QStringLiteral("ā á ǎ à ō ó ǒ ò ē é ě è ī í ǐ ì ū ú ǔ ù ǖ ǘ ǚ ǜ"); }
 
+namespace {
+// glibc's converter: ICU's, which Qt's converters use for GB18030, loads
+// about 1.4 MB of code and tables into every start of the program, glibc's
+// about a third of that.
+#if Q_BYTE_ORDER == Q_LITTLE_ENDIAN
+constexpr char kUtf16[] = "UTF-16LE";
+#else
+constexpr char kUtf16[] = "UTF-16BE";
+#endif
+constexpr char kGb18030[] = "GB18030";
+} // namespace
+
 QString decodeGbk(const QByteArray &bytes)
 {
-    QStringDecoder decoder("GB18030");
-    if (!decoder.isValid())
+    const iconv_t cd = iconv_open(kUtf16, kGb18030);
+    if (cd == iconv_t(-1))
         return QString::fromLatin1(bytes);
-    // The decoder keeps a lead byte at the very end waiting for its partner
-    // and never gives it back. A line feed after the text settles it: it is
-    // never part of a character, so a half character before it becomes a
-    // replacement character like any other bad byte, and the line feed is
-    // then taken off again. One call, so the output buffer the decoder sizes
-    // from its input is large enough.
-    QByteArray terminated;
-    terminated.reserve(bytes.size() + 1);
-    terminated.append(bytes);
-    terminated.append('\n');
-    QString text = decoder.decode(terminated);
-    if (text.endsWith(QLatin1Char('\n')))
-        text.chop(1);
+    // Never more code units than bytes: one or two bytes give one, four give two.
+    QString text(bytes.size(), Qt::Uninitialized);
+    char *in = const_cast<char *>(bytes.constData());
+    size_t inLeft = size_t(bytes.size());
+    char *const begin = reinterpret_cast<char *>(text.data());
+    char *out = begin;
+    size_t outLeft = size_t(text.size()) * sizeof(char16_t);
+    // A bad byte, or a half character at the end, becomes U+FFFD; the
+    // bytes after it are read afresh.
+    while (inLeft > 0 && iconv(cd, &in, &inLeft, &out, &outLeft) == size_t(-1)
+           && (errno == EILSEQ || errno == EINVAL)) {
+        const char16_t replacement = 0xFFFD;
+        std::memcpy(out, &replacement, sizeof replacement);
+        out += sizeof replacement;
+        outLeft -= sizeof replacement;
+        ++in;
+        --inLeft;
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    }
+    iconv_close(cd);
+    text.resize((out - begin) / qsizetype(sizeof(char16_t)));
     return text;
 }
 
 QByteArray encodeGbk(const QString &text)
 {
-    QStringEncoder encoder("GB18030");
-    if (!encoder.isValid())
+    const iconv_t cd = iconv_open(kGb18030, kUtf16);
+    if (cd == iconv_t(-1))
         return text.toLatin1();
-    return encoder.encode(text);
+    // At most four bytes a code unit; every character has a code in GB18030.
+    QByteArray bytes(text.size() * 4, Qt::Uninitialized);
+    char *in = reinterpret_cast<char *>(const_cast<QChar *>(text.constData()));
+    size_t inLeft = size_t(text.size()) * sizeof(char16_t);
+    char *out = bytes.data();
+    size_t outLeft = size_t(bytes.size());
+    // A lone surrogate is no character: it is written as U+FFFD.
+    while (inLeft > 0 && iconv(cd, &in, &inLeft, &out, &outLeft) == size_t(-1)
+           && (errno == EILSEQ || errno == EINVAL)) {
+        std::memcpy(out, "\x84\x31\xA4\x37", 4);
+        out += 4;
+        outLeft -= 4;
+        in += sizeof(char16_t);
+        inLeft -= sizeof(char16_t);
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    }
+    iconv_close(cd);
+    bytes.resize(out - bytes.data());
+    return bytes;
 }
 
 namespace {

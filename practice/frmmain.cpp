@@ -67,8 +67,7 @@ void frmMain::Form_Load()
     setWindowTitle(programTitle());
     loadBank();
 
-    // The audio player is created when first needed; only the syllable table is loaded here.
-    m_syllableTable = resources::syllableTable();
+    // The audio player and the syllable table are loaded when first needed.
     Timer2->start();
     Timer2_Timer();
     // Keys go to the hidden focus box from the start, as after any step.
@@ -337,7 +336,10 @@ bool frmMain::Text2_KeyPress(QKeyEvent *event)
 void frmMain::Text2_Change()
 {
     const QString text = Text2->text();
-    const QString s = regexReplace(text, QStringLiteral("[^\\d]"), QString());
+    QString s;
+    for (QChar c : text)
+        if (c >= QLatin1Char('0') && c <= QLatin1Char('9'))
+            s += c;
     if (s != text) {
         Text2->setText(s); // runs Text2_Change once more
         Text2->setCursorPosition(static_cast<int>(s.size()));
@@ -400,6 +402,13 @@ void frmMain::Form_Unload()
 }
 
 // ---------------------------------------------------------------- read-aloud
+
+frmMain::SyllableTable::operator const QString &() const
+{
+    if (text.isNull())
+        text = resources::syllableTable();
+    return text;
+}
 
 SpeechEngine *frmMain::speechEngine()
 {

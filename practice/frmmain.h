@@ -142,7 +142,12 @@ private:
     int m_refWidth = 0;
     QString m_caption;
     QString m_tag;
-    QString m_syllableTable;
+    // The syllable table, read when read-aloud or dictation first needs it:
+    // the practice window shows without it.
+    struct SyllableTable {
+        mutable QString text;
+        operator const QString &() const;
+    } m_syllableTable;
     QString m_spokenText; // what the last request carries
     bool m_emptyMessageOpen = false;
     bool m_inText2Change = false;

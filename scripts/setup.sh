@@ -19,7 +19,7 @@ as_user() {
 packages=(
   # build
   cmake ninja-build g++ pkg-config
-  qt6-base-dev qt6-multimedia-dev qt6-webengine-dev libgl-dev
+  qt6-base-dev qt6-multimedia-dev qt6-webengine-dev libgl-dev libxcb1-dev
   libespeak-ng-dev libsndfile1-dev
   # run: audio decoding, offline speech voices, fonts
   # (the audio sinks are only recommended by the players: without them a

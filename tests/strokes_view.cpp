@@ -1,6 +1,7 @@
 // The stroke-order animation: lazy opening of the data, what it accepts, the
-// frames it draws at the start, in the middle of stroke 2 and at the end, and
-// its timer.
+// frames it draws at the start, in the middle of stroke 2 and at the end, the
+// frames it builds piece by piece, and its timer: only while it can be seen,
+// going on from where it stood, at most once a frame, once or round after round.
 #include "tests/support/testsupport.h"
 #include "viewer/strokeview.h"
 
@@ -8,6 +9,8 @@
 #include <QElapsedTimer>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QScreen>
+#include <QSignalSpy>
 
 namespace {
 
@@ -80,7 +83,11 @@ private slots:
     void framesShowStrokesInOrder();
     void emptyViewDrawsNothing();
     void timerRunsOnlyWhileShownAndAnimating();
+    void restsWhileMinimisedAndGoesOn();
+    void playsOnceWhenAsked();
     void repaintsOnlyWhatMoves();
+    void piecesAddUpToWholeFrames_data();
+    void piecesAddUpToWholeFrames();
 };
 
 void StrokesView::dataOpensOnFirstCharacter()
@@ -223,13 +230,61 @@ void StrokesView::timerRunsOnlyWhileShownAndAnimating()
     view.hide();
     QVERIFY(!view.isAnimating());
     view.show();
-    QVERIFY(view.isAnimating());
+    QTRY_VERIFY(view.isAnimating());
     view.clear();
     QVERIFY(!view.isAnimating());
     QVERIFY(view.showCharacter(QStringLiteral("天")));
     QVERIFY(view.isAnimating());
     QVERIFY(!view.showCharacter(QStringLiteral("x")));
     QVERIFY(!view.isAnimating());
+}
+
+// Minimised in the middle of a stroke, the view neither draws nor moves on;
+// restored, it goes on from there instead of starting the character again.
+void StrokesView::restsWhileMinimisedAndGoesOn()
+{
+    QWidget window;
+    window.resize(300, 300);
+    auto *view = new StrokeView(&window);
+    view->resize(300, 300);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QVERIFY(view->showCharacter(QStringLiteral("天")));
+    const qreal midStroke = view->strokeStartMs(1) + view->strokeDurationMs(1) / 2;
+    QTRY_VERIFY_WITH_TIMEOUT(view->positionMs() >= midStroke, 10000);
+
+    window.setWindowState(Qt::WindowMinimized);
+    QVERIFY(!view->isAnimating());
+    const qreal stood = view->positionMs();
+    QTest::qWait(400);
+    QCOMPARE(view->positionMs(), stood);
+
+    window.setWindowState(Qt::WindowNoState);
+    QTRY_VERIFY(view->isAnimating());
+    QTest::qWait(50);
+    QVERIFY2(view->positionMs() >= stood && view->positionMs() < stood + 350,
+             qPrintable(QStringLiteral("stood at %1, now %2").arg(stood).arg(view->positionMs())));
+}
+
+void StrokesView::playsOnceWhenAsked()
+{
+    StrokeView view;
+    view.resize(200, 200);
+    view.setRepeating(false);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    QSignalSpy finished(&view, &StrokeView::finished);
+    QVERIFY(view.showCharacter(QStringLiteral("一")));
+    QVERIFY(finished.wait(5000));
+    QVERIFY(!view.isAnimating());
+    const qreal end = view.strokeStartMs(0) + view.strokeDurationMs(0);
+    QCOMPARE(view.positionMs(), end);
+    // The finished character stays; a new look starts from the first stroke.
+    QTest::qWait(100);
+    QCOMPARE(finished.size(), 1);
+    QVERIFY(view.showCharacter(QStringLiteral("一")));
+    QVERIFY(view.isAnimating());
+    QVERIFY(view.positionMs() < 50);
 }
 
 namespace {
@@ -274,6 +329,18 @@ void StrokesView::repaintsOnlyWhatMoves()
         QVERIFY(view.isAnimating());
     }
     QTRY_VERIFY_WITH_TIMEOUT(paints.count >= 5, 3000);
+    // Never more than a frame of the screen (at most 60 Hz) allows.
+    QVERIFY(view.frameIntervalMs() * 60 >= 1000);
+    paints.count = 0;
+    const qreal from = view.positionMs();
+    QElapsedTimer during;
+    during.start();
+    QTest::qWait(500);
+    const qint64 frameBudget = during.elapsed() / view.frameIntervalMs() + 2;
+    QVERIFY2(
+        paints.count <= frameBudget,
+        qPrintable(
+            QStringLiteral("%1 paints in %2 ms from %3").arg(paints.count).arg(during.elapsed()).arg(from)));
     const int frames = paints.count;
     QVERIFY2(paints.largest < 300 * 300 / 3, qPrintable(QString::number(paints.largest)));
     // Hidden, the view paints nothing and runs no timer.
@@ -281,6 +348,52 @@ void StrokesView::repaintsOnlyWhatMoves()
     QTest::qWait(200);
     QCOMPARE(paints.count, frames);
     QVERIFY(!view.isAnimating());
+}
+
+void StrokesView::piecesAddUpToWholeFrames_data()
+{
+    QTest::addColumn<QSize>("size");
+    QTest::newRow("small") << QSize(240, 260);
+    QTest::newRow("large") << QSize(1000, 900);
+}
+
+// What the screen holds after frames that each repaint only a part is the
+// whole frame of that moment: no part the pen passed is left behind.
+void StrokesView::piecesAddUpToWholeFrames()
+{
+    QFETCH(QSize, size);
+    StrokeView view;
+    view.resize(size);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    QVERIFY(view.showCharacter(QStringLiteral("我")));
+    int looked = 0;
+    QElapsedTimer since;
+    since.start();
+    while (looked < 12 && since.elapsed() < 20000) {
+        QTest::qWait(97);
+        const int stroke = view.strokeCount() - 1;
+        if (view.positionMs() > view.strokeStartMs(stroke) + view.strokeDurationMs(stroke))
+            continue; // the closing pause shows nothing new
+        // The frame asked for is painted before any timer can move the view on.
+        QCoreApplication::sendPostedEvents();
+        const QImage shown
+            = view.screen()->grabWindow(view.winId()).toImage().convertToFormat(QImage::Format_RGB32);
+        const QImage whole = view.renderFrame(view.positionMs(), size).convertToFormat(QImage::Format_RGB32);
+        QCOMPARE(shown.size(), whole.size());
+        int off = 0;
+        for (int y = 0; y < size.height(); ++y)
+            for (int x = 0; x < size.width(); ++x) {
+                const QRgb a = shown.pixel(x, y);
+                const QRgb b = whole.pixel(x, y);
+                off += qAbs(qRed(a) - qRed(b)) > 8 || qAbs(qGreen(a) - qGreen(b)) > 8
+                    || qAbs(qBlue(a) - qBlue(b)) > 8;
+            }
+        QVERIFY2(off == 0,
+                 qPrintable(QStringLiteral("%1 pixels differ at %2 ms").arg(off).arg(view.positionMs())));
+        ++looked;
+    }
+    QVERIFY(looked >= 6);
 }
 
 LORVANTA_TEST_MAIN(StrokesView, QApplication)

@@ -1,13 +1,13 @@
 #include "viewer/strokeview.h"
 
 #include "rules/strokecheck.h"
+#include "viewer/strokepen.h"
+#include "widgets/windowsight.h"
 
-#include <QHideEvent>
 #include <QLineF>
 #include <QPaintEvent>
 #include <QPainter>
-#include <QPainterPathStroker>
-#include <QShowEvent>
+#include <QScreen>
 
 #include <algorithm>
 #include <cmath>
@@ -23,35 +23,15 @@ constexpr qreal kLeadInMs = 500; // the bare outline before stroke 1
 constexpr qreal kGapMs = 250; // between two strokes
 constexpr qreal kEndPauseMs = 1500; // the finished character, then replay
 
-// The pen that uncovers a stroke along its median: wider than any stroke of
-// the data, and clipped to the stroke's outline.
+// The pen that uncovers a stroke along its median, clipped to the stroke's
+// outline: as wide as the stroke is around its median, never wider than any
+// stroke of the data is. The narrower, the less each frame repaints.
 constexpr qreal kRevealWidth = 150;
+constexpr qreal kRevealMargin = 4;
 
 // The data's character box.
 constexpr qreal kGridUnits = strokeformat::gridUnits;
 constexpr qreal kTopY = strokeformat::topY;
-
-// The bounding box of a polyline between two lengths along it.
-QRectF polylineSection(const QList<QPointF> &points, qreal from, qreal to)
-{
-    QRectF box;
-    qreal walked = 0;
-    const auto include = [&box](const QPointF &pt) {
-        box = box.isNull() ? QRectF(pt, QSizeF(0, 0)) : box.united(QRectF(pt, QSizeF(0, 0)));
-    };
-    for (qsizetype i = 1; i < points.size(); ++i) {
-        const QLineF seg(points[i - 1], points[i]);
-        const qreal l = seg.length();
-        const qreal a = std::max(from, walked);
-        const qreal b = std::min(to, walked + l);
-        if (b >= a && l > 0) {
-            include(seg.pointAt((a - walked) / l));
-            include(seg.pointAt((b - walked) / l));
-        }
-        walked += l;
-    }
-    return box;
-}
 
 } // namespace
 
@@ -77,20 +57,20 @@ QPainterPath polylinePrefix(const QList<QPointF> &points, qreal length)
 
 StrokeView::StrokeView(QWidget *parent) : QWidget(parent)
 {
-    m_animation.setLoopCount(-1);
-    m_animation.setStartValue(0.0);
-    connect(&m_animation, &QVariantAnimation::valueChanged, this,
-            [this](const QVariant &value) { advance(value.toReal()); });
-    m_rest.setSingleShot(true);
-    m_rest.setTimerType(Qt::PreciseTimer);
-    connect(&m_rest, &QTimer::timeout, this, [this] {
-        // The rest is over: on to the next stroke, or a new round.
-        m_animation.resume();
-        m_animation.setCurrentTime(m_restUntil >= m_round ? 0 : int(std::lround(m_restUntil)));
-    });
+    // Every pixel is painted here: nothing beneath needs painting first.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    m_frame.setTimerType(Qt::PreciseTimer);
+    connect(&m_frame, &QTimer::timeout, this, &StrokeView::tick);
+    m_sight = new ui::WindowSight(this);
+    connect(m_sight, &ui::WindowSight::changed, this, &StrokeView::updateRunning);
 }
 
-StrokeView::~StrokeView() = default;
+StrokeView::~StrokeView()
+{
+    // Before QWidget's destructor hides the view: the watch would report
+    // that to a view that is no longer one.
+    delete m_sight;
+}
 
 bool StrokeView::showCharacter(const QString &character)
 {
@@ -103,8 +83,12 @@ bool StrokeView::showCharacter(const QString &character)
         return false;
 
     qreal t = kLeadInMs;
-    for (const QList<QPointF> &median : std::as_const(m_glyph->medians)) {
+    for (qsizetype i = 0; i < m_glyph->medians.size(); ++i) {
+        const QList<QPointF> &median = m_glyph->medians[i];
         const qreal length = strokecheck::polylineLength(median);
+        m_penReach.append(i < m_glyph->outlines.size() ? strokepen::reach(m_glyph->outlines[i], median,
+                                                                          kRevealMargin, kRevealWidth / 2)
+                                                       : kRevealWidth / 2);
         const qreal duration = std::max(kMinStrokeMs, length / kUnitsPerMs);
         m_medianLengths.append(length);
         m_starts.append(t);
@@ -112,16 +96,16 @@ bool StrokeView::showCharacter(const QString &character)
         t += duration + kGapMs;
     }
     m_round = t - kGapMs + kEndPauseMs;
-    if (isVisible())
-        startAnimation();
+    startAnimation();
     update();
     return true;
 }
 
 void StrokeView::clear()
 {
-    m_animation.stop();
-    m_rest.stop();
+    m_playing = false;
+    m_frame.stop();
+    m_clock.invalidate();
     m_still = QPixmap();
     m_stillInked = -1;
     m_shape = QImage();
@@ -130,6 +114,7 @@ void StrokeView::clear()
     m_shownDrawing = -1;
     m_glyph.reset();
     m_medianLengths.clear();
+    m_penReach.clear();
     m_starts.clear();
     m_durations.clear();
     m_round = 0;
@@ -209,12 +194,77 @@ int StrokeView::drawingAt(qreal ms) const
     return next;
 }
 
+QRect StrokeView::strokeBox(const QRectF &area, int stroke) const
+{
+    const QRectF box = glyphTransform(area).mapRect(m_glyph->outlines[stroke].boundingRect());
+    return box.toAlignedRect().adjusted(-2, -2, 2, 2);
+}
+
 QRect StrokeView::strokeRect(int stroke) const
 {
     if (!m_glyph || stroke < 0 || stroke >= m_glyph->outlines.size())
         return QRect();
-    const QRectF box = glyphTransform(QRectF(rect())).mapRect(m_glyph->outlines[stroke].boundingRect());
-    return box.toAlignedRect().adjusted(-2, -2, 2, 2);
+    return strokeBox(QRectF(rect()), stroke);
+}
+
+void StrokeView::ensureShape(const QRectF &area, int stroke, qreal ratio) const
+{
+    const QRect box = strokeBox(area, stroke);
+    const QSize pixels = (QSizeF(box.size()) * ratio).toSize();
+    if (m_shapeStroke == stroke && m_shapeArea == area && m_shape.size() == pixels
+        && m_shape.devicePixelRatio() == ratio)
+        return;
+    // Painted as colour, not as coverage alone: Qt fills one-channel images
+    // through its helper threads, colour images in this thread.
+    m_shape = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
+    m_shape.setDevicePixelRatio(ratio);
+    m_shape.fill(Qt::transparent);
+    {
+        QPainter q(&m_shape);
+        q.setRenderHint(QPainter::Antialiasing);
+        q.setTransform(glyphTransform(area) * QTransform::fromTranslate(-box.left(), -box.top()), true);
+        q.fillPath(m_glyph->outlines[stroke], Qt::black);
+    }
+    // Where each row of pixels holds any of the stroke.
+    m_shapeRows.assign(pixels.height(), {pixels.width(), -1});
+    for (int y = 0; y < pixels.height(); ++y) {
+        const auto *row = reinterpret_cast<const QRgb *>(m_shape.constScanLine(y));
+        for (int x = 0; x < pixels.width(); ++x)
+            if (qAlpha(row[x])) {
+                m_shapeRows[y].first = std::min(m_shapeRows[y].first, x);
+                m_shapeRows[y].second = x;
+            }
+    }
+    m_shapeStroke = stroke;
+    m_shapeArea = area;
+}
+
+QRect StrokeView::strokePart(int stroke, const QRect &within) const
+{
+    const QRectF area(rect());
+    const qreal ratio = devicePixelRatioF();
+    ensureShape(area, stroke, ratio);
+    const QRect box = strokeBox(area, stroke);
+    const QRect r = within & box;
+    if (r.isEmpty())
+        return QRect();
+    // In the shape's pixels, rows and columns [first, last).
+    const int top = std::max(0, int(std::floor((r.top() - box.top()) * ratio)));
+    const int bottom = std::min(m_shape.height(), int(std::ceil((r.bottom() + 1 - box.top()) * ratio)));
+    const int left = std::max(0, int(std::floor((r.left() - box.left()) * ratio)));
+    const int right = std::min(m_shape.width(), int(std::ceil((r.right() + 1 - box.left()) * ratio)));
+    QRect found;
+    for (int y = top; y < bottom; ++y) {
+        const int a = std::max(left, m_shapeRows[y].first);
+        const int b = std::min(right - 1, m_shapeRows[y].second);
+        if (a <= b)
+            found |= QRect(a, y, b - a + 1, 1);
+    }
+    if (found.isEmpty())
+        return QRect();
+    const QRectF inView(box.left() + found.left() / ratio, box.top() + found.top() / ratio,
+                        found.width() / ratio, found.height() / ratio);
+    return inView.toAlignedRect() & r;
 }
 
 void StrokeView::paintFrame(QPainter &p, const QRectF &area, qreal ms) const
@@ -249,7 +299,16 @@ void StrokeView::paintStill(QPainter &p, const QRectF &area, int inked) const
     p.setPen(Qt::NoPen);
     for (const QPainterPath &outline : std::as_const(m_glyph->outlines))
         p.fillPath(outline, strokecolours::faint);
-    for (qsizetype i = 0; i < inked && i < m_glyph->outlines.size(); ++i)
+    p.restore();
+    inkStrokes(p, area, 0, inked);
+}
+
+void StrokeView::inkStrokes(QPainter &p, const QRectF &area, int from, int to) const
+{
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setTransform(glyphTransform(area));
+    for (qsizetype i = from; i < to && i < m_glyph->outlines.size(); ++i)
         p.fillPath(m_glyph->outlines[i], strokecolours::ink);
     p.restore();
 }
@@ -257,50 +316,54 @@ void StrokeView::paintStill(QPainter &p, const QRectF &area, int inked) const
 void StrokeView::paintStroke(QPainter &p, const QRectF &area, int stroke, qreal progress,
                              const QRect &within) const
 {
-    // The part uncovered so far: a thick round pen along the median, cut to
-    // the outline so that the stroke keeps its own shape. The cut is made by
-    // compositing with the stroke's shape, drawn once per stroke, which costs
-    // far less per frame than intersecting the two outlines as paths.
-    const QTransform transform = glyphTransform(area);
-    const QPainterPath &outline = m_glyph->outlines[stroke];
-    const QRect box = transform.mapRect(outline.boundingRect()).toAlignedRect().adjusted(-2, -2, 2, 2);
-    if (box.isEmpty())
-        return;
-    const qreal ratio = p.device() ? p.device()->devicePixelRatioF() : 1.0;
-    const QTransform inBox = transform * QTransform::fromTranslate(-box.left(), -box.top());
-    const QSize pixels = (QSizeF(box.size()) * ratio).toSize();
-    if (m_shapeStroke != stroke || m_shapeArea != area || m_shape.size() != pixels
-        || m_shape.devicePixelRatio() != ratio) {
-        m_shape = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
-        m_shape.setDevicePixelRatio(ratio);
-        m_shape.fill(Qt::transparent);
-        QPainter q(&m_shape);
-        q.setRenderHint(QPainter::Antialiasing);
-        q.setTransform(inBox);
-        q.fillPath(outline, Qt::black);
-        m_shapeStroke = stroke;
-        m_shapeArea = area;
-    }
+    // The part uncovered so far: a round pen along the median, cut to the
+    // outline so that the stroke keeps its own shape. Both are worked out
+    // here pixel by pixel, the pen from its distance to its way and the cut
+    // from the stroke's shape drawn once per stroke: far cheaper per frame
+    // than painting and composing images, and it never wakes the painter's
+    // helper threads.
+    const QRect box = strokeBox(area, stroke);
     // Only the part that is to be repainted.
     const QRect part = within.isNull() ? box : (box & within);
     if (part.isEmpty())
         return;
-    QImage layer((QSizeF(part.size()) * ratio).toSize(), QImage::Format_ARGB32_Premultiplied);
-    layer.setDevicePixelRatio(ratio);
-    layer.fill(Qt::transparent);
-    {
-        QPainter q(&layer);
-        q.setRenderHint(QPainter::Antialiasing);
-        const QPoint offset = box.topLeft() - part.topLeft();
-        q.setTransform(inBox * QTransform::fromTranslate(offset.x(), offset.y()));
-        q.setBrush(Qt::NoBrush);
-        q.setPen(QPen(strokecolours::ink, kRevealWidth, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-        q.drawPath(polylinePrefix(m_glyph->medians[stroke], progress * m_medianLengths[stroke]));
-        q.resetTransform();
-        q.setCompositionMode(QPainter::CompositionMode_DestinationIn);
-        q.drawImage(offset, m_shape);
+    const qreal ratio = p.device() ? p.device()->devicePixelRatioF() : 1.0;
+    ensureShape(area, stroke, ratio);
+    const QSize pixels = (QSizeF(part.size()) * ratio).toSize();
+    // One image for every frame's part, grown when needed.
+    if (m_layer.width() < pixels.width() || m_layer.height() < pixels.height())
+        m_layer = QImage(pixels.expandedTo(m_layer.size()), QImage::Format_ARGB32_Premultiplied);
+    const QTransform toPart = glyphTransform(area) * QTransform::fromTranslate(-part.left(), -part.top());
+    const qreal reach = m_penReach[stroke] + 2 / toPart.m11();
+    const QRectF near = toPart.inverted()
+                            .mapRect(QRectF(QPointF(0, 0), QSizeF(part.size())))
+                            .adjusted(-reach, -reach, reach, reach);
+    const QList<strokepen::Stretch> way
+        = strokepen::stretches(m_glyph->medians[stroke], progress * m_medianLengths[stroke], near,
+                               toPart * QTransform::fromScale(ratio, ratio));
+    const qreal radius = m_penReach[stroke] * toPart.m11() * ratio;
+    const QRgb ink = qPremultiply(strokecolours::ink.rgba());
+    const QPoint from = (QPointF(part.topLeft() - box.topLeft()) * ratio).toPoint(); // the part in the shape
+    for (int y = 0; y < pixels.height(); ++y) {
+        auto *pixel = reinterpret_cast<QRgb *>(m_layer.scanLine(y));
+        std::fill_n(pixel, pixels.width(), 0);
+        const int row = y + from.y();
+        if (row < 0 || row >= m_shape.height())
+            continue;
+        const auto *cover = reinterpret_cast<const QRgb *>(m_shape.constScanLine(row));
+        const int first = std::max(0, m_shapeRows[row].first - from.x());
+        const int last = std::min(
+            {pixels.width() - 1, m_shapeRows[row].second - from.x(), m_shape.width() - 1 - from.x()});
+        for (int x = first; x <= last; ++x) {
+            const uint c = qAlpha(cover[x + from.x()]);
+            if (!c)
+                continue;
+            const uint pen = strokepen::cover(way, QPointF(x + 0.5, y + 0.5), radius);
+            if (pen)
+                pixel[x] = strokepen::scaled(ink, (c * pen + 127) / 255);
+        }
     }
-    p.drawImage(part.topLeft(), layer);
+    p.drawImage(QRectF(part), m_layer, QRectF(QPointF(0, 0), QSizeF(pixels)));
 }
 
 void StrokeView::advance(qreal ms)
@@ -309,40 +372,33 @@ void StrokeView::advance(qreal ms)
     const int inked = inkedAt(ms);
     const int drawing = drawingAt(ms);
     // Only what changed is repainted: the stroke being drawn and any just
-    // finished; a new round repaints the whole view.
+    // finished; a new round repaints the whole view. One rectangle holds it
+    // all: a region of several would make Qt clip every operation to it,
+    // through its helper threads.
+    QRect changed;
     if (inked < m_shownInked) {
-        update();
+        changed = rect();
     } else {
         for (int i = m_shownInked; i < inked; ++i)
-            update(strokeRect(i));
+            changed |= strokeRect(i);
         if (m_shownDrawing >= 0 && m_shownDrawing != drawing)
-            update(strokeRect(m_shownDrawing));
+            changed |= strokeRect(m_shownDrawing);
         if (drawing >= 0) {
             // Of the stroke being drawn, only the pen's latest stretch.
             const qreal length = (ms - m_starts[drawing]) / m_durations[drawing] * m_medianLengths[drawing];
             const qreal from = drawing == m_shownDrawing ? m_shownLength : 0;
             const QTransform transform = glyphTransform(QRectF(rect()));
-            const qreal reach = kRevealWidth / 2 * std::abs(transform.m11()) + 2;
-            const QRectF section
-                = transform.mapRect(polylineSection(m_glyph->medians[drawing], from, length));
-            update(section.adjusted(-reach, -reach, reach, reach).toAlignedRect() & strokeRect(drawing));
+            const QRectF added = transform.mapRect(
+                strokepen::advance(m_glyph->medians[drawing], from, length, m_penReach[drawing]));
+            // Two pixels more for the pen's smoothed edge; of that, only
+            // where the stroke lies (the pen is wider than any stroke).
+            changed |= strokePart(drawing, added.toAlignedRect().adjusted(-2, -2, 2, 2));
             m_shownLength = length;
         }
     }
+    update(changed);
     m_shownInked = inked;
     m_shownDrawing = drawing;
-
-    // Before, between and after the strokes nothing moves: the animation
-    // rests until the next stroke begins or the round ends.
-    if (drawing >= 0 || m_animation.state() != QAbstractAnimation::Running)
-        return;
-    const qreal next = inked < m_starts.size() ? m_starts[inked] : m_round;
-    const qint64 wait = std::llround(next - ms);
-    if (wait > 20) {
-        m_restUntil = next;
-        m_animation.pause();
-        m_rest.start(int(wait));
-    }
 }
 
 void StrokeView::paintEvent(QPaintEvent *event)
@@ -356,11 +412,16 @@ void StrokeView::paintEvent(QPaintEvent *event)
     const int inked = inkedAt(m_now);
     const qreal ratio = devicePixelRatioF();
     const QSize pixels = (QSizeF(size()) * ratio).toSize();
-    if (m_stillInked != inked || m_still.size() != pixels) {
+    if (m_still.size() != pixels || inked < m_stillInked) {
         m_still = QPixmap(pixels);
         m_still.setDevicePixelRatio(ratio);
         QPainter still(&m_still);
         paintStill(still, QRectF(rect()), inked);
+        m_stillInked = inked;
+    } else if (inked > m_stillInked) {
+        // Strokes just finished go on top: the same picture as painting it anew.
+        QPainter still(&m_still);
+        inkStrokes(still, QRectF(rect()), m_stillInked, inked);
         m_stillInked = inked;
     }
     const QRect r = event->rect();
@@ -371,20 +432,13 @@ void StrokeView::paintEvent(QPaintEvent *event)
                     event->rect());
 }
 
-void StrokeView::showEvent(QShowEvent *event)
+int StrokeView::frameIntervalMs() const
 {
-    QWidget::showEvent(event);
-    // Each time the view appears, the character is drawn from its first stroke.
-    if (m_glyph)
-        startAnimation();
-}
-
-void StrokeView::hideEvent(QHideEvent *event)
-{
-    QWidget::hideEvent(event);
-    // Nothing is drawn while the view cannot be seen.
-    m_animation.stop();
-    m_rest.stop();
+    const QScreen *shownOn = screen();
+    qreal hertz = shownOn ? shownOn->refreshRate() : 60;
+    if (!(hertz > 0) || hertz > 60)
+        hertz = 60;
+    return int(std::ceil(1000 / hertz));
 }
 
 void StrokeView::startAnimation()
@@ -392,9 +446,57 @@ void StrokeView::startAnimation()
     m_now = 0;
     m_shownInked = 0;
     m_shownDrawing = -1;
-    m_rest.stop();
-    m_animation.stop();
-    m_animation.setEndValue(m_round);
-    m_animation.setDuration(std::max(1, int(std::lround(m_round))));
-    m_animation.start();
+    m_playing = m_glyph && !m_starts.isEmpty();
+    m_frame.stop();
+    m_clock.invalidate();
+    updateRunning();
+}
+
+void StrokeView::updateRunning()
+{
+    const bool run = m_playing && m_sight->canBeSeen();
+    if (run == m_clock.isValid())
+        return;
+    if (!run) {
+        // Rests where it stands: nothing is drawn that no one sees.
+        m_frame.stop();
+        m_clock.invalidate();
+        return;
+    }
+    m_clockFrom = m_now;
+    m_clock.start();
+    tick();
+}
+
+void StrokeView::tick()
+{
+    qreal ms = m_clockFrom + m_clock.nsecsElapsed() / 1e6;
+    const int strokes = int(m_starts.size());
+    if (!m_repeating && ms >= m_starts.last() + m_durations.last()) {
+        advance(m_starts.last() + m_durations.last());
+        m_playing = false;
+        m_frame.stop();
+        m_clock.invalidate();
+        emit finished();
+        return;
+    }
+    if (ms >= m_round) {
+        // A new round; after a long stall the view does not race to catch up.
+        ms = std::fmod(ms, m_round);
+        m_clockFrom = ms;
+        m_clock.start();
+    }
+    advance(ms);
+    // While a stroke is drawn, the next frame; else nothing moves until the
+    // next stroke begins or the round ends.
+    qreal wait = frameIntervalMs();
+    if (drawingAt(ms) < 0) {
+        const int inked = inkedAt(ms);
+        wait = std::max<qreal>(1, (inked < strokes ? m_starts[inked] : m_round) - ms);
+    }
+    // Left running while frames follow each other: setting a timer anew
+    // each frame costs more than the frame's own bookkeeping.
+    const int interval = int(std::ceil(wait));
+    if (!m_frame.isActive() || m_frame.interval() != interval)
+        m_frame.start(interval);
 }

@@ -2,18 +2,21 @@
 // a 田字格 grid from the bundled stroke data.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QImage>
 #include <QList>
 #include <QPixmap>
 #include <QTimer>
 #include <QTransform>
-#include <QVariantAnimation>
 #include <QWidget>
 
 #include "core/strokedata.h"
 
 #include <QColor>
 #include <QPainterPath>
+
+#include <utility>
+#include <vector>
 
 // The 田字格 and ink of the stroke animation; the writing window draws its
 // square in the same colours.
@@ -30,7 +33,15 @@ inline const QColor ink(28, 28, 28);
 QPainterPath polylinePrefix(const QList<QPointF> &points, qreal length);
 
 class QPainter;
+namespace ui {
+class WindowSight;
+}
 
+// Draws the character's strokes one after another, round after round. It
+// runs only while some of it can be seen (not hidden, its window neither
+// minimised, on another desktop nor covered by other windows) and goes on
+// from where it stood when it can be seen again. While a stroke is drawn it
+// repaints the part that changes, at most once a frame of the screen.
 class StrokeView : public QWidget
 {
     Q_OBJECT
@@ -51,8 +62,18 @@ public:
     qreal strokeStartMs(int stroke) const;
     qreal strokeDurationMs(int stroke) const;
     qreal roundMs() const;
-    // Whether the animation is running (resting between strokes included).
-    bool isAnimating() const { return m_animation.state() != QAbstractAnimation::Stopped; }
+    // Whether the animation is running (resting between strokes included);
+    // false while it cannot be seen, and once a single round is over.
+    bool isAnimating() const { return m_frame.isActive(); }
+    // Where the animation stands in its round, in milliseconds.
+    qreal positionMs() const { return m_now; }
+    // Whether a round starts again after the closing pause (the default),
+    // or the finished character stays and finished() is emitted.
+    void setRepeating(bool repeating) { m_repeating = repeating; }
+    bool isRepeating() const { return m_repeating; }
+    // The time between two frames while a stroke is drawn: the screen's
+    // refresh or 60 Hz, whichever is slower.
+    int frameIntervalMs() const;
 
     // The frame at a time into the round, drawn into an image of the given
     // size exactly as the widget would paint it.
@@ -68,15 +89,19 @@ public:
 
     QSize sizeHint() const override { return QSize(300, 300); }
 
+signals:
+    // A round that does not repeat has drawn its last stroke.
+    void finished();
+
 protected:
     void paintEvent(QPaintEvent *event) override;
-    void showEvent(QShowEvent *event) override;
-    void hideEvent(QHideEvent *event) override;
 
 private:
     void paintFrame(QPainter &p, const QRectF &area, qreal ms) const;
     // The still part of a frame: grid, outlines and the first `inked` strokes.
     void paintStill(QPainter &p, const QRectF &area, int inked) const;
+    // Strokes `from` to `to` (not included), finished.
+    void inkStrokes(QPainter &p, const QRectF &area, int from, int to) const;
     // The stroke being drawn, `progress` (0 to 1) of the way along.
     // `within`, when given, limits the painting to a part of the area.
     void paintStroke(QPainter &p, const QRectF &area, int stroke, qreal progress,
@@ -84,22 +109,39 @@ private:
     // Strokes finished at a time, and the stroke being drawn then (-1: none).
     int inkedAt(qreal ms) const;
     int drawingAt(qreal ms) const;
-    // Where a stroke lies in the widget, with a margin for antialiasing.
+    // Where a stroke lies in an area, and in the widget, with a margin for
+    // antialiasing.
+    QRect strokeBox(const QRectF &area, int stroke) const;
     QRect strokeRect(int stroke) const;
+    // The stroke's shape in its box at the widget's size, made when needed.
+    void ensureShape(const QRectF &area, int stroke, qreal ratio) const;
+    // The part of a widget rectangle that holds any of the stroke.
+    QRect strokePart(int stroke, const QRect &within) const;
+    // Repaints what changed since the frame shown before.
     void advance(qreal ms);
     void startAnimation();
+    // Runs or rests the animation as the view can be seen or not.
+    void updateRunning();
+    // One frame now, and the timer set for the next change.
+    void tick();
 
     std::optional<StrokeGlyph> m_glyph;
     QList<qreal> m_medianLengths;
+    QList<qreal> m_penReach; // the revealing pen's radius, stroke by stroke
     QList<qreal> m_starts;
     QList<qreal> m_durations;
     qreal m_round = 0;
-    qreal m_now = 0;
-    // Runs through one round in real time, again and again; paused while
-    // nothing changes (before, between and after the strokes).
-    QVariantAnimation m_animation;
-    QTimer m_rest;
-    qreal m_restUntil = 0;
+    qreal m_now = 0; // the time into the round last shown
+    // A character is being shown and its round is not over, seen or not.
+    bool m_playing = false;
+    bool m_repeating = true;
+    // Beats once a frame while a stroke is drawn, else once at the end of
+    // the rest before the next stroke or round; stopped while unseen.
+    QTimer m_frame;
+    // Real time since m_clockFrom, the round's time when it was started.
+    QElapsedTimer m_clock;
+    qreal m_clockFrom = 0;
+    ui::WindowSight *m_sight = nullptr;
     // What the widget shows: strokes inked and the one being drawn.
     int m_shownInked = 0;
     int m_shownDrawing = -1;
@@ -109,6 +151,10 @@ private:
     int m_stillInked = -1;
     // The shape of the stroke being drawn, for cutting the pen's trace.
     mutable QImage m_shape;
+    // Where the stroke being drawn is composed, frame after frame.
+    mutable QImage m_layer;
+    // Of each row of the shape's pixels, the first and last that hold any of it.
+    mutable std::vector<std::pair<int, int>> m_shapeRows;
     mutable int m_shapeStroke = -1;
     mutable QRectF m_shapeArea;
 };

@@ -1,11 +1,13 @@
-"""The viewer, the instructions and the About window above their owner, and
-the web view started as root.
+"""The viewer, the instructions and the About window above their owner, the
+viewer's animation resting while it cannot be seen, and the web view started
+as root.
 
 Run by run_e2e.py (--case NAME); the machinery is in e2e_support.py.
 """
 
 import glob
 import os
+import subprocess
 import time
 
 import e2e_support as support
@@ -76,6 +78,58 @@ def case_windows(suite):
         # taskbar would, it still stays beneath them.
         prog.focus(about)
         above(help_window, about, "instructions after activating About")
+
+
+def case_viewer_rests(suite):
+    """The stroke-order viewer's offline animation runs in view, rests while
+    the viewer is minimised, wholly covered by another window or on another
+    desktop (the program then wakes no more often than with the practice
+    window alone) and goes on when the viewer can be seen again."""
+    with Program(suite, "viewerrest", bank=gbk("天")) as prog:
+        win = main_window(prog)
+        time.sleep(1.0)
+        alone = prog.wakeups(2.0)
+        prog.keys(win, "v")
+        viewer = prog.wait_window("^播放笔顺$", what="the stroke-order viewer")
+        _, _, w, h = prog.geometry(viewer)
+        view = (support.px(45) + 2, support.px(720) + 2, w - 2 * support.px(45) - 4, h - support.px(810) - 4)
+
+        def animating(what):
+            first = prog.crop(viewer, *view)
+            prog.wait_crop(viewer, view, lambda got: got != first, f"the strokes did not move {what}", 4.0)
+
+        def resting(what):
+            time.sleep(0.5)
+            woken = prog.wakeups(2.0)
+            check(woken <= alone + 10, f"{what}: woken {woken} times in 2 s, the practice window alone {alone}")
+
+        animating("in view")
+        prog.xdo("windowminimize", viewer)
+        prog.wait_map_state(viewer, "IsUnMapped")
+        resting("minimised")
+        prog.focus(viewer)  # as a taskbar restores it
+        prog.wait_map_state(viewer, "IsViewable")
+        animating("after the viewer was restored")
+
+        # Another program's window over the whole screen.
+        cover = subprocess.Popen(["xmessage", "-geometry", f"{SCREEN[2]}x{SCREEN[3]}+0+0", "cover"],
+                                 env=prog.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        try:
+            deadline = time.monotonic() + 10
+            while prog.active_window() in (viewer, win, None) and time.monotonic() < deadline:
+                time.sleep(0.05)
+            resting("covered")
+        finally:
+            support.stop_process(cover)
+        animating("once uncovered")
+
+        # The window manager unmaps the windows of the desktops not shown.
+        prog.xdo("set_desktop", 1)
+        prog.wait_map_state(viewer, "IsUnMapped")
+        resting("on another desktop")
+        prog.xdo("set_desktop", 0)
+        prog.wait_map_state(viewer, "IsViewable")
+        animating("back on its desktop")
 
 
 def case_webview_as_root(suite):

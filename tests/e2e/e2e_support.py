@@ -728,6 +728,37 @@ class Program:
         self.xdo("key", "--clearmodifiers", "--delay", "60", *names)
         time.sleep(0.2)
 
+    def map_state(self, window):
+        """IsViewable, IsUnMapped or IsUnviewable, as the X server has it."""
+        r = subprocess.run(["xwininfo", "-id", str(window)], env=self.env, capture_output=True, text=True)
+        m = re.search(r"Map State:\s*(\w+)", r.stdout)
+        return m.group(1) if m else None
+
+    def wait_map_state(self, window, state, timeout=STEP_TIMEOUT):
+        deadline = time.monotonic() + timeout
+        while self.map_state(window) != state:
+            check(time.monotonic() < deadline, f"window {window} never became {state}")
+            time.sleep(0.05)
+
+    def wakeups(self, seconds):
+        """How often the program's threads were woken or put aside (context
+        switches, voluntary or not) within the given time: what it costs
+        while nothing is meant to change on the screen."""
+        def count():
+            total = 0
+            for status in glob.glob(f"/proc/{self.proc.pid}/task/*/status"):
+                try:
+                    with open(status) as f:
+                        for line in f:
+                            if line.startswith(("voluntary_ctxt_switches", "nonvoluntary_ctxt_switches")):
+                                total += int(line.split()[1])
+                except OSError:
+                    pass  # a thread that ended meanwhile
+            return total
+        before = count()
+        time.sleep(seconds)
+        return count() - before
+
     def screenshot(self, window):
         r = subprocess.run(["import", "-window", str(window), "-depth", "8", "ppm:-"], env=self.env,
                            capture_output=True)

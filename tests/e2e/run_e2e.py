@@ -62,6 +62,7 @@ CASES = [
     ("clicks", case_clicks),
     ("autoplay", case_autoplay),
     ("windows", case_windows),
+    ("viewer_rests", case_viewer_rests),
     ("webview_as_root", case_webview_as_root),
 ]
 
