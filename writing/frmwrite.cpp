@@ -126,6 +126,9 @@ void frmWrite::createControls()
     m_canvas->setObjectName(QStringLiteral("canvas"));
     m_watchView = new StrokeView(m_stack);
     m_watchView->setObjectName(QStringLiteral("watchView"));
+    // 看 plays the order once; the view rests while it cannot be seen, so
+    // its end, not a clock, says when the offer to write comes.
+    m_watchView->setRepeating(false);
     m_watchStill = new WatchStill(m_watchView, m_stack);
     m_watchStill->setObjectName(QStringLiteral("watchStill"));
     m_stack->addWidget(m_canvas);
@@ -238,6 +241,11 @@ void frmWrite::connectControls()
     connect(findChild<QCheckBox *>(QStringLiteral("chkKeepInk")), &QCheckBox::toggled, m_canvas,
             &WriteCanvas::setKeepInk);
     connect(&m_watchEnd, &QTimer::timeout, this, &frmWrite::watchDone);
+    // A short look at the whole character before the offer.
+    connect(m_watchView, &StrokeView::finished, this, [this] {
+        if (m_mode == Mode::Watch)
+            m_watchEnd.start(400);
+    });
     connect(m_session, &WritingSession::changed, this, &frmWrite::showSession);
     // A new character (下一个字 too) is shown in the mode chosen: 看 plays it once.
     connect(m_session, &WritingSession::restarted, this, [this] {
@@ -266,9 +274,6 @@ void frmWrite::setMode(Mode mode)
     if (mode == Mode::Watch && m_session->hasStrokes()) {
         m_stack->setCurrentWidget(m_watchView);
         m_watchView->showCharacter(m_session->character()); // from the first stroke
-        const int last = m_watchView->strokeCount() - 1;
-        // Once, to the end of the last stroke and a short look at the whole.
-        m_watchEnd.start(int(m_watchView->strokeStartMs(last) + m_watchView->strokeDurationMs(last)) + 400);
     } else {
         m_watchView->clear();
         m_stack->setCurrentWidget(m_canvas);
