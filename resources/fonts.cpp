@@ -18,9 +18,11 @@ QStringList faceSubstitutes(const QString &designFace)
     if (designFace == u"宋体")
         return {QStringLiteral("Noto Serif CJK SC"), QStringLiteral("AR PL UMing CN"),
                 QStringLiteral("Noto Sans CJK SC"), QStringLiteral("DejaVu Serif")};
+    // The menus and buttons paint this face at start: the small Droid face
+    // maps far less memory than the big CJK collection and looks as plain.
     if (designFace == u"微软雅黑")
-        return {QStringLiteral("Noto Sans CJK SC"), QStringLiteral("WenQuanYi Micro Hei"),
-                QStringLiteral("Noto Serif CJK SC")};
+        return {QStringLiteral("Droid Sans Fallback"), QStringLiteral("Noto Sans CJK SC"),
+                QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Noto Serif CJK SC")};
     if (designFace == u"Arial")
         return {QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")};
     if (designFace == u"Arial Narrow")

@@ -19,14 +19,14 @@ as_user() {
 packages=(
   # build
   cmake ninja-build g++ pkg-config
-  qt6-base-dev qt6-multimedia-dev qt6-webengine-dev libgl-dev libxcb1-dev
+  qt6-base-dev qt6-multimedia-dev qt6-webengine-dev qt6-charts-dev libgl-dev libxcb1-dev
   libespeak-ng-dev libsndfile1-dev
   # run: audio decoding, offline speech voices, fonts
   # (the audio sinks are only recommended by the players: without them a
   # desktop's sound server is never reached and read-aloud stays silent)
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-pulseaudio gstreamer1.0-alsa
   espeak-ng-data
-  fonts-arphic-ukai fonts-noto-cjk fonts-liberation fonts-dejavu-core
+  fonts-arphic-ukai fonts-noto-cjk fonts-droid-fallback fonts-liberation fonts-dejavu-core
   # Qt's own texts (file and print dialogs, context menus) in Chinese
   qt6-translations-l10n
   # stroke-order data comes from npm (over https)
