@@ -2,6 +2,8 @@
 
 #include <QSet>
 
+#include <array>
+
 #include <algorithm>
 
 namespace history {
@@ -27,18 +29,33 @@ int digits(QStringView s, qsizetype at, int count)
 }
 
 // "yyyy-MM-dd HH:mm:ss", read by hand: ten years of lines open in a blink,
-// which QDateTime::fromString's general parser would not allow.
-QDateTime parseMoment(QStringView s)
+// which QDateTime::fromString's general parser would not allow. The moment
+// as seconds of the wall clock (Julian day * 86400 + time), or -1.
+qint64 parseMoment(QStringView s)
 {
     if (s.size() != 19 || s.at(4) != u'-' || s.at(7) != u'-' || s.at(10) != u' ' || s.at(13) != u':'
         || s.at(16) != u':')
-        return {};
+        return -1;
     const QDate date(digits(s, 0, 4), digits(s, 5, 2), digits(s, 8, 2));
     const int h = digits(s, 11, 2), m = digits(s, 14, 2), sec = digits(s, 17, 2);
     if (!date.isValid() || !QTime::isValid(h, m, sec))
-        return {};
-    return QDateTime(date, QTime(h, m, sec));
+        return -1;
+    return date.toJulianDay() * 86400 + h * 3600 + m * 60 + sec;
 }
+
+QDateTime momentAt(qint64 wallClock)
+{
+    return QDateTime(QDate::fromJulianDay(wallClock / 86400), QTime(0, 0).addSecs(int(wallClock % 86400)));
+}
+
+// Comparing local moments by their wall clock: QDateTime's own comparison
+// asks the time zone database each time, which ten years of lines feel.
+bool before(const QDateTime &a, const QDateTime &b)
+{
+    return a.date() != b.date() ? a.date() < b.date() : a.time() < b.time();
+}
+bool same(const QDateTime &a, const QDateTime &b) { return a.date() == b.date() && a.time() == b.time(); }
+bool since(const Entry &e, const QDateTime &start) { return !start.isValid() || !before(e.when, start); }
 
 std::optional<bool> parseMark(QStringView s)
 {
@@ -76,40 +93,53 @@ QString entryLine(const Entry &e)
 }
 
 namespace {
-// `known`: the moment of the line before when this line begins with the same.
-std::optional<Entry> parseLine(QStringView line, const QDateTime &known)
+// The line's entry; `moment` is the wall clock of its first field, parsed
+// by the caller.
+std::optional<Entry> parseLine(QStringView line, qint64 moment, const QDateTime &when)
 {
     if (line.endsWith(u'\r'))
         line.chop(1);
-    const QList<QStringView> f = line.split(u'\t');
-    if (f.size() < 4)
+    std::array<QStringView, 5> f;
+    qsizetype fields = 0;
+    for (qsizetype from = 0;; ++fields) {
+        const qsizetype tab = line.indexOf(u'\t', from);
+        if (fields == qsizetype(f.size()))
+            return std::nullopt;
+        f[fields] = line.sliced(from, (tab < 0 ? line.size() : tab) - from);
+        if (tab < 0)
+            break;
+        from = tab + 1;
+    }
+    ++fields;
+    if (fields < 4 || moment < 0 || f[2].isEmpty() || f[2].contains(u' '))
         return std::nullopt;
     Entry e;
-    e.when = known.isValid() ? known : parseMoment(f.at(0));
-    e.item = f.at(2).toString();
-    if (!e.when.isValid() || e.item.isEmpty() || e.item.contains(u' '))
-        return std::nullopt;
-    if (f.at(1) == dictationWord && f.size() == 4) {
+    if (f[1] == dictationWord && fields == 4) {
         e.activity = Activity::Dictation;
-        const std::optional<bool> mark = parseMark(f.at(3));
+        const std::optional<bool> mark = parseMark(f[3]);
         if (!mark)
             return std::nullopt;
         e.right = *mark;
-        return e;
-    }
-    if (f.at(1) == writingWord && f.size() == 5) {
+    } else if (f[1] == writingWord && fields == 5) {
         e.activity = Activity::Writing;
-        const std::optional<bool> mark = parseMark(f.at(4));
-        if (!mark || !parseStrokes(f.at(3), e))
+        const std::optional<bool> mark = parseMark(f[4]);
+        if (!mark || !parseStrokes(f[3], e))
             return std::nullopt;
         e.right = *mark;
-        return e;
+    } else {
+        return std::nullopt;
     }
-    return std::nullopt;
+    e.when = when;
+    e.item = f[2].toString();
+    return e;
 }
 } // namespace
 
-std::optional<Entry> parseEntryLine(QStringView line) { return parseLine(line, QDateTime()); }
+std::optional<Entry> parseEntryLine(QStringView line)
+{
+    const qint64 moment = parseMoment(line.first(std::min<qsizetype>(19, line.size())));
+    return parseLine(line, moment, moment < 0 ? QDateTime() : momentAt(moment));
+}
 
 QDateTime periodStart(Period period, const QDateTime &now)
 {
@@ -126,46 +156,51 @@ History History::parse(QStringView text)
 {
     History h;
     QList<Entry> read;
+    QList<bool> dropped;
     // A run's lines follow one another; its start seen again later means the
     // run was written again, and its earlier lines no longer count.
-    QHash<QDateTime, QList<qsizetype>> runLines;
-    QList<bool> dropped;
-    QDateTime lastRun;
-    QStringView lastMoment;
-    QDateTime lastParsed;
+    QHash<qint64, std::pair<qsizetype, qsizetype>> runs; // first line in `read`, count
+    qint64 lastRun = -1;
+    QStringView lastField;
+    qint64 lastMoment = -1;
+    QDateTime lastWhen;
     int number = 0;
-    for (QStringView line : text.split(u'\n')) {
+    for (qsizetype from = 0; from <= text.size();) {
+        qsizetype end = text.indexOf(u'\n', from);
+        if (end < 0)
+            end = text.size();
+        const QStringView line = text.sliced(from, end - from);
+        from = end + 1;
         ++number;
         if (line.trimmed().isEmpty())
             continue;
         // The lines of one run share their moment: it is parsed once.
-        const bool same = !lastMoment.isEmpty() && line.size() > 19 && line.at(19) == u'\t'
-            && line.first(19) == lastMoment;
-        std::optional<Entry> e = parseLine(line, same ? lastParsed : QDateTime());
-        if (e && !same) {
-            lastMoment = line.first(19);
-            lastParsed = e->when;
+        const QStringView field = line.first(std::min<qsizetype>(19, line.size()));
+        if (field != lastField) {
+            lastField = field;
+            lastMoment = parseMoment(field);
+            lastWhen = lastMoment < 0 ? QDateTime() : momentAt(lastMoment);
         }
+        std::optional<Entry> e = parseLine(line, lastMoment, lastWhen);
         if (!e) {
             h.m_badLines << number;
-            lastRun = QDateTime();
+            lastRun = -1;
             continue;
         }
         if (e->activity == Activity::Dictation) {
-            if (e->when != lastRun) {
-                auto it = runLines.find(e->when);
-                if (it != runLines.end()) {
-                    for (qsizetype i : std::as_const(*it))
+            if (lastMoment != lastRun) {
+                auto it = runs.find(lastMoment);
+                if (it != runs.end())
+                    for (qsizetype i = it->first; i < it->first + it->second; ++i)
                         dropped[i] = true;
-                    it->clear();
-                }
-                lastRun = e->when;
+                runs.insert(lastMoment, {read.size(), 0});
+                lastRun = lastMoment;
             }
-            runLines[e->when] << read.size();
+            ++runs[lastMoment].second;
         } else {
-            lastRun = QDateTime();
+            lastRun = -1;
         }
-        read << *e;
+        read << std::move(*e);
         dropped << false;
     }
     h.m_entries.reserve(read.size());
@@ -197,32 +232,32 @@ void History::add(const QList<Entry> &entries)
     const Entry &first = entries.first();
     if (first.activity == Activity::Dictation)
         m_entries.removeIf([&first](const Entry &e) {
-            return e.activity == Activity::Dictation && e.when == first.when;
+            return e.activity == Activity::Dictation && same(e.when, first.when);
         });
     m_entries += entries;
 }
 
-QList<History::Run> History::dictations(const QDateTime &since) const
+QList<History::Run> History::dictations(const QDateTime &start) const
 {
     QList<Run> runs;
     for (const Entry &e : m_entries) {
-        if (e.activity != Activity::Dictation || (since.isValid() && e.when < since))
+        if (e.activity != Activity::Dictation || !history::since(e, start))
             continue;
-        if (runs.isEmpty() || runs.last().when != e.when)
+        if (runs.isEmpty() || !same(runs.last().when, e.when))
             runs << Run {e.when, 0, 0};
         ++runs.last().total;
         runs.last().right += e.right ? 1 : 0;
     }
-    std::stable_sort(runs.begin(), runs.end(), [](const Run &a, const Run &b) { return a.when < b.when; });
+    std::stable_sort(runs.begin(), runs.end(), [](const Run &a, const Run &b) { return before(a.when, b.when); });
     return runs;
 }
 
-QList<History::Count> History::mostOftenWrong(int count, const QDateTime &since) const
+QList<History::Count> History::mostOftenWrong(int count, const QDateTime &start) const
 {
     QHash<QString, std::pair<int, qsizetype>> wrong; // count, index of the last mistake
     for (qsizetype i = 0; i < m_entries.size(); ++i) {
         const Entry &e = m_entries.at(i);
-        if (isWrong(e) && (!since.isValid() || e.when >= since)) {
+        if (isWrong(e) && history::since(e, start)) {
             auto &w = wrong[e.item];
             ++w.first;
             w.second = i;
@@ -282,21 +317,21 @@ QStringList History::mastered(const QStringList &items, int inARow) const
     return out;
 }
 
-int History::dictatedAtLeastOnce(const QStringList &bankItems, const QDateTime &since) const
+int History::dictatedAtLeastOnce(const QStringList &bankItems, const QDateTime &start) const
 {
     QSet<QString> dictated;
     for (const Entry &e : m_entries)
-        if (e.activity == Activity::Dictation && (!since.isValid() || e.when >= since))
+        if (e.activity == Activity::Dictation && history::since(e, start))
             dictated.insert(e.item);
     const QSet<QString> bank(bankItems.cbegin(), bankItems.cend());
     return int(std::count_if(bank.cbegin(), bank.cend(), [&](const QString &i) { return dictated.contains(i); }));
 }
 
-QList<History::Day> History::writingPerDay(const QDateTime &since) const
+QList<History::Day> History::writingPerDay(const QDateTime &start) const
 {
     QMap<QDate, Day> days;
     for (const Entry &e : m_entries) {
-        if (e.activity != Activity::Writing || (since.isValid() && e.when < since))
+        if (e.activity != Activity::Writing || !history::since(e, start))
             continue;
         Day &d = days[e.when.date()];
         d.date = e.when.date();
