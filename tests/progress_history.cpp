@@ -7,6 +7,10 @@
 #include "tests/support/testsupport.h"
 
 #include <QCoreApplication>
+#include <QProcess>
+#include <QRandomGenerator>
+
+#include <csignal>
 
 using history::Activity;
 using history::Entry;
@@ -179,6 +183,41 @@ private slots:
         QVERIFY(progressfiles::appendEntries(run(at(2, 19), many), next).contains(QStringLiteral("磁盘已满")));
         QCOMPARE(fileBytes(progressfiles::historyPath()), before);
         QCOMPARE(progressfiles::readHistory().entries().size(), 1);
+    }
+
+    void killedWhileWritingLeavesNoHalfEntry()
+    {
+        // The writer appends runs of 200 lines as fast as it can and is
+        // killed at a random moment, eight times over the same files.
+        QTemporaryDir folder;
+        const QString bank = folder.filePath(modPub::bankFileName());
+        const QString book = folder.filePath(keptfile::mistakeBookName());
+        QVERIFY(writeBytes(bank, QByteArray("\xcc\xec \xb5\xd8\r\n")));
+        QVERIFY(writeBytes(book, QByteArray("\xb5\xd8\r\n")));
+        const QString historyFile = folder.filePath(keptfile::historyName());
+        int written = 0;
+        for (int round = 0; round < 8; ++round) {
+            QProcess writer;
+            writer.start(QStringLiteral(LORVANTA_HISTORY_WRITER), {folder.path(), QString::number(round * 1000000)});
+            QVERIFY(writer.waitForStarted());
+            QVERIFY(writer.waitForReadyRead(5000));
+            QTest::qWait(int(QRandomGenerator::global()->bounded(5, 60)));
+            ::kill(pid_t(writer.processId()), SIGKILL);
+            QVERIFY(writer.waitForFinished(5000));
+            const QList<QByteArray> counts = writer.readAllStandardOutput().split('\n');
+            written += counts.size() >= 2 ? counts.at(counts.size() - 2).toInt() : 0;
+            const QString text = modPub::decodeGbk(fileBytes(historyFile));
+            const History h = History::parse(text);
+            QCOMPARE(h.badLines(), QList<int>());
+            // Whole runs only: the one cut off is there whole or not at all.
+            QCOMPARE(h.entries().size() % 200, 0);
+            QVERIFY(h.entries().size() >= qsizetype(written) * 200);
+            QVERIFY(h.entries().size() <= qsizetype(written + round + 1) * 200);
+            QVERIFY(text.endsWith(QStringLiteral("\r\n")) || text.isEmpty());
+        }
+        QVERIFY(written > 0);
+        QCOMPARE(fileBytes(bank), QByteArray("\xcc\xec \xb5\xd8\r\n"));
+        QCOMPARE(fileBytes(book), QByteArray("\xb5\xd8\r\n"));
     }
 };
 
