@@ -19,6 +19,7 @@ class QObject;
 #define SpeechEngineFactory_iid "org.lorvanta.SpeechEngineFactory/2"
 #define WebViewFactory_iid "org.lorvanta.WebViewFactory/1"
 #define SheetPrintingFactory_iid "org.lorvanta.SheetPrintingFactory/1"
+#define ProgressChartFactory_iid "org.lorvanta.ProgressChartFactory/1"
 
 namespace modules {
 struct Module {
@@ -31,6 +32,7 @@ inline constexpr Module list[] = {
     {SpeechEngineFactory_iid, "lorvanta_speech.so"},
     {WebViewFactory_iid, "lorvanta_webview.so"},
     {SheetPrintingFactory_iid, "lorvanta_print.so"},
+    {ProgressChartFactory_iid, "lorvanta_charts.so"},
 };
 
 // File name of the module that serves the interface `iid`; empty for none.

@@ -1,6 +1,7 @@
 #include "dictation/dictationfiles.h"
 
 #include "core/bankfile.h"
+#include "progress/progressfiles.h"
 #include "rules/dictation.h"
 #include "rules/dictationwords.h"
 
@@ -8,7 +9,7 @@
 
 namespace dictationfiles {
 
-QString mistakeBookPath() { return modPub::bankDir() + dictation::mistakeBookFileName(); }
+QString mistakeBookPath() { return progressfiles::mistakeBookPath(); }
 
 QString recordPath() { return modPub::bankDir() + dictation::recordFileName(); }
 
@@ -23,27 +24,6 @@ QString writeKeptFile(const QString &path, keptfile::Kind kind, const QString &t
                       keptfile::Encoding encoding)
 {
     return keptfile::rewrite(path, kind, text, encoding);
-}
-
-BookResult addToMistakeBook(const QStringList &items)
-{
-    BookResult r;
-    const QString path = mistakeBookPath();
-    const std::optional<keptfile::Text> old = readKeptFile(path, keptfile::Kind::MistakeBook, &r.why);
-    if (!old) {
-        r.outcome = BookResult::Unreadable;
-        return r;
-    }
-    const qsizetype before = dictation::bookItems(old->text).size();
-    const QString merged = dictation::mergeMistakes(old->text, items);
-    r.total = merged.isEmpty() ? 0 : merged.count(QLatin1Char(' ')) + 1;
-    r.added = r.total - before;
-    if (r.added == 0 && old->exists)
-        r.outcome = BookResult::AlreadyThere;
-    else if (r.why = writeKeptFile(path, keptfile::Kind::MistakeBook, merged, old->encoding);
-             !r.why.isEmpty())
-        r.outcome = BookResult::NotSaved;
-    return r;
 }
 
 QString writeRecordLine(const QString &text, keptfile::Appended &line)

@@ -28,15 +28,6 @@ std::optional<keptfile::Text> readKeptFile(const QString &path, keptfile::Kind k
 QString writeKeptFile(const QString &path, keptfile::Kind kind, const QString &text,
                       keptfile::Encoding encoding);
 
-// What adding to the mistake book came to.
-struct BookResult {
-    enum Outcome { Added, AlreadyThere, Unreadable, NotSaved } outcome = Added;
-    qsizetype added = 0;
-    qsizetype total = 0;
-    QString why; // for Unreadable and NotSaved
-};
-BookResult addToMistakeBook(const QStringList &items);
-
 // Appends this run's record line. `line` holds what this run appended
 // before (marks changed since), which the new line replaces while it is
 // still the file's last; it is updated. Empty on success, else why.

@@ -3,8 +3,10 @@
 #include "core/clock.h"
 #include "core/network.h"
 #include "core/settings.h"
+#include "core/textutil.h"
 #include "dictation/dictationfiles.h"
 #include "dictation/dictationhost.h"
+#include "progress/progressfiles.h"
 #include "resources/words.h"
 #include "rules/deck.h"
 #include "rules/readaloud.h"
@@ -40,6 +42,7 @@ DictationRun::DictationRun(DictationHost &host, const QString &bankText, int sho
         m_words.setOwnWords(own.words);
         m_badWordLines = own.badLines;
     }
+    m_rightInARow = progressfiles::rightInARow();
     m_clock.start();
     m_tick.setSingleShot(true);
     connect(&m_tick, &QTimer::timeout, this,
@@ -140,6 +143,11 @@ QString DictationRun::setOwnWord(QChar character, const QString &word)
     return QString();
 }
 
+void DictationRun::setRightInARow(int times)
+{
+    m_rightInARow = std::clamp(times, history::minRightInARow, history::maxRightInARow);
+}
+
 // ---------------------------------------------------------------- running
 
 SpeechEngine *DictationRun::engine()
@@ -172,12 +180,17 @@ bool DictationRun::start()
     if (m_items.isEmpty() || running())
         return false;
     m_settings.save();
+    if (m_rightInARow != progressfiles::rightInARow())
+        progressfiles::setRightInARow(m_rightInARow);
     const dictation::Settings &s = m_settings;
     m_schedule = std::make_unique<dictation::Schedule>(int(m_items.size()), s.repeats, s.pauseSeconds * 1000,
                                                        s.writeSeconds * 1000, s.manual);
     m_check = DictationCheck {Clock::now(), {}, {}};
     m_recordedLine.clear();
     m_recordAppended = {};
+    m_historyWritten.clear();
+    m_historyAppended = {};
+    m_offered.clear();
     m_noSound = false;
     setStage(Stage::Running);
     apply(m_schedule->start(now()));
@@ -370,14 +383,61 @@ QString DictationRun::saveRecord()
     r.when = QDateTime(t.date(), QTime(t.time().hour(), t.time().minute()));
     r.total = int(m_check.items.size());
     r.wrong = m_check.wrongItems();
-    const QString line = dictation::recordLine(r);
-    if (line == m_recordedLine)
-        return QString();
-    if (const QString why = dictationfiles::writeRecordLine(line, m_recordAppended); !why.isEmpty())
-        return QStringLiteral("听写记录没有保存成功，这次的成绩没有记下：") + why;
-    m_recordedLine = line;
-    emit checkDone(m_check);
-    return QString();
+    QStringList problems;
+    bool saved = false;
+    if (const QString line = dictation::recordLine(r); line != m_recordedLine) {
+        if (const QString why = dictationfiles::writeRecordLine(line, m_recordAppended); !why.isEmpty()) {
+            problems << QStringLiteral("听写记录没有保存成功，这次的成绩没有记下：") + why;
+        } else {
+            m_recordedLine = line;
+            saved = true;
+        }
+    }
+    QList<history::Entry> entries;
+    const QDateTime when(t.date(), QTime(t.time().hour(), t.time().minute(), t.time().second()));
+    for (qsizetype i = 0; i < m_check.items.size(); ++i)
+        entries << history::Entry {when, history::Activity::Dictation, modPub::normalizeItems(m_check.items.at(i)),
+                                   !m_check.wrong.value(i)};
+    if (entries != m_historyWritten) {
+        if (const QString why = progressfiles::appendEntries(entries, m_historyAppended); !why.isEmpty()) {
+            problems << QStringLiteral("学习记录没有保存成功，这次听写没有记进学习记录：") + why;
+        } else {
+            m_historyWritten = entries;
+            saved = true;
+        }
+    }
+    if (saved)
+        emit checkDone(m_check);
+    return problems.join(u'\n');
+}
+
+QStringList DictationRun::masteredToOffer()
+{
+    if (m_stage != Stage::Checking || m_historyWritten.isEmpty())
+        return {};
+    const std::optional<QStringList> book = progressfiles::mistakeBookItems(nullptr);
+    if (!book || book->isEmpty())
+        return {};
+    QStringList right;
+    for (const history::Entry &e : std::as_const(m_historyWritten))
+        if (e.right && book->contains(e.item) && !m_offered.contains(e.item))
+            right << e.item;
+    if (right.isEmpty())
+        return {};
+    const QStringList mastered = progressfiles::readHistory().mastered(right, m_rightInARow);
+    for (const QString &item : mastered)
+        m_offered.insert(item);
+    return mastered;
+}
+
+std::pair<QString, QString> DictationRun::removeFromBook(const QStringList &items)
+{
+    if (items.isEmpty())
+        return {};
+    if (const QString why = progressfiles::removeFromMistakeBook(items); !why.isEmpty())
+        return {QStringLiteral("错字本没有改动。"),
+                QStringLiteral("错字本没有保存成功：%1原来的错字本没有改动。").arg(why)};
+    return {QStringLiteral("已从错字本去掉：%1").arg(items.join(u' ')), QString()};
 }
 
 std::pair<QString, QString> DictationRun::addToBook()
@@ -385,15 +445,15 @@ std::pair<QString, QString> DictationRun::addToBook()
     const QStringList wrong = m_check.wrongItems();
     if (wrong.isEmpty())
         return {};
-    const dictationfiles::BookResult r = dictationfiles::addToMistakeBook(wrong);
+    const progressfiles::BookResult r = progressfiles::addToMistakeBook(wrong);
     switch (r.outcome) {
-    case dictationfiles::BookResult::Unreadable: return {QString(), r.why};
-    case dictationfiles::BookResult::NotSaved:
+    case progressfiles::BookResult::Unreadable: return {QString(), r.why};
+    case progressfiles::BookResult::NotSaved:
         return {QStringLiteral("没有加入错字本。"),
                 QStringLiteral("错字本没有保存成功：%1原来的错字本没有改动。").arg(r.why)};
-    case dictationfiles::BookResult::AlreadyThere:
+    case progressfiles::BookResult::AlreadyThere:
         return {QStringLiteral("这些都已经在错字本里了（共 %1 个）。").arg(r.total), QString()};
-    case dictationfiles::BookResult::Added: break;
+    case progressfiles::BookResult::Added: break;
     }
     return {QStringLiteral("已加入错字本：新加 %1 个，错字本里共 %2 个。").arg(r.added).arg(r.total),
             QString()};

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "rules/dictation.h"
+#include "rules/history.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -38,6 +39,8 @@ public:
     DictationRun(DictationHost &host, const QString &bankText, int shownIndex, QObject *parent = nullptr);
     ~DictationRun() override;
 
+    const QString &bankText() const { return m_bankText; }
+
     // ---- Setup ----
     const dictation::Settings &settings() const { return m_settings; }
     void setSettings(const dictation::Settings &settings);
@@ -63,6 +66,9 @@ public:
     const QStringList &badWordLines() const { return m_badWordLines; }
     // What the voice says for an item.
     dictation::Spoken spoken(const QString &item) const;
+    // Dictations right in a row that let an item leave the mistake book.
+    int rightInARow() const { return m_rightInARow; }
+    void setRightInARow(int times);
 
     // ---- Running ----
     Stage stage() const { return m_stage; }
@@ -91,9 +97,15 @@ public:
     const DictationCheck &check() const { return m_check; }
     void toggleMark(int index);
     QString scoreText() const;
-    // Writes (or rewrites, when the marks changed) this run's record line;
-    // empty, or the message saying why not.
+    // Writes (or rewrites, when the marks changed) this run's record line
+    // and its lines in the history; empty, or the message saying why not.
     QString saveRecord();
+    // The items of the mistake book this check found right often enough in a
+    // row to leave it, each offered once a check (empty once the history is
+    // not written).
+    QStringList masteredToOffer();
+    // Takes them out of the book: a status line, or a message (second).
+    std::pair<QString, QString> removeFromBook(const QStringList &items);
     // Adds the wrong items to the mistake book: a status line, or a message (second).
     std::pair<QString, QString> addToBook();
     // Back to the setup page.
@@ -143,4 +155,8 @@ private:
     DictationCheck m_check;
     QString m_recordedLine;
     keptfile::Appended m_recordAppended; // where this run's line went, to take it back
+    int m_rightInARow = history::defaultRightInARow;
+    QList<history::Entry> m_historyWritten;
+    keptfile::Appended m_historyAppended;
+    QSet<QString> m_offered; // asked about in this check
 };

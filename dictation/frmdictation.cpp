@@ -25,7 +25,6 @@ namespace {
 // practice window's bank and delete buttons do.
 const QColor sheetColour(204, 229, 255);
 const QColor practiseColour(255, 224, 192);
-const QColor bookColour(255, 192, 192);
 
 enum Page { SetupPage = 0, RunPage = 1, CheckPage = 2 };
 
@@ -117,7 +116,7 @@ QWidget *frmDictation::createCheckPage()
     const std::pair<QPushButton *, QColor> coloured[] = {
         {button(page, "cmdSheet", QStringLiteral("错字打印成字帖…")), sheetColour},
         {button(page, "cmdPractise", QStringLiteral("练习错字")), practiseColour},
-        {button(page, "cmdAddBook", QStringLiteral("加入错字本")), bookColour},
+        {button(page, "cmdAddBook", QStringLiteral("加入错字本")), ui::mistakeBookColour()},
     };
     for (const auto &[b, colour] : coloured) {
         ui::setBackground(b, colour);
@@ -287,6 +286,29 @@ void frmDictation::saveRecord()
     const QString error = m_run.saveRecord();
     if (!error.isEmpty())
         showMessage(this, error, MessageIcon::Information, MessageButtons::Ok);
+    offerMastered();
+}
+
+// Items right often enough since their last mistake may leave the book, but
+// only when the parent says so.
+void frmDictation::offerMastered()
+{
+    const QStringList items = m_run.masteredToOffer();
+    if (items.isEmpty()
+        || showMessage(this, history::masteredQuestion(items, m_run.rightInARow()), MessageIcon::Information,
+                       MessageButtons::YesNo)
+            != MessageAnswer::Yes)
+        return;
+    showOutcome(m_run.removeFromBook(items));
+}
+
+void frmDictation::showOutcome(const std::pair<QString, QString> &outcome)
+{
+    const auto &[status, message] = outcome;
+    if (!message.isEmpty())
+        showMessage(this, message, MessageIcon::Information, MessageButtons::Ok);
+    if (!status.isEmpty() || message.isEmpty())
+        findChild<QLabel *>(QStringLiteral("lblStatus"))->setText(status);
 }
 
 void frmDictation::printPaper()
@@ -320,14 +342,7 @@ void frmDictation::practise()
     close();
 }
 
-void frmDictation::addToBook()
-{
-    const auto [status, message] = m_run.addToBook();
-    if (!message.isEmpty())
-        showMessage(this, message, MessageIcon::Information, MessageButtons::Ok);
-    if (!status.isEmpty() || message.isEmpty())
-        findChild<QLabel *>(QStringLiteral("lblStatus"))->setText(status);
-}
+void frmDictation::addToBook() { showOutcome(m_run.addToBook()); }
 
 void frmDictation::again()
 {
@@ -338,5 +353,5 @@ void frmDictation::again()
 void frmDictation::showRecords()
 {
     saveRecord();
-    dictationwindow::showRecords(this);
+    dictationwindow::showRecords(this, m_run.bankText());
 }

@@ -42,6 +42,8 @@ private:
     void openCopybook();
     void practise();
     void addToBook();
+    void offerMastered();
+    void showOutcome(const std::pair<QString, QString> &outcome);
     void again();
     void showRecords();
 
@@ -50,6 +52,6 @@ private:
 };
 
 namespace dictationwindow {
-// The run records, newest first.
-void showRecords(QWidget *owner);
+// The run records, newest first, with the way to 学习记录 for `bankText`.
+void showRecords(QWidget *owner, const QString &bankText);
 } // namespace dictationwindow

@@ -1,6 +1,7 @@
 #include "dictation/frmdictation.h"
 
 #include "dictation/dictationfiles.h"
+#include "progress/frmprogress.h"
 #include "rules/dictation.h"
 #include "widgets/ui.h"
 
@@ -14,7 +15,7 @@
 
 namespace dictationwindow {
 
-void showRecords(QWidget *owner)
+void showRecords(QWidget *owner, const QString &bankText)
 {
     QString why;
     const std::optional<keptfile::Text> text
@@ -53,9 +54,14 @@ void showRecords(QWidget *owner)
             list->header()->setSectionResizeMode(c, QHeaderView::ResizeToContents);
         layout->addWidget(list, 1);
     }
+    auto *progress = new QPushButton(QStringLiteral("学习记录…"));
+    progress->setObjectName(QStringLiteral("cmdProgress"));
+    QObject::connect(progress, &QPushButton::clicked, &box,
+                     [&box, bankText] { progresswindow::open(&box, bankText); });
     auto *close = new QPushButton(QStringLiteral("关闭"));
     QObject::connect(close, &QPushButton::clicked, &box, &QDialog::accept);
     auto *row = new QHBoxLayout;
+    row->addWidget(progress);
     row->addStretch(1);
     row->addWidget(close);
     layout->addLayout(row);

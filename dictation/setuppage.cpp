@@ -97,6 +97,10 @@ void DictationSetup::createControls()
     auto *write = named<QSpinBox>(this, "spnWrite");
     write->setRange(1, dictation::Settings::maxWriteSeconds);
     write->setSuffix(QStringLiteral(" 秒"));
+    auto *mastered = named<QSpinBox>(this, "spnMastered");
+    mastered->setRange(history::minRightInARow, history::maxRightInARow);
+    mastered->setPrefix(QStringLiteral("连续写对 "));
+    mastered->setSuffix(QStringLiteral(" 次，可以去掉"));
     named<QCheckBox>(this, "chkManual")->setText(QStringLiteral("手动（按空格或 → 读下一个）"));
     named<QCheckBox>(this, "chkPinyin")->setText(QStringLiteral("拼音也听写"));
     auto *list = named<QTreeWidget>(this, "lstItems");
@@ -138,6 +142,7 @@ void DictationSetup::layOut()
     form->addRow(QStringLiteral("两遍之间停"), child("spnPause"));
     form->addRow(QStringLiteral("写字时间"), writeRow);
     form->addRow(QString(), child("chkPinyin"));
+    form->addRow(QStringLiteral("错字本"), child("spnMastered"));
     auto *right = new QVBoxLayout;
     right->addWidget(child("lstItems"), 1);
     right->addWidget(child("lblCount"));
@@ -170,6 +175,7 @@ void DictationSetup::showSettings()
     findChild<QSpinBox *>(QStringLiteral("spnWrite"))->setValue(s.writeSeconds);
     findChild<QCheckBox *>(QStringLiteral("chkManual"))->setChecked(s.manual);
     findChild<QCheckBox *>(QStringLiteral("chkPinyin"))->setChecked(s.pinyin);
+    findChild<QSpinBox *>(QStringLiteral("spnMastered"))->setValue(m_run.rightInARow());
     m_filling = false;
 }
 
@@ -188,6 +194,7 @@ void DictationSetup::readControls()
     s.writeSeconds = findChild<QSpinBox *>(QStringLiteral("spnWrite"))->value();
     s.manual = findChild<QCheckBox *>(QStringLiteral("chkManual"))->isChecked();
     s.pinyin = findChild<QCheckBox *>(QStringLiteral("chkPinyin"))->isChecked();
+    m_run.setRightInARow(findChild<QSpinBox *>(QStringLiteral("spnMastered"))->value());
     m_run.setSettings(s);
 }
 

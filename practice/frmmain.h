@@ -58,6 +58,10 @@ public:
     // ---- Dictation and the decks of mistakes (practice/frmmaindecks.cpp) ----
     void openDictation();
     void practiseMistakeBook();
+    // "练习最常写错的": the ten items of the history most often wrong.
+    void practiseMostOftenWrong();
+    // "学习记录…".
+    void openProgress();
     // A deck of mistakes instead of the bank, until the editor closes or the
     // program starts again; the bank file is never written from it. `file`
     // is the mistake book it came from, empty for one run's mistakes.

@@ -7,9 +7,10 @@
 #include "dictation/frmdictation.h"
 #include "practice/frmsheet.h"
 #include "practice/sheetexport.h"
+#include "progress/frmprogress.h"
+#include "progress/progressfiles.h"
 #include "rules/dictation.h"
 #include "widgets/messagebox.h"
-
 
 void frmMain::openDictation()
 {
@@ -65,6 +66,29 @@ void frmMain::practiseMistakeBook()
         return;
     }
     practiseDeck(items, QStringLiteral("错字本"), path);
+}
+
+void frmMain::practiseMostOftenWrong()
+{
+    QString why;
+    const history::History h = progressfiles::readHistory(&why);
+    QStringList items;
+    for (const history::History::Count &c : h.mostOftenWrong(10))
+        items << c.item;
+    if (items.isEmpty()) {
+        showMessage(this,
+                    why.isEmpty() ? QStringLiteral("还没有写错过的字。听写或练写以后，最常写错的会在这里。") : why,
+                    MessageIcon::Information, MessageButtons::Ok);
+        return;
+    }
+    // Its items come from the history: 已会,删除 takes them off this deck only.
+    practiseDeck(items, QStringLiteral("最常写错的"), QString());
+}
+
+void frmMain::openProgress()
+{
+    // While a deck of mistakes is shown, the bank is still what was dictated from.
+    progresswindow::open(this, m_deckLabel.isEmpty() ? m_bankText : modPub::readTextFile(modPub::bankPath()));
 }
 
 void frmMain::practiseDeck(const QStringList &items, const QString &label, const QString &file)

@@ -38,5 +38,7 @@ void frmMain::showCardMenu(QWidget *on, const QPoint &at)
     menu.addSeparator();
     menu.addAction(QStringLiteral("听写…"), this, &frmMain::openDictation);
     menu.addAction(QStringLiteral("练习错字本"), this, &frmMain::practiseMistakeBook);
+    menu.addAction(QStringLiteral("练习最常写错的"), this, &frmMain::practiseMostOftenWrong);
+    menu.addAction(QStringLiteral("学习记录…"), this, &frmMain::openProgress);
     menu.exec(on->mapToGlobal(at));
 }

@@ -21,7 +21,7 @@ endfunction()
 # The web view, the audio engine, the HTTP client and printing are modules:
 # the program itself starts without their libraries.
 refuse_links("${EXE}" "the program links what a module brings in"
-  WebEngine Qt6Multimedia espeak Qt6Network Qt6PrintSupport)
+  WebEngine Qt6Multimedia espeak Qt6Network Qt6PrintSupport Qt6Charts)
 
 # Test programs that link only the core, or the rules and the core.
 foreach(test "${CORE_TEST}" "${RULES_TEST}")
@@ -57,3 +57,4 @@ refuse_links("${WRITING_TEST}" "the writing session depends on a window layer"
 # only the viewer's StrokeView, and the viewer asks for it by a signal.
 refuse_includes(writing "practice|editor|help|app|dictation" "a window above writing")
 refuse_includes(viewer "writing" "writing practice, which uses the viewer")
+refuse_includes(progress "practice|editor|viewer|help|app|dictation|writing" "a window above progress")

@@ -3,6 +3,7 @@
 
 #include "rules/layout.h"
 
+#include <QColor>
 #include <QLabel>
 #include <QPointer>
 #include <QWidget>
@@ -82,6 +83,9 @@ template <typename Window> Window *showSingleInstance(QPointer<Window> &instance
 // Shows a window again in front of the others and gives it the keyboard,
 // restored when it was minimised; an open modal dialog comes in front of it.
 void bringToFront(QWidget *window);
+
+// The colour of every "加入错字本" button, in dictation and in writing practice.
+inline QColor mistakeBookColour() { return QColor(255, 192, 192); }
 
 // A widget's background (its window and button roles) filled with a colour.
 void setBackground(QWidget *w, const QColor &colour);

@@ -1,7 +1,11 @@
 #include "writing/frmwrite.h"
 
+#include "core/clock.h"
+#include "core/textutil.h"
+#include "progress/progressfiles.h"
 #include "resources/artwork.h"
 #include "viewer/strokeview.h"
+#include "widgets/messagebox.h"
 #include "widgets/ui.h"
 #include "writing/writecanvas.h"
 #include "writing/writingsession.h"
@@ -216,6 +220,13 @@ QWidget *frmWrite::createBottomRow()
     m_stars->setObjectName(QStringLiteral("stars"));
     bottom->addWidget(m_stars);
     bottom->addStretch(1);
+    // Offered when a stroke was refused twice or drawn for the pupil.
+    QPushButton *addBook = button(QStringLiteral("加入错字本"), "cmdAddBook", row);
+    ui::setBackground(addBook, ui::mistakeBookColour());
+    bottom->addWidget(addBook);
+    auto *book = new QLabel(row);
+    book->setObjectName(QStringLiteral("lblBook"));
+    bottom->addWidget(book);
     bottom->addWidget(button(QStringLiteral("撤销"), "cmdUndo", row));
     bottom->addWidget(button(QStringLiteral("再写一次"), "cmdAgain", row));
     bottom->addWidget(button(QStringLiteral("下一个字"), "cmdNext", row));
@@ -231,6 +242,7 @@ void frmWrite::connectControls()
     clicked("cmdUndo", [this] { m_session->undo(); });
     clicked("cmdAgain", [this] { m_session->restart(); });
     clicked("cmdNext", [this] { m_session->goToNext(); });
+    clicked("cmdAddBook", &frmWrite::addToBook);
     clicked("cmdWriteNow", [this] { setMode(Mode::Write); });
     clicked("cmdWatchAgain", [this] { setMode(Mode::Watch); });
     connect(m_modes, &QButtonGroup::idClicked, this, [this](int id) { setMode(Mode(id)); });
@@ -247,8 +259,11 @@ void frmWrite::connectControls()
             m_watchEnd.start(400);
     });
     connect(m_session, &WritingSession::changed, this, &frmWrite::showSession);
+    connect(m_session, &WritingSession::characterFinished, this, &frmWrite::characterFinished);
     // A new character (下一个字 too) is shown in the mode chosen: 看 plays it once.
     connect(m_session, &WritingSession::restarted, this, [this] {
+        m_finished.reset();
+        findChild<QLabel *>(QStringLiteral("lblBook"))->clear();
         setWindowTitle(m_session->character().isEmpty()
                            ? QStringLiteral("练习书写")
                            : QStringLiteral("练习书写 - %1").arg(m_session->character()));
@@ -328,6 +343,49 @@ void frmWrite::showSession()
     enable("cmdAgain", has && !watching);
     enable("chkKeepInk", has);
     enable("cmdNext", !m_session->nextCharacter().isEmpty());
+    auto *book = findChild<QWidget *>(QStringLiteral("cmdAddBook"));
+    book->setVisible(!watching && m_finished && m_finished->needsPractice());
+    book->setEnabled(!m_addedToBook);
+}
+
+// A finished character goes into the history; one written with help may go
+// into the mistake book too.
+void frmWrite::characterFinished(const WritingSession::Result &result)
+{
+    m_finished = result;
+    m_addedToBook = false;
+    const history::Entry entry {Clock::now(), history::Activity::Writing, modPub::normalizeItems(result.character),
+                                !result.needsPractice(), result.strokes, result.rightFirstTime};
+    keptfile::Appended appended;
+    const QString why = progressfiles::appendEntries({entry}, appended);
+    // Said once a window: a pupil writing on should not be stopped at every character.
+    if (!why.isEmpty() && !m_historyFailed) {
+        m_historyFailed = true;
+        showMessage(this, QStringLiteral("学习记录没有保存成功，写的字没有记进学习记录：") + why,
+                    MessageIcon::Information, MessageButtons::Ok);
+    }
+    showSession();
+}
+
+void frmWrite::addToBook()
+{
+    if (!m_finished)
+        return;
+    const progressfiles::BookResult r = progressfiles::addToMistakeBook({m_finished->character});
+    auto *label = findChild<QLabel *>(QStringLiteral("lblBook"));
+    switch (r.outcome) {
+    case progressfiles::BookResult::Unreadable:
+        showMessage(this, r.why, MessageIcon::Information, MessageButtons::Ok);
+        return;
+    case progressfiles::BookResult::NotSaved:
+        showMessage(this, QStringLiteral("错字本没有保存成功：%1原来的错字本没有改动。").arg(r.why),
+                    MessageIcon::Information, MessageButtons::Ok);
+        return;
+    case progressfiles::BookResult::AlreadyThere: label->setText(QStringLiteral("已经在错字本里了")); break;
+    case progressfiles::BookResult::Added: label->setText(QStringLiteral("已加入错字本")); break;
+    }
+    m_addedToBook = true;
+    showSession();
 }
 
 void frmWrite::resizeEvent(QResizeEvent *event)

@@ -4,7 +4,10 @@
 // writing; this window draws it and forwards the pupil's strokes and clicks.
 #pragma once
 
+#include "writing/writingsession.h"
 #include "writing/writingsettings.h"
+
+#include <optional>
 
 #include <QTimer>
 #include <QWidget>
@@ -15,7 +18,6 @@ class QStackedWidget;
 class StrokeView;
 class WatchStill;
 class WriteCanvas;
-class WritingSession;
 
 class frmWrite : public QWidget
 {
@@ -50,12 +52,17 @@ private:
     void strictnessChanged(int index);
     void missesChanged(int misses);
     void fitFonts();
+    void characterFinished(const WritingSession::Result &result);
+    void addToBook();
 
     WritingSession *m_session;
     WritingSettings m_settings; // as stored: 看 never is
     WritingSettings::Mode m_mode = WritingSettings::Mode::Trace;
     bool m_watched = false; // 看 has played once: 写 is offered
     QTimer m_watchEnd;
+    std::optional<WritingSession::Result> m_finished; // the character just written
+    bool m_addedToBook = false;
+    bool m_historyFailed = false;
 
     QButtonGroup *m_modes = nullptr;
     QStackedWidget *m_stack = nullptr;
