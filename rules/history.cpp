@@ -182,9 +182,9 @@ History History::parse(QStringView text)
             lastWhen = lastMoment < 0 ? QDateTime() : momentAt(lastMoment);
         }
         std::optional<Entry> e = parseLine(line, lastMoment, lastWhen);
+        // A line spoilt by hand inside a run leaves the run whole.
         if (!e) {
             h.m_badLines << number;
-            lastRun = -1;
             continue;
         }
         if (e->activity == Activity::Dictation) {

@@ -31,7 +31,7 @@ if [ -n "$excluded" ]; then
   excluded="|$excluded"
 fi
 # The suites that start the program in a real X session.
-xsuites="e2e_window|e2e_speech_burst|e2e_faults|e2e_writing|e2e_copybook|e2e_dictation|e2e_instance|e2e_keptfiles"
+xsuites="e2e_window|e2e_speech_burst|e2e_faults|e2e_writing|e2e_copybook|e2e_dictation|e2e_instance|e2e_keptfiles|e2e_progress"
 # Everything but the real-window suites, with ASan's fast allocation stacks.
 export ASAN_OPTIONS="$asan_common"
 if ! ctest --test-dir "$asan_dir" --output-on-failure --timeout 600 -E "^($xsuites$excluded)\$"; then
