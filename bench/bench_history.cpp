@@ -8,13 +8,18 @@
 // 1. opening it: the file read and decoded, every line parsed;
 // 2. adding one written character (appended and synced to disk);
 // 3. the end of a dictation's check: its 20 lines appended, the history read
-//    again and the items that may leave the mistake book found.
+//    again and the items that may leave the mistake book found;
+// 4. the 学习记录 window on it: made, shown and painted, with all of it.
 #include "core/bankfile.h"
+#include "core/modules.h"
+#include "progress/frmprogress.h"
+#include "progress/progresschart.h"
 #include "progress/progressfiles.h"
 #include "rules/history.h"
 #include "tests/support/testsupport.h"
 
-#include <QCoreApplication>
+#include <QApplication>
+#include <QDialog>
 #include <QElapsedTimer>
 #include <QFile>
 
@@ -47,7 +52,7 @@ template <typename F> QList<double> timed(int runs, F f)
 int main(int argc, char *argv[])
 {
     testsupport::prepareEnvironment();
-    QCoreApplication app(argc, argv);
+    QApplication app(argc, argv);
     const int wanted = argc > 1 ? std::max(27, std::atoi(argv[1])) : 100000;
     QTemporaryDir dir;
     modPub::setBankDirOverride(dir.path());
@@ -97,5 +102,15 @@ int main(int argc, char *argv[])
     });
     std::printf("end of a check (20 lines added, history read, mastered found): %s\n",
                 qPrintable(summary(check)));
+
+    const QList<double> window = timed(5, [&](int) {
+        std::unique_ptr<QDialog> w(progresswindow::create(nullptr, modPub::defaultBank()));
+        w->show();
+        QCoreApplication::processEvents();
+        w->grab();
+    });
+    std::printf("学习记录 window on all of it (made, shown, painted; chart module %s): %s\n",
+                modules::get<ProgressChartFactory>() ? "loaded" : "missing",
+                qPrintable(summary(window)));
     return 0;
 }
