@@ -1,8 +1,8 @@
 // Modules: parts of the program in shared libraries of their own, loaded the
-// first time they are needed: the HTTP client, the audio engine, the web view
-// and printing. Linking them into the program would make every start-up pay
-// for libraries that many runs never use (Qt Network, Qt Multimedia and
-// espeak-ng, Qt WebEngine, Qt PrintSupport).
+// first time they are needed: the HTTP client, the audio engine, the web view,
+// printing and the progress chart. Linking them into the program would make
+// every start-up pay for libraries that many runs never use (Qt Network, Qt
+// Multimedia and espeak-ng, Qt WebEngine, Qt PrintSupport, Qt Charts).
 //
 // A window asks for a module by its interface: modules::get<SpeechEngineFactory>().
 #pragma once

@@ -42,7 +42,6 @@ DictationRun::DictationRun(DictationHost &host, const QString &bankText, int sho
         m_words.setOwnWords(own.words);
         m_badWordLines = own.badLines;
     }
-    m_rightInARow = progressfiles::rightInARow();
     m_clock.start();
     m_tick.setSingleShot(true);
     connect(&m_tick, &QTimer::timeout, this,
@@ -143,11 +142,6 @@ QString DictationRun::setOwnWord(QChar character, const QString &word)
     return QString();
 }
 
-void DictationRun::setRightInARow(int times)
-{
-    m_rightInARow = std::clamp(times, history::minRightInARow, history::maxRightInARow);
-}
-
 // ---------------------------------------------------------------- running
 
 SpeechEngine *DictationRun::engine()
@@ -180,8 +174,6 @@ bool DictationRun::start()
     if (m_items.isEmpty() || running())
         return false;
     m_settings.save();
-    if (m_rightInARow != progressfiles::rightInARow())
-        progressfiles::setRightInARow(m_rightInARow);
     const dictation::Settings &s = m_settings;
     m_schedule = std::make_unique<dictation::Schedule>(int(m_items.size()), s.repeats, s.pauseSeconds * 1000,
                                                        s.writeSeconds * 1000, s.manual);
@@ -424,7 +416,7 @@ QStringList DictationRun::masteredToOffer()
             right << e.item;
     if (right.isEmpty())
         return {};
-    const QStringList mastered = progressfiles::readHistory().mastered(right, m_rightInARow);
+    const QStringList mastered = progressfiles::readHistory().mastered(right, m_settings.masteredAfter);
     for (const QString &item : mastered)
         m_offered.insert(item);
     return mastered;

@@ -66,9 +66,6 @@ public:
     const QStringList &badWordLines() const { return m_badWordLines; }
     // What the voice says for an item.
     dictation::Spoken spoken(const QString &item) const;
-    // Dictations right in a row that let an item leave the mistake book.
-    int rightInARow() const { return m_rightInARow; }
-    void setRightInARow(int times);
 
     // ---- Running ----
     Stage stage() const { return m_stage; }
@@ -155,7 +152,6 @@ private:
     DictationCheck m_check;
     QString m_recordedLine;
     keptfile::Appended m_recordAppended; // where this run's line went, to take it back
-    int m_rightInARow = history::defaultRightInARow;
     QList<history::Entry> m_historyWritten;
     keptfile::Appended m_historyAppended;
     QSet<QString> m_offered; // asked about in this check

@@ -295,7 +295,7 @@ void frmDictation::offerMastered()
 {
     const QStringList items = m_run.masteredToOffer();
     if (items.isEmpty()
-        || showMessage(this, history::masteredQuestion(items, m_run.rightInARow()), MessageIcon::Information,
+        || showMessage(this, history::masteredQuestion(items, m_run.settings().masteredAfter), MessageIcon::Information,
                        MessageButtons::YesNo)
             != MessageAnswer::Yes)
         return;

@@ -98,7 +98,7 @@ void DictationSetup::createControls()
     write->setRange(1, dictation::Settings::maxWriteSeconds);
     write->setSuffix(QStringLiteral(" 秒"));
     auto *mastered = named<QSpinBox>(this, "spnMastered");
-    mastered->setRange(history::minRightInARow, history::maxRightInARow);
+    mastered->setRange(dictation::Settings::minMasteredAfter, dictation::Settings::maxMasteredAfter);
     mastered->setPrefix(QStringLiteral("连续写对 "));
     mastered->setSuffix(QStringLiteral(" 次，可以去掉"));
     named<QCheckBox>(this, "chkManual")->setText(QStringLiteral("手动（按空格或 → 读下一个）"));
@@ -175,7 +175,7 @@ void DictationSetup::showSettings()
     findChild<QSpinBox *>(QStringLiteral("spnWrite"))->setValue(s.writeSeconds);
     findChild<QCheckBox *>(QStringLiteral("chkManual"))->setChecked(s.manual);
     findChild<QCheckBox *>(QStringLiteral("chkPinyin"))->setChecked(s.pinyin);
-    findChild<QSpinBox *>(QStringLiteral("spnMastered"))->setValue(m_run.rightInARow());
+    findChild<QSpinBox *>(QStringLiteral("spnMastered"))->setValue(s.masteredAfter);
     m_filling = false;
 }
 
@@ -194,7 +194,7 @@ void DictationSetup::readControls()
     s.writeSeconds = findChild<QSpinBox *>(QStringLiteral("spnWrite"))->value();
     s.manual = findChild<QCheckBox *>(QStringLiteral("chkManual"))->isChecked();
     s.pinyin = findChild<QCheckBox *>(QStringLiteral("chkPinyin"))->isChecked();
-    m_run.setRightInARow(findChild<QSpinBox *>(QStringLiteral("spnMastered"))->value());
+    s.masteredAfter = findChild<QSpinBox *>(QStringLiteral("spnMastered"))->value();
     m_run.setSettings(s);
 }
 

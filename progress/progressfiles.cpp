@@ -1,15 +1,11 @@
 #include "progress/progressfiles.h"
 
 #include "core/bankfile.h"
-#include "core/settings.h"
 #include "rules/dictation.h"
 
-namespace progressfiles {
+#include <QFile>
 
-namespace {
-const QString settingsSection = QStringLiteral("dictation");
-const QString rightInARowKey = QStringLiteral("mastered");
-} // namespace
+namespace progressfiles {
 
 QString historyPath() { return keptfile::besideBank(keptfile::historyName()); }
 
@@ -24,6 +20,36 @@ history::History readHistory(QString *why)
     return text ? history::History::parse(text->text) : history::History();
 }
 
+namespace {
+// The end of a history whose last write was cut off (a kill, a power cut):
+// a last line without its line break that is no entry. Taken back before the
+// next lines, so that no half entry stays. Nothing when the file ends whole.
+keptfile::Appended cutOffEnd(const QString &path)
+{
+    if (!keptfile::refusal(path).isEmpty())
+        return {};
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly) || f.size() == 0)
+        return {};
+    // UTF-16 line breaks are two bytes: such a file is left as it is.
+    const QByteArray head = f.peek(2);
+    if (head == QByteArray("\xff\xfe") || head == QByteArray("\xfe\xff"))
+        return {};
+    const qint64 size = f.size();
+    const qint64 from = std::max<qint64>(0, size - 4096);
+    if (!f.seek(from))
+        return {};
+    const QByteArray tail = f.read(size - from);
+    const qsizetype lf = tail.lastIndexOf('\n');
+    if (tail.size() != size - from || tail.endsWith('\n') || (lf < 0 && from > 0))
+        return {};
+    const QByteArray rest = tail.mid(lf + 1);
+    if (history::parseEntryLine(modPub::decodeGbk(rest)) || history::parseEntryLine(QString::fromUtf8(rest)))
+        return {};
+    return {size - rest.size(), rest};
+}
+} // namespace
+
 QString appendEntries(const QList<history::Entry> &entries, keptfile::Appended &block)
 {
     if (entries.isEmpty())
@@ -32,10 +58,11 @@ QString appendEntries(const QList<history::Entry> &entries, keptfile::Appended &
     lines.reserve(entries.size());
     for (const history::Entry &e : entries)
         lines << history::entryLine(e);
+    const QString path = historyPath();
+    const keptfile::Appended cut = block.offset >= 0 ? block : cutOffEnd(path);
     keptfile::Appended written;
-    const QString why = keptfile::appendLine(historyPath(), keptfile::Kind::History,
-                                             lines.join(QStringLiteral("\r\n")), &written,
-                                             block.offset >= 0 ? &block : nullptr);
+    const QString why = keptfile::appendLine(path, keptfile::Kind::History, lines.join(QStringLiteral("\r\n")),
+                                             &written, cut.offset >= 0 ? &cut : nullptr);
     if (why.isEmpty())
         block = written;
     return why;
@@ -84,19 +111,6 @@ QString removeFromMistakeBook(const QStringList &items)
     if (kept.size() == before.size())
         return QString(); // none of them is in the book (any more)
     return keptfile::rewrite(path, keptfile::Kind::MistakeBook, kept.join(u' '), text->encoding);
-}
-
-int rightInARow()
-{
-    bool ok = false;
-    const int v = modPub::getSetting(settingsSection, rightInARowKey).trimmed().toInt(&ok);
-    return ok && v >= history::minRightInARow && v <= history::maxRightInARow ? v : history::defaultRightInARow;
-}
-
-void setRightInARow(int times)
-{
-    modPub::saveSetting(settingsSection, rightInARowKey,
-                        QString::number(std::clamp(times, history::minRightInARow, history::maxRightInARow)));
 }
 
 } // namespace progressfiles

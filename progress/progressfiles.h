@@ -41,8 +41,4 @@ std::optional<QStringList> mistakeBookItems(QString *why);
 // Takes the items out of the book; empty on success, else why.
 QString removeFromMistakeBook(const QStringList &items);
 
-// The "连续写对几次就可以从错字本去掉" setting, 2 to 5.
-int rightInARow();
-void setRightInARow(int times);
-
 } // namespace progressfiles

@@ -48,6 +48,8 @@ Settings Settings::fromValues(const std::function<QString(const QString &key)> &
     s.pinyin = storedBool(stored(QStringLiteral("pinyin")), s.pinyin);
     s.words = WordMode(storedInt(stored(QStringLiteral("words")), 0, 2).value_or(int(s.words)));
     s.lastCount = storedInt(stored(QStringLiteral("last")), 1, maxLastCount).value_or(s.lastCount);
+    s.masteredAfter = storedInt(stored(QStringLiteral("mastered")), minMasteredAfter, maxMasteredAfter)
+                          .value_or(s.masteredAfter);
     return s;
 }
 
@@ -69,6 +71,7 @@ void Settings::save() const
                              {QStringLiteral("pinyin"), pinyin ? QStringLiteral("1") : QStringLiteral("0")},
                              {QStringLiteral("words"), QString::number(int(words))},
                              {QStringLiteral("last"), QString::number(lastCount)},
+                             {QStringLiteral("mastered"), QString::number(masteredAfter)},
                          });
 }
 

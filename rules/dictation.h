@@ -33,6 +33,9 @@ struct Settings {
     bool pinyin = true; // pinyin items are dictated too
     WordMode words = WordMode::CharacterAndWord;
     int lastCount = 10; // for Order::Last
+    // Dictations right in a row after its last mistake that let an item
+    // leave the mistake book (the parent is asked).
+    int masteredAfter = 3;
 
     static constexpr int maxRepeats = 3;
     // Readings closer than a second run into one sound.
@@ -40,6 +43,8 @@ struct Settings {
     static constexpr int maxPauseSeconds = 30;
     static constexpr int maxLastCount = 999;
     static constexpr int maxWriteSeconds = 300;
+    static constexpr int minMasteredAfter = 2;
+    static constexpr int maxMasteredAfter = 5;
 
     // Every stored value is checked: anything out of range, not a number, or
     // a check box other than "0" and "1" gives that value's default.

@@ -182,9 +182,12 @@ History History::parse(QStringView text)
             lastWhen = lastMoment < 0 ? QDateTime() : momentAt(lastMoment);
         }
         std::optional<Entry> e = parseLine(line, lastMoment, lastWhen);
-        // A line spoilt by hand inside a run leaves the run whole.
+        // A line spoilt by hand inside a run leaves the run whole. A last
+        // line without its end is a write cut off by a kill or a power cut:
+        // no one's edit, and the next lines written take it back.
         if (!e) {
-            h.m_badLines << number;
+            if (end < text.size() || text.endsWith(u'\n'))
+                h.m_badLines << number;
             continue;
         }
         if (e->activity == Activity::Dictation) {

@@ -99,12 +99,6 @@ private:
     QList<int> m_badLines;
 };
 
-// How many dictations right in a row make an item of the mistake book
-// mastered: a setting, 2 to 5.
-inline constexpr int defaultRightInARow = 3;
-inline constexpr int minRightInARow = 2;
-inline constexpr int maxRightInARow = 5;
-
 // "这些已经连续写对 3 次，可以从错字本里去掉：天 地".
 QString masteredQuestion(const QStringList &items, int inARow);
 

@@ -26,7 +26,7 @@ foreach(f
 endforeach()
 
 # The modules, loaded on first use, sit in the program's library folder.
-foreach(name lorvanta_http.so lorvanta_speech.so lorvanta_webview.so lorvanta_print.so)
+foreach(name lorvanta_http.so lorvanta_speech.so lorvanta_webview.so lorvanta_print.so lorvanta_charts.so)
   file(GLOB_RECURSE module "${prefix}/lib*/lorvanta/${name}")
   if(NOT module)
     message(FATAL_ERROR "missing after install: the module ${name}")

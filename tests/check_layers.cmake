@@ -18,7 +18,8 @@ function(refuse_links file why)
   endforeach()
 endfunction()
 
-# The web view, the audio engine, the HTTP client and printing are modules:
+# The web view, the audio engine, the HTTP client, printing and the progress
+# chart are modules:
 # the program itself starts without their libraries.
 refuse_links("${EXE}" "the program links what a module brings in"
   WebEngine Qt6Multimedia espeak Qt6Network Qt6PrintSupport Qt6Charts)
