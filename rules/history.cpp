@@ -36,10 +36,12 @@ qint64 parseMoment(QStringView s)
     if (s.size() != 19 || s.at(4) != u'-' || s.at(7) != u'-' || s.at(10) != u' ' || s.at(13) != u':'
         || s.at(16) != u':')
         return -1;
-    const QDate date(digits(s, 0, 4), digits(s, 5, 2), digits(s, 8, 2));
+    const int y = digits(s, 0, 4), mo = digits(s, 5, 2), d = digits(s, 8, 2);
     const int h = digits(s, 11, 2), m = digits(s, 14, 2), sec = digits(s, 17, 2);
-    if (!date.isValid() || !QTime::isValid(h, m, sec))
+    // A digit that is none gives -1, and -1 is a year QDate takes (1 BC).
+    if (y < 1 || mo < 0 || d < 0 || !QDate::isValid(y, mo, d) || !QTime::isValid(h, m, sec))
         return -1;
+    const QDate date(y, mo, d);
     return date.toJulianDay() * 86400 + h * 3600 + m * 60 + sec;
 }
 
