@@ -1,14 +1,16 @@
 // The settings store in typed sections. Each section is one struct with its
-// defaults, load() reading it (a missing, damaged or out-of-range value
-// gives the default or what the window makes of it, as stated per field) and
-// save() writing it whole, never waiting long for the store's lock. The
-// store itself is QSettings, application "LORVANTA", every value text.
+// defaults, load() reading it and save() writing it whole, never waiting long
+// for the store's lock; save() gives why it failed, empty when it did not.
+// Keys, types, defaults and ranges are the table of core/settingkeys.h, read
+// and written by its one parser and writer. The store itself is QSettings,
+// application "LORVANTA", every value text.
 //
-// A new section: a struct here with load() and save(), its keys and text
-// forms in appsettings.cpp, its edges in tests/core_settings.cpp. A section
-// made of a higher layer's types has the same shape beside them
-// (dictation::Settings, WritingSettings).
+// A new section: its keys in the table, a struct here with load() and save(),
+// its edges in tests/core_settings.cpp. A section made of a higher layer's
+// types has the same shape beside them (dictation::Settings, WritingSettings).
 #pragma once
+
+#include "core/settingkeys.h"
 
 #include <QString>
 
@@ -25,13 +27,12 @@ struct MainSection {
     // "dalu" and "langdu"; anything but 1 or 2 (as an integer, spaces
     // around allowed) is unticked. The window reads them only when the
     // interval box holds something.
-    Tick shuffle = Tick::Unticked;
-    Tick readAloud = Tick::Unticked;
+    Tick shuffle = Tick(settingkeys::mainShuffle.fallback);
+    Tick readAloud = Tick(settingkeys::mainReadAloud.fallback);
 
     static MainSection load();
-    // False when the store could not be locked or written (nothing written
-    // then); *why says why, in Chinese.
-    bool save(QString *why = nullptr) const;
+    // Empty when saved; otherwise why not, in Chinese (nothing written then).
+    QString save() const;
 };
 
 // Section "services": the online services. The program only reads them.
@@ -50,19 +51,19 @@ struct ServicesSection {
 enum class Paper { A4, Letter };
 enum class CellSize { Small, Medium, Large };
 struct SheetSection {
-    Paper paper = Paper::A4; // "paper": "A4" or "Letter"
-    CellSize cellSize = CellSize::Medium; // "cell": "small", "medium" or "large"
-    // "rows": rows per item, as stored when it is an integer (the copybook
-    // clamps it to what its pages hold).
-    int rowsPerItem = 1;
-    // "copies": tracing copies, "all" (or any negative number) for a full row: -1.
-    int tracingCopies = -1;
-    bool strokeOrder = true; // "strokes": "1" or "0"
-    bool heading = true; // "heading": "1" or "0"
-    bool onlyShownItem = false; // "items": "shown" or "bank"
+    Paper paper = Paper(settingkeys::sheetPaper.fallback); // "paper": "A4" or "Letter"
+    CellSize cellSize = CellSize(settingkeys::sheetCell.fallback); // "cell": "small", "medium" or "large"
+    // "rows": rows per item, 1 to 3 (a number beyond is brought into it).
+    int rowsPerItem = settingkeys::sheetRows.fallback;
+    // "copies": tracing copies, "all" (or any negative number) for a full row:
+    // -1. The copybook brings it down to what its row holds.
+    int tracingCopies = settingkeys::sheetCopies.fallback;
+    bool strokeOrder = settingkeys::sheetStrokes.fallback; // "strokes": "1" or "0"
+    bool heading = settingkeys::sheetHeading.fallback; // "heading": "1" or "0"
+    bool onlyShownItem = settingkeys::sheetItems.fallback; // "items": "shown" or "bank"
 
     static SheetSection load();
-    bool save() const;
+    QString save() const;
 };
 
 } // namespace appsettings

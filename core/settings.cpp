@@ -73,7 +73,10 @@ QString getSetting(const QString &section, const QString &key)
 
 bool saveSettings(const QString &section, const QList<std::pair<QString, QString>> &values, QString *why)
 {
+    // Said on standard error too: options saved along the way (the copybook's,
+    // dictation's, writing's) are not worth a message box each.
     const auto fail = [why](const QString &cause) {
+        warnOnce(cause);
         if (why)
             *why = cause;
         return false;

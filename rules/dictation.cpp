@@ -1,5 +1,6 @@
 #include "rules/dictation.h"
 
+#include "core/settingkeys.h"
 #include "core/settings.h"
 #include "core/textutil.h"
 #include "rules/deck.h"
@@ -13,66 +14,48 @@ namespace dictation {
 
 // ---------------------------------------------------------------- settings
 
-namespace {
-const QString section = QStringLiteral("dictation");
-
-std::optional<int> storedInt(const QString &text, int low, int high)
-{
-    bool ok = false;
-    const int v = text.trimmed().toInt(&ok);
-    if (!ok || v < low || v > high)
-        return std::nullopt;
-    return v;
-}
-
-bool storedBool(const QString &text, bool fallback)
-{
-    const QString t = text.trimmed();
-    if (t == u"1")
-        return true;
-    if (t == u"0")
-        return false;
-    return fallback;
-}
-} // namespace
+namespace sk = settingkeys;
+static_assert(sk::dictationOrder.high == int(Order::Picked)
+              && sk::dictationWords.high == int(WordMode::WordOnly));
 
 Settings Settings::fromValues(const std::function<QString(const QString &key)> &stored)
 {
+    const auto get
+        = [&stored](const sk::Key &key) { return sk::parse(key, stored(QLatin1String(key.name))); };
     Settings s;
-    s.order = Order(storedInt(stored(QStringLiteral("order")), 0, int(Order::Picked)).value_or(int(s.order)));
-    s.repeats = storedInt(stored(QStringLiteral("repeats")), 1, maxRepeats).value_or(s.repeats);
-    s.pauseSeconds = storedInt(stored(QStringLiteral("pause")), minPauseSeconds, maxPauseSeconds)
-                         .value_or(s.pauseSeconds);
-    s.writeSeconds = storedInt(stored(QStringLiteral("write")), 1, maxWriteSeconds).value_or(s.writeSeconds);
-    s.manual = storedBool(stored(QStringLiteral("manual")), s.manual);
-    s.pinyin = storedBool(stored(QStringLiteral("pinyin")), s.pinyin);
-    s.words = WordMode(storedInt(stored(QStringLiteral("words")), 0, 2).value_or(int(s.words)));
-    s.lastCount = storedInt(stored(QStringLiteral("last")), 1, maxLastCount).value_or(s.lastCount);
-    s.masteredAfter = storedInt(stored(QStringLiteral("mastered")), minMasteredAfter, maxMasteredAfter)
-                          .value_or(s.masteredAfter);
+    s.order = Order(get(sk::dictationOrder));
+    s.repeats = get(sk::dictationRepeats);
+    s.pauseSeconds = get(sk::dictationPause);
+    s.writeSeconds = get(sk::dictationWrite);
+    s.manual = get(sk::dictationManual);
+    s.pinyin = get(sk::dictationPinyin);
+    s.words = WordMode(get(sk::dictationWords));
+    s.lastCount = get(sk::dictationLast);
+    s.masteredAfter = get(sk::dictationMastered);
     return s;
 }
 
 Settings Settings::load()
 {
-    return fromValues([](const QString &key) { return modPub::getSetting(section, key); });
+    return fromValues([](const QString &key) {
+        return modPub::getSetting(QLatin1String(sk::dictationOrder.section), key);
+    });
 }
 
-void Settings::save() const
+QString Settings::save() const
 {
     // One write: a store that cannot be locked costs one short wait, not one per key.
-    modPub::saveSettings(section,
-                         {
-                             {QStringLiteral("order"), QString::number(int(order))},
-                             {QStringLiteral("repeats"), QString::number(repeats)},
-                             {QStringLiteral("pause"), QString::number(pauseSeconds)},
-                             {QStringLiteral("write"), QString::number(writeSeconds)},
-                             {QStringLiteral("manual"), manual ? QStringLiteral("1") : QStringLiteral("0")},
-                             {QStringLiteral("pinyin"), pinyin ? QStringLiteral("1") : QStringLiteral("0")},
-                             {QStringLiteral("words"), QString::number(int(words))},
-                             {QStringLiteral("last"), QString::number(lastCount)},
-                             {QStringLiteral("mastered"), QString::number(masteredAfter)},
-                         });
+    return sk::save({
+        {sk::dictationOrder, int(order)},
+        {sk::dictationRepeats, repeats},
+        {sk::dictationPause, pauseSeconds},
+        {sk::dictationWrite, writeSeconds},
+        {sk::dictationManual, int(manual)},
+        {sk::dictationPinyin, int(pinyin)},
+        {sk::dictationWords, int(words)},
+        {sk::dictationLast, lastCount},
+        {sk::dictationMastered, masteredAfter},
+    });
 }
 
 // ---------------------------------------------------------------- items

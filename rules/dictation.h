@@ -5,6 +5,7 @@
 #pragma once
 
 #include "core/keptfile.h"
+#include "core/settingkeys.h"
 
 #include "rules/dictationwords.h"
 
@@ -25,32 +26,32 @@ namespace dictation {
 enum class Order { InOrder = 0, Shuffled = 1, FromShown = 2, Last = 3, Picked = 4 };
 
 struct Settings {
-    Order order = Order::InOrder;
-    int repeats = 2; // readings of each item, 1 to 3
-    int pauseSeconds = 2; // between two readings of an item
-    int writeSeconds = 8; // after the last reading, before the next item
-    bool manual = false; // the parent goes on with Space or Right
-    bool pinyin = true; // pinyin items are dictated too
-    WordMode words = WordMode::CharacterAndWord;
-    int lastCount = 10; // for Order::Last
+    Order order = Order(settingkeys::dictationOrder.fallback);
+    int repeats = settingkeys::dictationRepeats.fallback; // readings of each item
+    int pauseSeconds = settingkeys::dictationPause.fallback; // between two readings of an item
+    int writeSeconds = settingkeys::dictationWrite.fallback; // after the last reading, before the next item
+    bool manual = settingkeys::dictationManual.fallback; // the parent goes on with Space or Right
+    bool pinyin = settingkeys::dictationPinyin.fallback; // pinyin items are dictated too
+    WordMode words = WordMode(settingkeys::dictationWords.fallback);
+    int lastCount = settingkeys::dictationLast.fallback; // for Order::Last
     // Dictations right in a row after its last mistake that let an item
     // leave the mistake book (the parent is asked).
-    int masteredAfter = 3;
+    int masteredAfter = settingkeys::dictationMastered.fallback;
 
-    static constexpr int maxRepeats = 3;
-    // Readings closer than a second run into one sound.
-    static constexpr int minPauseSeconds = 1;
-    static constexpr int maxPauseSeconds = 30;
-    static constexpr int maxLastCount = 999;
-    static constexpr int maxWriteSeconds = 300;
-    static constexpr int minMasteredAfter = 2;
-    static constexpr int maxMasteredAfter = 5;
+    static constexpr int maxRepeats = settingkeys::dictationRepeats.high;
+    static constexpr int minPauseSeconds = settingkeys::dictationPause.low;
+    static constexpr int maxPauseSeconds = settingkeys::dictationPause.high;
+    static constexpr int maxLastCount = settingkeys::dictationLast.high;
+    static constexpr int maxWriteSeconds = settingkeys::dictationWrite.high;
+    static constexpr int minMasteredAfter = settingkeys::dictationMastered.low;
+    static constexpr int maxMasteredAfter = settingkeys::dictationMastered.high;
 
     // Every stored value is checked: anything out of range, not a number, or
     // a check box other than "0" and "1" gives that value's default.
     static Settings fromValues(const std::function<QString(const QString &key)> &stored);
     static Settings load();
-    void save() const;
+    // Empty when saved; otherwise why not.
+    QString save() const;
     bool operator==(const Settings &) const = default;
 };
 

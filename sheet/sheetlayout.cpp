@@ -113,6 +113,9 @@ Options normalized(Options options)
     return options;
 }
 
+static_assert(settingkeys::sheetRows.low == minRowsPerItem && settingkeys::sheetRows.high == maxRowsPerItem
+              && settingkeys::sheetCopies.low == fillRow);
+
 Options loadOptions()
 {
     const appsettings::SheetSection stored = appsettings::SheetSection::load();

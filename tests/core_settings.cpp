@@ -2,12 +2,14 @@
 // on its lock, service addresses are web addresses only.
 #include "core/appsettings.h"
 #include "core/network.h"
+#include "core/settingkeys.h"
 #include "core/settings.h"
 #include "tests/support/testsupport.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QLockFile>
+#include <QSet>
 #include <QSettings>
 #include <QSize>
 
@@ -63,7 +65,8 @@ private slots:
     void mainSectionRoundTripAndWrongTypes()
     {
         QCOMPARE(appsettings::MainSection::load().interval, QString()); // a first start
-        QVERIFY((appsettings::MainSection {QStringLiteral("75"), Tick::Greyed, Tick::Ticked}.save()));
+        QVERIFY(
+            (appsettings::MainSection {QStringLiteral("75"), Tick::Greyed, Tick::Ticked}.save().isEmpty()));
         QCOMPARE(getSetting(QStringLiteral("main"), QStringLiteral("jiange")), QStringLiteral("75"));
         QCOMPARE(getSetting(QStringLiteral("main"), QStringLiteral("dalu")), QStringLiteral("2"));
         QCOMPARE(getSetting(QStringLiteral("main"), QStringLiteral("langdu")), QStringLiteral("1"));
@@ -181,6 +184,67 @@ private slots:
             QCOMPARE(getStrokeOrderUrl(QStringLiteral("天")), QString());
             QCOMPARE(httpGetText(stored), QString());
         }
+    }
+
+    // Every key of the table at its edges, through the one parser and writer:
+    // what is accepted comes back as stored, one step beyond gives the
+    // default (or the edge, where the key brings a number into range).
+    void everyKeyAtItsEdges()
+    {
+        namespace sk = settingkeys;
+        QSet<QString> names;
+        for (const sk::Key *key : sk::all) {
+            const QString where = QLatin1String(key->section) + u'/' + QLatin1String(key->name);
+            QVERIFY2(!names.contains(where), qPrintable(where));
+            names.insert(where);
+            const auto parsed = [key](const QString &text) { return sk::parse(*key, text); };
+            switch (key->type) {
+            case sk::Type::Integer:
+                QVERIFY2(key->low <= key->fallback && key->fallback <= key->high, qPrintable(where));
+                for (int v : {key->low, key->high, (key->low + key->high) / 2})
+                    QCOMPARE(parsed(QLatin1Char(' ') + sk::format(*key, v) + QLatin1Char(' ')), v);
+                QCOMPARE(parsed(QString::number(key->low - 1)), key->clamped ? key->low : key->fallback);
+                QCOMPARE(parsed(QString::number(key->high + 1)), key->clamped ? key->high : key->fallback);
+                QCOMPARE(parsed(QStringLiteral("4294967297")), key->fallback);
+                QCOMPARE(parsed(QString::number(key->high) + QStringLiteral(".0")), key->fallback);
+                break;
+            case sk::Type::Flag:
+                QCOMPARE(parsed(QStringLiteral("1")), 1);
+                QCOMPARE(parsed(QStringLiteral(" 0")), 0);
+                QCOMPARE(parsed(QStringLiteral("2")), key->fallback);
+                QCOMPARE(sk::format(*key, 1), QStringLiteral("1"));
+                break;
+            case sk::Type::Word:
+                for (int i = 0; i < int(key->words.size()) && key->words[size_t(i)]; ++i) {
+                    QCOMPARE(parsed(sk::format(*key, i).toUpper()), i);
+                    QCOMPARE(sk::format(*key, i), QLatin1String(key->words[size_t(i)]));
+                }
+                QCOMPARE(parsed(QStringLiteral("huge")), key->fallback);
+                break;
+            case sk::Type::Text:
+            case sk::Type::Address: break;
+            }
+            QCOMPARE(parsed(QString()), key->fallback);
+        }
+        // Worked values a hand edit leaves: the writing time stops at 300 s,
+        // the misses before a stroke is drawn at 5, all copies is "all".
+        QCOMPARE(sk::parse(sk::dictationWrite, QStringLiteral("300")), 300);
+        QCOMPARE(sk::parse(sk::dictationWrite, QStringLiteral("1000")), 8);
+        QCOMPARE(sk::parse(sk::writingMisses, QStringLiteral("6")), 3);
+        QCOMPARE(sk::parse(sk::sheetCopies, QStringLiteral("-7")), -1);
+        QCOMPARE(sk::format(sk::sheetCopies, -1), QStringLiteral("all"));
+        QCOMPARE(sk::parse(sk::sheetCopies, QStringLiteral("ALL")), -1);
+
+        // One section's save says why it failed: a folder where the lock goes.
+        QVERIFY(QDir().mkpath(QFileInfo(testsupport::settingsFile()).absolutePath()));
+        QVERIFY(QDir().mkpath(lockPath()));
+        const QString why = sk::save({{sk::writingMisses, 4}, {sk::writingMode, 1}});
+        QVERIFY(QDir(lockPath()).removeRecursively());
+        QVERIFY2(why.contains(QStringLiteral("锁不住")), qPrintable(why));
+        QCOMPARE(sk::read(sk::writingMisses), 3);
+        QCOMPARE(sk::save({{sk::writingMisses, 4}, {sk::writingMode, 1}}), QString());
+        QCOMPARE(getSetting(QStringLiteral("writing"), QStringLiteral("mode")), QStringLiteral("write"));
+        QCOMPARE(sk::read(sk::writingMisses), 4);
     }
 };
 

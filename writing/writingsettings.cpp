@@ -1,47 +1,30 @@
 #include "writing/writingsettings.h"
 
-#include "core/settings.h"
+#include "core/settingkeys.h"
 
-namespace {
-const QString kSection = QStringLiteral("writing");
-const QString kStrictness = QStringLiteral("strictness");
-const QString kMode = QStringLiteral("mode");
-const QString kMisses = QStringLiteral("misses");
-
-// Stored as words, so that the file reads plainly and an edit by hand that
-// goes wrong is recognised. 看 is no mode to open in: it is not stored.
-const char *const kStrictnessValues[] = {"loose", "normal", "strict"};
-const char *const kModeValues[] = {"trace", "write"};
-
-template <size_t N> int indexOf(const char *const (&values)[N], const QString &value, int fallback)
-{
-    const QString v = value.trimmed().toLower();
-    for (size_t i = 0; i < N; ++i)
-        if (v == QLatin1String(values[i]))
-            return int(i);
-    return fallback;
-}
-} // namespace
+namespace sk = settingkeys;
+// The stored words follow the enums' order.
+static_assert(sk::writingStrictness.words[int(strokecheck::Strictness::Strict)] != nullptr);
+static_assert(sk::writingMode.words[int(WritingSettings::Mode::Write)] != nullptr);
+static_assert(sk::writingMisses.low == writingcourse::Course::kLeastMisses
+              && sk::writingMisses.high == writingcourse::Course::kMostMisses
+              && sk::writingMisses.fallback == writingcourse::Course::kDefaultMisses);
 
 WritingSettings WritingSettings::load()
 {
     WritingSettings s;
-    s.strictness = strokecheck::Strictness(
-        indexOf(kStrictnessValues, modPub::getSetting(kSection, kStrictness), int(s.strictness)));
-    s.mode = Mode(indexOf(kModeValues, modPub::getSetting(kSection, kMode), int(s.mode)));
-    bool ok = false;
-    const int misses = modPub::getSetting(kSection, kMisses).trimmed().toInt(&ok);
-    if (ok && misses >= writingcourse::Course::kLeastMisses && misses <= writingcourse::Course::kMostMisses)
-        s.missesForDrawing = misses;
+    s.strictness = strokecheck::Strictness(sk::read(sk::writingStrictness));
+    s.mode = Mode(sk::read(sk::writingMode));
+    s.missesForDrawing = sk::read(sk::writingMisses);
     return s;
 }
 
-bool WritingSettings::save() const
+QString WritingSettings::save() const
 {
     // One write, as every section is saved: never two waits for a stuck lock.
+    // 看 is no mode to open in.
     const Mode stored = mode == Mode::Watch ? Mode::Trace : mode;
-    return modPub::saveSettings(kSection,
-                                {{kStrictness, QLatin1String(kStrictnessValues[int(strictness)])},
-                                 {kMode, QLatin1String(kModeValues[int(stored)])},
-                                 {kMisses, QString::number(missesForDrawing)}});
+    return sk::save({{sk::writingStrictness, int(strictness)},
+                     {sk::writingMode, int(stored)},
+                     {sk::writingMisses, missesForDrawing}});
 }

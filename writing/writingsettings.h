@@ -3,6 +3,7 @@
 // stroke before it is drawn for the pupil.
 #pragma once
 
+#include "core/settingkeys.h"
 #include "rules/strokecheck.h"
 #include "rules/writingcourse.h"
 
@@ -12,12 +13,12 @@ struct WritingSettings {
     // window opens in.
     enum class Mode { Trace, Write, Watch };
 
-    strokecheck::Strictness strictness = strokecheck::Strictness::Normal; // "strictness"
-    Mode mode = Mode::Trace; // "mode": "trace" or "write"
-    int missesForDrawing = writingcourse::Course::kDefaultMisses; // "misses": 2 to 5
+    strokecheck::Strictness strictness = strokecheck::Strictness(settingkeys::writingStrictness.fallback);
+    Mode mode = Mode(settingkeys::writingMode.fallback); // "trace" or "write"
+    int missesForDrawing = settingkeys::writingMisses.fallback; // 2 to 5
 
     // Values that are missing or not understood give the defaults.
     static WritingSettings load();
-    // False when the store could not be written.
-    bool save() const;
+    // Empty when saved; otherwise why not.
+    QString save() const;
 };
