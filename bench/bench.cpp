@@ -15,6 +15,7 @@
 // the X server to the painted item, and the stroke-order animation's CPU
 // time and wake-ups in view, maximised, minimised and covered, beside the bare
 // window's at rest (bench/animationbench.cpp).
+#include "tests/support/testsupport.h"
 #include "app/startup.h"
 #include "bench/animationbench.h"
 #include "bench/benchsupport.h"
@@ -199,7 +200,7 @@ void stepBench(const QTemporaryDir &dir, int items, bool readAloud, LocalServer 
     frmMain w;
     w.show();
     QCoreApplication::processEvents();
-    w.Check2->setChecked(readAloud);
+    testsupport::child<QCheckBox>(&w, "Check2")->setChecked(readAloud);
     const int steps = std::min(items - 1, 2000);
     QElapsedTimer t;
     t.start();
@@ -222,9 +223,9 @@ void autoplayBench(LocalServer &server)
     frmMain w;
     w.show();
     QCoreApplication::processEvents();
-    w.Check2->setChecked(true);
+    testsupport::child<QCheckBox>(&w, "Check2")->setChecked(true);
     w.Label2_Click();
-    w.Timer1->stop(); // the ticks are driven here
+    testsupport::child<QTimer>(&w, "Timer1")->stop(); // the ticks are driven here
     server.clear();
     SpeechEngine *engine = w.speechEngine();
     if (!engine) {

@@ -188,7 +188,7 @@ void openOnLargeBanks(frmMain &w)
         QStringList items;
         for (int i = 0; i < count; ++i)
             items << (i < 5 ? pieces.at(i) : QString(QChar(0x4E00 + i % 20000)) + QString::number(i / 20000));
-        w.setBankText(items.join(u' '));
+        w.deck().setText(items.join(u' '));
         const qint64 t0 = monotonicUs();
         w.openDictation();
         auto *d = w.findChild<frmDictation *>();
@@ -222,7 +222,7 @@ void recordOnALargeFile(frmMain &w)
     file.close();
     QList<double> times;
     for (int i = 0; i < 5; ++i) {
-        w.setBankText(QStringLiteral("天 地 人"));
+        w.deck().setText(QStringLiteral("天 地 人"));
         w.openDictation();
         auto *d = w.findChild<frmDictation *>();
         dictation::Settings s = d->run().settings();

@@ -12,6 +12,7 @@
 // (local speech, no sound server). Sound goes to a private PulseAudio server
 // with a null sink whose monitor is recorded with parec; without PulseAudio
 // every case runs without a device.
+#include "tests/support/testsupport.h"
 #include "app/startup.h"
 #include "core/bankfile.h"
 #include "core/modules.h"
@@ -274,12 +275,12 @@ int burstChild(const QString &caseName, int presses)
     frmMain w;
     setMessageAnswerer([&](const QString &, MessageIcon, MessageButtons) {
         questionAt = monotonicUs();
-        counterAtQuestion = w.cmdSet->text();
+        counterAtQuestion = testsupport::child<QPushButton>(&w, "cmdSet")->text();
         return MessageAnswer::No;
     });
     w.show();
     waitEvents(200);
-    w.Check2->setChecked(true);
+    testsupport::child<QCheckBox>(&w, "Check2")->setChecked(true);
     QWindow *window = w.windowHandle();
 
     // The engine is loaded by the first item spoken; its signals are
@@ -363,13 +364,13 @@ int autoplayChild(const QString &caseName, int steps, int intervalMs)
     frmMain w;
     w.show();
     waitEvents(200);
-    w.Check2->setChecked(true);
+    testsupport::child<QCheckBox>(&w, "Check2")->setChecked(true);
     w.Label2_Click();
     // Shortened from the 1 s minimum so that 500 steps take a minute, not
     // eight; every step still finds the previous item's audio playing.
-    w.Timer1->setInterval(intervalMs);
+    testsupport::child<QTimer>(&w, "Timer1")->setInterval(intervalMs);
     int ticks = 0;
-    QObject::connect(w.Timer1, &QTimer::timeout, [&ticks, &server] {
+    QObject::connect(testsupport::child<QTimer>(&w, "Timer1"), &QTimer::timeout, [&ticks, &server] {
         ++ticks;
         if (server)
             server->forget();
@@ -428,7 +429,7 @@ int cutoffChild(const QString &caseName, int repeats)
     frmMain w;
     w.show();
     waitEvents(200);
-    w.Check2->setChecked(true);
+    testsupport::child<QCheckBox>(&w, "Check2")->setChecked(true);
     QList<double> tails;
     for (int r = 0; r < repeats; ++r) {
         // Onto a long item (the first time, speak the one shown).

@@ -81,8 +81,8 @@ int main(int argc, char *argv[])
     if (const char *state = requestedViewer(argc, argv))
         QTimer::singleShot(500, w, [w, state] { openViewer(w, state); });
     else if (steps)
-        stepper = std::make_unique<keystep::Stepper>(w->lblChar, steps);
+        stepper = std::make_unique<keystep::Stepper>(w->findChild<QLabel *>(QStringLiteral("lblChar")), steps);
     else
-        w->lblChar->installEventFilter(&watcher);
+        w->findChild<QLabel *>(QStringLiteral("lblChar"))->installEventFilter(&watcher);
     return app.exec();
 }

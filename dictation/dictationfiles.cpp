@@ -15,17 +15,6 @@ QString recordPath() { return modPub::bankDir() + dictation::recordFileName(); }
 
 QString ownWordsPath() { return modPub::bankDir() + dictation::ownWordsFileName(); }
 
-std::optional<keptfile::Text> readKeptFile(const QString &path, keptfile::Kind kind, QString *why)
-{
-    return keptfile::read(path, kind, why);
-}
-
-QString writeKeptFile(const QString &path, keptfile::Kind kind, const QString &text,
-                      keptfile::Encoding encoding)
-{
-    return keptfile::rewrite(path, kind, text, encoding);
-}
-
 QString writeRecordLine(const QString &text, keptfile::Appended &line)
 {
     keptfile::Appended written;

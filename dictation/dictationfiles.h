@@ -18,16 +18,6 @@ QString mistakeBookPath();
 QString recordPath();
 QString ownWordsPath();
 
-// The text of a kept file in its own encoding; nothing, and why in *why,
-// when it cannot be read, may not be written as the program's, or is no GBK
-// or UTF-8 text: then it must not be overwritten. A missing file is the
-// empty text.
-std::optional<keptfile::Text> readKeptFile(const QString &path, keptfile::Kind kind, QString *why);
-// Replaces the file whole, in the encoding it was read in, only by a
-// complete new one. Empty on success, else why.
-QString writeKeptFile(const QString &path, keptfile::Kind kind, const QString &text,
-                      keptfile::Encoding encoding);
-
 // Appends this run's record line. `line` holds what this run appended
 // before (marks changed since), which the new line replaces while it is
 // still the file's last; it is updated. Empty on success, else why.

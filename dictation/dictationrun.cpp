@@ -37,7 +37,7 @@ DictationRun::DictationRun(DictationHost &host, const QString &bankText, int sho
 {
     QString why;
     if (const auto text
-        = dictationfiles::readKeptFile(dictationfiles::ownWordsPath(), keptfile::Kind::WordList, &why)) {
+        = keptfile::read(dictationfiles::ownWordsPath(), keptfile::Kind::WordList, &why)) {
         const dictation::OwnWords own = dictation::parseOwnWords(text->text);
         m_words.setOwnWords(own.words);
         m_badWordLines = own.badLines;
@@ -122,12 +122,12 @@ QString DictationRun::setOwnWord(QChar character, const QString &word)
     const QString path = dictationfiles::ownWordsPath();
     QString why;
     const std::optional<keptfile::Text> text
-        = dictationfiles::readKeptFile(path, keptfile::Kind::WordList, &why);
+        = keptfile::read(path, keptfile::Kind::WordList, &why);
     if (!text)
         return why;
     if (builtIn && !m_words.ownWords().contains(character))
         return QString();
-    why = dictationfiles::writeKeptFile(
+    why = keptfile::rewrite(
         path, keptfile::Kind::WordList,
         dictation::updatedOwnWords(text->text, {{character, builtIn ? QString() : w}}), text->encoding);
     if (!why.isEmpty())

@@ -19,7 +19,7 @@ void showRecords(QWidget *owner, const QString &bankText)
 {
     QString why;
     const std::optional<keptfile::Text> text
-        = dictationfiles::readKeptFile(dictationfiles::recordPath(), keptfile::Kind::Record, &why);
+        = keptfile::read(dictationfiles::recordPath(), keptfile::Kind::Record, &why);
     const bool readable = text.has_value();
     const QList<dictation::Record> records = dictation::lastRecords(text ? text->text : QString(), 100);
     QDialog box(owner);

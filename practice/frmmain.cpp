@@ -95,20 +95,10 @@ void frmMain::loadSettings()
 
 // ---------------------------------------------------------------- deck
 
-void frmMain::setBankText(const QString &text)
-{
-    m_bankText = text;
-    m_items = deck::ItemIndex(m_bankText);
-}
-
 void frmMain::loadBank()
 {
-    m_deckLabel.clear(); // back to the bank from a deck of mistakes
-    m_deckFile.clear();
-    setBankText(readTextFile(bankPath()));
-    m_fileText = m_bankText;
-    if (!m_bankText.isEmpty()) {
-        m_curIndex = 1;
+    m_deck.loadBank(readTextFile(bankPath())); // back to the bank from a deck of mistakes
+    if (!m_deck.text().isEmpty()) {
         showCurrentItem();
     } else {
         showMessage(this, QStringLiteral("还没有字库，点击“我的生字库”按钮进行输入"), MessageIcon::None,
@@ -125,14 +115,10 @@ void frmMain::setCaption(const QString &display, const QString &normalized)
 
 void frmMain::showCurrentItem()
 {
-    const int upper = static_cast<int>(m_items.size()) - 1;
-    if (!m_bankText.isEmpty()) {
-        if (m_curIndex > upper)
-            m_curIndex = upper;
-        if (m_curIndex >= 1 && m_curIndex <= upper) {
-            const QString normalized = deck::normalizedForm(m_items.at(m_curIndex));
-            setCaption(deck::displayForm(normalized), normalized);
-        }
+    const std::optional<QString> normalized = m_deck.settle();
+    if (!m_deck.text().isEmpty()) {
+        if (normalized)
+            setCaption(deck::displayForm(*normalized), *normalized);
         QFont f = lblChar->font();
         if (deck::isChinese(m_tag)) {
             f.setFamily(ui::designFamily(QStringLiteral("楷体")));
@@ -157,17 +143,9 @@ void frmMain::showCurrentItem()
         }
     }
 
-    cmdBefore->setEnabled(true);
-    cmdAfter->setEnabled(true);
-    if (m_curIndex > upper)
-        m_curIndex = upper;
-    if (m_curIndex <= 1)
-        cmdBefore->setEnabled(false);
-    if (m_curIndex >= upper)
-        cmdAfter->setEnabled(false);
-    cmdSet->setText(m_deckLabel.isEmpty()
-                        ? deck::counterCaption(m_curIndex, upper)
-                        : QStringLiteral("%1 %2/%3").arg(m_deckLabel).arg(m_curIndex).arg(upper));
+    cmdBefore->setEnabled(m_deck.canGoBack());
+    cmdAfter->setEnabled(m_deck.canGoOn());
+    cmdSet->setText(m_deck.counterCaption());
 }
 
 void frmMain::fitCharLabel()
@@ -199,7 +177,7 @@ void frmMain::cmdBefore_Click()
 {
     if (!cmdBefore->isEnabled())
         return;
-    --m_curIndex;
+    m_deck.back();
     showCurrentItem();
     restoreFocus();
 }
@@ -208,7 +186,7 @@ void frmMain::cmdAfter_Click()
 {
     if (!cmdAfter->isEnabled())
         return;
-    ++m_curIndex;
+    m_deck.next();
     showCurrentItem();
     restoreFocus();
 }
@@ -355,9 +333,7 @@ void frmMain::Text2_Change()
 void frmMain::Timer1_Timer()
 {
     if (!cmdAfter->isEnabled()) {
-        if (Check1->checkState() == Qt::Checked)
-            setBankText(shuffleItems(m_bankText)); // in memory only
-        m_curIndex = 0;
+        m_deck.newRound(Check1->checkState() == Qt::Checked);
         cmdAfter->setEnabled(true);
     }
     cmdAfter_Click();
@@ -389,8 +365,8 @@ void frmMain::Form_Unload()
     };
     // At once: a store that cannot be locked or written costs the settings
     // only, and the program closes all the same, once the parent knows.
-    QString why;
-    if (!appsettings::MainSection {Text2->text(), tick(Check1), tick(Check2)}.save(&why))
+    if (const QString why = appsettings::MainSection {Text2->text(), tick(Check1), tick(Check2)}.save();
+        !why.isEmpty())
         showMessage(this, QStringLiteral("设置没有保存：") + why, MessageIcon::Information, MessageButtons::Ok);
     if (m_speechEngine)
         m_speechEngine->stop();
@@ -467,7 +443,7 @@ void frmMain::Command2_Click()
                     MessageIcon::Information, MessageButtons::Ok);
         return;
     }
-    if (m_deckLabel.isEmpty() && bankReadOnly()) {
+    if (m_deck.isBank() && bankReadOnly()) {
         showMessage(this, bankReadOnlyText(QDir::toNativeSeparators(bankPath())), MessageIcon::Information,
                     MessageButtons::Ok);
         restoreFocus();
@@ -477,10 +453,7 @@ void frmMain::Command2_Click()
     // while the question is open: it would show another item under it.
     const QString tag = m_tag;
     // A deck of mistakes is taken from the mistake book (or only from this run), never from the bank.
-    const bool fromBank = m_deckLabel.isEmpty();
-    const QString from = fromBank ? QStringLiteral("生字库")
-        : m_deckFile.isEmpty()    ? QStringLiteral("这次听写的错字")
-                                  : QStringLiteral("错字本");
+    const QString from = m_deck.deletionSource();
     const QString question = QStringLiteral("确定要删除【") + m_caption + QStringLiteral("】吗？\r\n")
         + QStringLiteral("熟练认识了点“是”将从") + from + QStringLiteral("中删除“") + m_caption
         + QStringLiteral("”字，未熟练认识点“否”");
@@ -488,19 +461,7 @@ void frmMain::Command2_Click()
     Timer1->stop();
     const MessageAnswer answer = showMessage(this, question, MessageIcon::Information, MessageButtons::YesNo);
     if (answer == MessageAnswer::Yes) {
-        // Another copy of the program may have written the bank since it was
-        // read here: then the item is taken out of what the file holds now,
-        // so that the other copy's deletions are not undone.
-        const std::optional<QString> onDisk = fromBank ? tryReadTextFile(bankPath()) : std::nullopt;
-        const bool changed = onDisk && *onDisk != m_fileText;
-        const QString bank = deck::withoutItem(changed ? *onDisk : m_bankText, tag);
-        // A bank that cannot be written (full disk, read-only folder) keeps
-        // the item: it would otherwise come back at the next start unasked.
-        const bool saved = fromBank ? writeTextFile(bankPath(), bank, true) : dropFromMistakeDeck(tag);
-        if (saved) {
-            if (fromBank)
-                m_fileText = bank;
-            setBankText(bank);
+        if (m_deck.remove(tag)) {
             showCurrentItem();
         } else {
             showMessage(this, bankNotSavedText(), MessageIcon::Information, MessageButtons::Ok);
@@ -523,15 +484,12 @@ void frmMain::cmdSet_Click()
         frmSet editor; // no owner, created afresh each time
         editor.exec();
     }
-    const QString s = readTextFile(bankPath());
-    if (!m_deckLabel.isEmpty()) {
+    if (!m_deck.isBank()) {
         loadBank(); // a deck of mistakes ends with the editor
-    } else if (s != m_bankText) {
+    } else if (m_deck.bankChangedTo(readTextFile(bankPath()))) {
         showMessage(this, QStringLiteral("生字库发生变化，系统自动重新载入"), MessageIcon::Information,
                     MessageButtons::Ok);
         loadBank();
-    } else {
-        m_fileText = s;
     }
     restoreFocus();
 }
@@ -544,7 +502,7 @@ void frmMain::Command1_Click()
     // Its "写一写" writes the box's character, "下一个字" going through this bank.
     if (opening)
         connect(viewer, &frmPlay::writeRequested, this, [this, viewer](const QString &character) {
-            writewindow::open(viewer, character, m_bankText);
+            writewindow::open(viewer, character, m_deck.text());
         });
     viewer->setCharacter(firstCodePoint(m_caption));
     viewer->Command2_Click();

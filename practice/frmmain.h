@@ -12,7 +12,7 @@
 #include <QWindow>
 
 #include "dictation/dictationhost.h"
-#include "rules/deck.h"
+#include "practice/practicedeck.h"
 #include "widgets/ui.h"
 
 class SpeechEngine;
@@ -66,13 +66,10 @@ public:
     // program starts again; the bank file is never written from it. `file`
     // is the mistake book it came from, empty for one run's mistakes.
     void practiseDeck(const QStringList &items, const QString &label, const QString &file);
-    // The counter's name of a deck of mistakes; empty while the deck is the bank.
-    const QString &deckLabel() const { return m_deckLabel; }
+    // What is stepped through: the bank or a deck of mistakes.
+    PracticeDeck &deck() { return m_deck; }
 
     // ---- State read by tests and the benchmark ----
-    const QString &bankText() const { return m_bankText; }
-    void setBankText(const QString &text);
-    int curIndex() const { return m_curIndex; }
     int baseFontSize() const { return m_baseFontSize; }
     int refHeight() const { return m_refHeight; }
     int refWidth() const { return m_refWidth; }
@@ -87,7 +84,14 @@ public:
     void printPages(QWidget *owner, sheet::Pages &pages, const QString &name) override;
     frmPlay *viewer() const { return m_viewer; }
 
-    // ---- Controls ----
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    // ---- Controls, named as they are for the tests' findChild ----
     QCheckBox *Check2 = nullptr; // 朗读
     QCheckBox *Check1 = nullptr; // 每轮打乱一下
     QLineEdit *Text2 = nullptr; // interval in seconds
@@ -112,13 +116,6 @@ public:
     QPixmap Image1; // play picture
     QPixmap Image2; // stop picture
 
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
-    void resizeEvent(QResizeEvent *event) override;
-    void showEvent(QShowEvent *event) override;
-    void closeEvent(QCloseEvent *event) override;
-
-private:
     void Form_Load();
     void Form_Resize();
     void Form_Unload();
@@ -131,16 +128,12 @@ private:
     void setCaption(const QString &display, const QString &normalized);
     bool Text2_KeyPress(QKeyEvent *event);
     void showSpeechUnavailable();
-    bool dropFromMistakeDeck(const QString &tag);
     // The card's context menu: what each capability offers on the card,
     // with the shortcuts of the copybook (Ctrl+P) and dictation (Ctrl+T).
     void attachCardMenu(const QList<QWidget *> &card);
     void showCardMenu(QWidget *on, const QPoint &at);
 
-    QString m_bankText;
-    QString m_fileText; // the bank file's text as last read or written here
-    deck::ItemIndex m_items; // item list of m_bankText, rebuilt when it changes
-    int m_curIndex = 0;
+    PracticeDeck m_deck;
     int m_baseFontSize = 150;
     int m_refHeight = 0;
     int m_refWidth = 0;
@@ -158,6 +151,4 @@ private:
     SpeechEngine *m_speechEngine = nullptr;
     QPointer<frmPlay> m_viewer;
     QPointer<QWindow> m_keyWindow; // the native window whose keys are previewed
-    QString m_deckLabel; // see practiseDeck
-    QString m_deckFile;
 };

@@ -48,6 +48,18 @@ void frmMain::createControls()
     lblChar->lower();
     lblBack->lower();
 
+    // Each control under its own name, so that findChild reaches it (the tests do).
+    const std::pair<QObject *, const char *> named[]
+        = {{Check2, "Check2"},       {Check1, "Check1"},       {Text2, "Text2"},
+           {Label3, "Label3"},       {Label4, "Label4"},       {lblShuoming, "lblShuoming"},
+           {lblAbout, "lblAbout"},   {imgBofang, "imgBofang"}, {Label2, "Label2"},
+           {Image3, "Image3"},       {Picture1, "Picture1"},   {cmdSet, "cmdSet"},
+           {cmdBefore, "cmdBefore"}, {cmdAfter, "cmdAfter"},   {Command2, "Command2"},
+           {Command1, "Command1"},   {lblChar, "lblChar"},     {lblBack, "lblBack"},
+           {Text1, "Text1"},         {Timer1, "Timer1"},       {Timer2, "Timer2"}};
+    for (const auto &[control, name] : named)
+        control->setObjectName(QLatin1String(name));
+
     connectControls();
 }
 

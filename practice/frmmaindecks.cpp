@@ -22,7 +22,7 @@ void frmMain::openDictation()
     // Autoplay would read over the dictation and show the items.
     if (Timer1->isActive())
         Label2_Click();
-    auto *w = new frmDictation(this, *this, m_bankText, m_curIndex);
+    auto *w = new frmDictation(this, *this, m_deck.text(), m_deck.index());
     w->setAttribute(Qt::WA_DeleteOnClose);
     w->setWindowModality(Qt::WindowModal);
     // The card behind must not give the answer away.
@@ -54,7 +54,7 @@ void frmMain::practiseMistakeBook()
     const QString path = dictationfiles::mistakeBookPath();
     QString why;
     const std::optional<keptfile::Text> text
-        = dictationfiles::readKeptFile(path, keptfile::Kind::MistakeBook, &why);
+        = keptfile::read(path, keptfile::Kind::MistakeBook, &why);
     if (!text) {
         showMessage(this, why, MessageIcon::Information, MessageButtons::Ok);
         return;
@@ -88,28 +88,12 @@ void frmMain::practiseMostOftenWrong()
 void frmMain::openProgress()
 {
     // While a deck of mistakes is shown, the bank is still what was dictated from.
-    progresswindow::open(this, m_deckLabel.isEmpty() ? m_bankText : modPub::readTextFile(modPub::bankPath()));
+    progresswindow::open(this, m_deck.isBank() ? m_deck.text() : modPub::readTextFile(modPub::bankPath()));
 }
 
 void frmMain::practiseDeck(const QStringList &items, const QString &label, const QString &file)
 {
-    m_deckLabel = label;
-    m_deckFile = file;
-    setBankText(items.join(QLatin1Char(' ')));
-    m_curIndex = 1;
+    m_deck.loadMistakes(items, label, file);
     showCurrentItem();
     restoreFocus();
-}
-
-bool frmMain::dropFromMistakeDeck(const QString &tag)
-{
-    if (m_deckFile.isEmpty())
-        return true; // this run's mistakes live in memory only
-    // Read afresh: a dictation since may have added to the book.
-    const std::optional<keptfile::Text> text
-        = dictationfiles::readKeptFile(m_deckFile, keptfile::Kind::MistakeBook, nullptr);
-    return text
-        && dictationfiles::writeKeptFile(m_deckFile, keptfile::Kind::MistakeBook,
-                                         dictation::bookWithout(text->text, tag), text->encoding)
-               .isEmpty();
 }

@@ -20,7 +20,7 @@ void frmMain::attachCardMenu(const QList<QWidget *> &card)
     }
     // P and T are none of the keys of Form_KeyDown.
     connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_P), this), &QShortcut::activated, this,
-            [this] { sheetwindow::open(this, m_bankText, m_tag); });
+            [this] { sheetwindow::open(this, m_deck.text(), m_tag); });
     connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_T), this), &QShortcut::activated, this,
             &frmMain::openDictation);
 }
@@ -30,11 +30,11 @@ void frmMain::showCardMenu(QWidget *on, const QPoint &at)
     QMenu menu(on);
     // The copybook, greyed when the bank holds nothing to print.
     QAction *print = menu.addAction(QStringLiteral("打印字帖…"), this,
-                                    [this] { sheetwindow::open(this, m_bankText, m_tag); });
-    print->setEnabled(sheet::Sheet::hasPrintableItems(m_bankText));
+                                    [this] { sheetwindow::open(this, m_deck.text(), m_tag); });
+    print->setEnabled(sheet::Sheet::hasPrintableItems(m_deck.text()));
     // A pinyin card writes 天, and the entry says so.
     menu.addAction(writingcourse::menuText(m_tag), this,
-                   [this] { writewindow::open(this, writingcourse::characterFor(m_tag), m_bankText); });
+                   [this] { writewindow::open(this, writingcourse::characterFor(m_tag), m_deck.text()); });
     menu.addSeparator();
     menu.addAction(QStringLiteral("听写…"), this, &frmMain::openDictation);
     menu.addAction(QStringLiteral("练习错字本"), this, &frmMain::practiseMistakeBook);

@@ -76,10 +76,7 @@ public:
 namespace {
 void press(QWidget *w, Qt::Key key) { QTest::keyClick(w, key); }
 
-template <typename T = QWidget> T *child(QWidget *w, const char *name)
-{
-    return w->findChild<T *>(QLatin1String(name));
-}
+using testsupport::child;
 
 frmDictation *openOn(const QString &bank, FakeHost &host, QWidget *owner = nullptr)
 {
@@ -411,18 +408,18 @@ private slots:
         QVERIFY(w);
         QCOMPARE(w->windowModality(), Qt::WindowModal);
         QVERIFY(w->isWindow());
-        QVERIFY(m->lblChar->isHidden());
+        QVERIFY(child<QLabel>(m, "lblChar")->isHidden());
         w->close();
         QTRY_VERIFY(!w);
-        QVERIFY(!m->lblChar->isHidden());
+        QVERIFY(!child<QLabel>(m, "lblChar")->isHidden());
 
         // "练习错字": the deck of mistakes, named on the counter; D takes an
         // item off it and leaves the bank file alone.
         m->practiseDeck({"地", "人"}, QStringLiteral("听写错字"), QString());
-        QCOMPARE(m->cmdSet->text(), QStringLiteral("听写错字 1/2"));
+        QCOMPARE(child<QPushButton>(m, "cmdSet")->text(), QStringLiteral("听写错字 1/2"));
         m->Command2_Click();
         QVERIFY(f.texts().last().contains(QStringLiteral("将从这次听写的错字中删除")));
-        QCOMPARE(m->bankText(), QStringLiteral("人"));
+        QCOMPARE(m->deck().text(), QStringLiteral("人"));
         QCOMPARE(f.bankBytes(), bank);
 
         // "练习错字本": deleting takes the item off the book, as the book is
@@ -430,19 +427,19 @@ private slots:
         const QString book = dictationfiles::mistakeBookPath();
         modPub::writeTextFile(book, QStringLiteral("口 手"), true);
         m->practiseMistakeBook();
-        QCOMPARE(m->cmdSet->text(), QStringLiteral("错字本 1/2"));
+        QCOMPARE(child<QPushButton>(m, "cmdSet")->text(), QStringLiteral("错字本 1/2"));
         modPub::writeTextFile(book, QStringLiteral("口 手 目"), true);
         m->Command2_Click();
         QCOMPARE(modPub::readTextFile(book), QStringLiteral("手 目"));
         QCOMPARE(f.bankBytes(), bank);
         // Back to the bank as after the editor.
         m->loadBank();
-        QCOMPARE(m->cmdSet->text(), QStringLiteral("我的生字库 1/3"));
+        QCOMPARE(child<QPushButton>(m, "cmdSet")->text(), QStringLiteral("我的生字库 1/3"));
         // An empty book says so and keeps the deck.
         QFile::remove(book);
         m->practiseMistakeBook();
         QVERIFY(f.texts().last().contains(QStringLiteral("错字本里还没有字")));
-        QCOMPARE(m->deckLabel(), QString());
+        QCOMPARE(m->deck().label(), QString());
 
         // A run with the real engine, left going when the practice window
         // goes; the engine is older than the dictation window, so it goes first.

@@ -3,11 +3,19 @@
 #include "core/clock.h"
 #include "core/settings.h"
 #include "core/textutil.h"
+#include "resources/artwork.h"
 #include "tests/support/practicefixture.h"
 
 #include <QElapsedTimer>
 #include <QImage>
 #include <QSettings>
+
+using testsupport::child;
+
+namespace {
+// A picture as a label shows it.
+QImage pictureShown(const QImage &picture) { return QPixmap::fromImage(picture).toImage(); }
+} // namespace
 
 using namespace modPub;
 
@@ -52,16 +60,16 @@ private slots:
     {
         PracticeFixture f;
         frmMain *w = f.open();
-        QCOMPARE(w->Text2->text(), QStringLiteral("5"));
-        QCOMPARE(w->Timer1->interval(), 5000);
-        QVERIFY(!w->Check1->isChecked() && !w->Check2->isChecked());
-        QVERIFY(!w->Timer1->isActive());
-        QVERIFY(w->Timer2->isActive());
-        QCOMPARE(w->Timer2->interval(), 800);
+        QCOMPARE(child<QLineEdit>(w, "Text2")->text(), QStringLiteral("5"));
+        QCOMPARE(child<QTimer>(w, "Timer1")->interval(), 5000);
+        QVERIFY(!child<QCheckBox>(w, "Check1")->isChecked() && !child<QCheckBox>(w, "Check2")->isChecked());
+        QVERIFY(!child<QTimer>(w, "Timer1")->isActive());
+        QVERIFY(child<QTimer>(w, "Timer2")->isActive());
+        QCOMPARE(child<QTimer>(w, "Timer2")->interval(), 800);
         // The clock shows the local date in the system's short form and the time.
         Clock::setMoment(QDateTime(QDate(2024, 9, 2), QTime(9, 5, 3)));
         w->Timer2_Timer();
-        QCOMPARE(w->Label4->text(),
+        QCOMPARE(child<QLabel>(w, "Label4")->text(),
                  QLocale::system().toString(QDate(2024, 9, 2), QLocale::ShortFormat)
                      + QStringLiteral(" 9:05:03"));
         Clock::setMoment(QDateTime());
@@ -78,7 +86,7 @@ private slots:
         PracticeFixture f;
         f.writeBankText(QStringLiteral("天 地"));
         frmMain *w = f.open();
-        w->Text2->setText(QStringLiteral("30"));
+        child<QLineEdit>(w, "Text2")->setText(QStringLiteral("30"));
         // A folder where the store's lock file goes: the close does not wait for it.
         const QString lock = testsupport::settingsFile() + QStringLiteral(".lock");
         QVERIFY(QDir().mkpath(lock));
@@ -98,12 +106,12 @@ private slots:
         store(QStringLiteral("12"), QStringLiteral("1"), QStringLiteral("0"));
         PracticeFixture f;
         frmMain *w = f.open();
-        QCOMPARE(w->Text2->text(), QStringLiteral("12"));
-        QVERIFY(w->Check1->isChecked());
-        QVERIFY(!w->Check2->isChecked());
-        QCOMPARE(w->Timer1->interval(), 12000);
-        w->Check2->setChecked(true);
-        w->Text2->setText(QStringLiteral("90"));
+        QCOMPARE(child<QLineEdit>(w, "Text2")->text(), QStringLiteral("12"));
+        QVERIFY(child<QCheckBox>(w, "Check1")->isChecked());
+        QVERIFY(!child<QCheckBox>(w, "Check2")->isChecked());
+        QCOMPARE(child<QTimer>(w, "Timer1")->interval(), 12000);
+        child<QCheckBox>(w, "Check2")->setChecked(true);
+        child<QLineEdit>(w, "Text2")->setText(QStringLiteral("90"));
         w->close();
         QCOMPARE(stored(QStringLiteral("jiange")), QStringLiteral("90")); // never clamped in the box
         QCOMPARE(stored(QStringLiteral("dalu")), QStringLiteral("1"));
@@ -116,23 +124,23 @@ private slots:
             store(QStringLiteral("abc"), QStringLiteral("1"), QStringLiteral("1"));
             PracticeFixture f;
             frmMain *w = f.open();
-            QCOMPARE(w->Text2->text(), QStringLiteral("5"));
-            QVERIFY(!w->Check1->isChecked() && !w->Check2->isChecked());
+            QCOMPARE(child<QLineEdit>(w, "Text2")->text(), QStringLiteral("5"));
+            QVERIFY(!child<QCheckBox>(w, "Check1")->isChecked() && !child<QCheckBox>(w, "Check2")->isChecked());
         }
         { // Digits are kept, values outside 0..2 count as unticked.
             store(QStringLiteral("7x"), QStringLiteral("9"), QStringLiteral("-1"));
             PracticeFixture f;
             frmMain *w = f.open();
-            QCOMPARE(w->Text2->text(), QStringLiteral("7"));
-            QCOMPARE(w->Timer1->interval(), 7000);
-            QVERIFY(!w->Check1->isChecked() && !w->Check2->isChecked());
+            QCOMPARE(child<QLineEdit>(w, "Text2")->text(), QStringLiteral("7"));
+            QCOMPARE(child<QTimer>(w, "Timer1")->interval(), 7000);
+            QVERIFY(!child<QCheckBox>(w, "Check1")->isChecked() && !child<QCheckBox>(w, "Check2")->isChecked());
         }
         { // An empty interval was saved: the next start is a first start.
             store(QString(), QStringLiteral("1"), QStringLiteral("1"));
             PracticeFixture f;
             frmMain *w = f.open();
-            QCOMPARE(w->Text2->text(), QStringLiteral("5"));
-            QVERIFY(!w->Check1->isChecked());
+            QCOMPARE(child<QLineEdit>(w, "Text2")->text(), QStringLiteral("5"));
+            QVERIFY(!child<QCheckBox>(w, "Check1")->isChecked());
         }
     }
 
@@ -141,21 +149,21 @@ private slots:
         PracticeFixture f;
         frmMain *w = f.open();
         w->Label2_Click();
-        w->Text2->setFocus();
-        w->Text2->clear();
-        QCOMPARE(w->Timer1->interval(), 1000); // empty means one second
-        QTest::keyClicks(w->Text2, QStringLiteral("0"));
-        QCOMPARE(w->Timer1->interval(), 1000);
-        w->Text2->clear();
-        QTest::keyClicks(w->Text2, QStringLiteral("7a5-"));
-        QCOMPARE(w->Text2->text(), QStringLiteral("75"));
-        QCOMPARE(w->Timer1->interval(), 60000);
+        child<QLineEdit>(w, "Text2")->setFocus();
+        child<QLineEdit>(w, "Text2")->clear();
+        QCOMPARE(child<QTimer>(w, "Timer1")->interval(), 1000); // empty means one second
+        QTest::keyClicks(child<QLineEdit>(w, "Text2"), QStringLiteral("0"));
+        QCOMPARE(child<QTimer>(w, "Timer1")->interval(), 1000);
+        child<QLineEdit>(w, "Text2")->clear();
+        QTest::keyClicks(child<QLineEdit>(w, "Text2"), QStringLiteral("7a5-"));
+        QCOMPARE(child<QLineEdit>(w, "Text2")->text(), QStringLiteral("75"));
+        QCOMPARE(child<QTimer>(w, "Timer1")->interval(), 60000);
         // Pasted or programmatic text is stripped to digits.
-        w->Text2->setText(QStringLiteral("1 2s"));
-        QCOMPARE(w->Text2->text(), QStringLiteral("12"));
-        QCOMPARE(w->Timer1->interval(), 12000);
-        QTest::keyClicks(w->Text2, QStringLiteral("3456789"));
-        QCOMPARE(w->Text2->text().size(), 6);
+        child<QLineEdit>(w, "Text2")->setText(QStringLiteral("1 2s"));
+        QCOMPARE(child<QLineEdit>(w, "Text2")->text(), QStringLiteral("12"));
+        QCOMPARE(child<QTimer>(w, "Timer1")->interval(), 12000);
+        QTest::keyClicks(child<QLineEdit>(w, "Text2"), QStringLiteral("3456789"));
+        QCOMPARE(child<QLineEdit>(w, "Text2")->text().size(), 6);
     }
 
     // Stopping autoplay hides the interval box; when it had the focus, the
@@ -166,12 +174,12 @@ private slots:
         PracticeFixture f;
         f.writeBankText(QStringLiteral("人 口 手"));
         frmMain *w = f.open();
-        QTest::mouseClick(w->Label2, Qt::LeftButton);
-        QTest::mouseClick(w->Text2, Qt::LeftButton);
-        QCOMPARE(QApplication::focusWidget(), w->Text2);
-        QTest::mouseClick(w->Label2, Qt::LeftButton);
-        QVERIFY(!w->Timer1->isActive());
-        QCOMPARE(QApplication::focusWidget(), w->Text1);
+        QTest::mouseClick(child<QLabel>(w, "Label2"), Qt::LeftButton);
+        QTest::mouseClick(child<QLineEdit>(w, "Text2"), Qt::LeftButton);
+        QCOMPARE(QApplication::focusWidget(), child<QLineEdit>(w, "Text2"));
+        QTest::mouseClick(child<QLabel>(w, "Label2"), Qt::LeftButton);
+        QVERIFY(!child<QTimer>(w, "Timer1")->isActive());
+        QCOMPARE(QApplication::focusWidget(), child<QLineEdit>(w, "Text1"));
 
         bool editorOpened = false;
         QTimer watch;
@@ -188,9 +196,9 @@ private slots:
 
         // With the focus elsewhere, stopping leaves it where it is.
         w->Label2_Click();
-        w->Check2->setFocus();
+        child<QCheckBox>(w, "Check2")->setFocus();
         w->Label2_Click();
-        QCOMPARE(QApplication::focusWidget(), w->Check2);
+        QCOMPARE(QApplication::focusWidget(), child<QCheckBox>(w, "Check2"));
     }
 
     // A double click raises one click (its second press is the double click):
@@ -202,17 +210,17 @@ private slots:
         frmMain *w = f.open();
         // Through the window, as the window system delivers them: press,
         // release, double click, release.
-        QTest::mouseDClick(w->windowHandle(), Qt::LeftButton, Qt::NoModifier, w->Label2->geometry().center());
-        QVERIFY(w->Timer1->isActive());
+        QTest::mouseDClick(w->windowHandle(), Qt::LeftButton, Qt::NoModifier, child<QLabel>(w, "Label2")->geometry().center());
+        QVERIFY(child<QTimer>(w, "Timer1")->isActive());
         QTest::mouseDClick(w->windowHandle(), Qt::LeftButton, Qt::NoModifier,
-                           w->imgBofang->geometry().center());
-        QVERIFY(!w->Timer1->isActive());
+                           child<QLabel>(w, "imgBofang")->geometry().center());
+        QVERIFY(!child<QTimer>(w, "Timer1")->isActive());
         // Two single clicks are two toggles.
         QTest::mouseClick(w->windowHandle(), Qt::LeftButton, Qt::NoModifier,
-                          w->imgBofang->geometry().center());
+                          child<QLabel>(w, "imgBofang")->geometry().center());
         QTest::mouseClick(w->windowHandle(), Qt::LeftButton, Qt::NoModifier,
-                          w->imgBofang->geometry().center());
-        QVERIFY(!w->Timer1->isActive());
+                          child<QLabel>(w, "imgBofang")->geometry().center());
+        QVERIFY(!child<QTimer>(w, "Timer1")->isActive());
     }
 
     // Six digits, the most the box takes, are all visible at the design size.
@@ -221,22 +229,22 @@ private slots:
         PracticeFixture f;
         frmMain *w = f.open();
         w->Label2_Click();
-        QCOMPARE(w->Text2->size(), QSize(ui::px(615), ui::px(375)));
-        w->Text2->setFocus();
-        w->Text2->selectAll();
-        QTest::keyClicks(w->Text2, QStringLiteral("888888"));
-        QCOMPARE(w->Text2->text(), QStringLiteral("888888"));
-        w->Text1->setFocus(); // no caret in the picture
+        QCOMPARE(child<QLineEdit>(w, "Text2")->size(), QSize(ui::px(615), ui::px(375)));
+        child<QLineEdit>(w, "Text2")->setFocus();
+        child<QLineEdit>(w, "Text2")->selectAll();
+        QTest::keyClicks(child<QLineEdit>(w, "Text2"), QStringLiteral("888888"));
+        QCOMPARE(child<QLineEdit>(w, "Text2")->text(), QStringLiteral("888888"));
+        child<QLineEdit>(w, "Text1")->setFocus(); // no caret in the picture
 
         // The same digits in a box wide enough for them: the ink must span as far.
         QLineEdit wide(QStringLiteral("888888"));
-        wide.setFont(w->Text2->font());
+        wide.setFont(child<QLineEdit>(w, "Text2")->font());
         wide.setAlignment(Qt::AlignCenter);
-        wide.resize(300, w->Text2->height());
+        wide.resize(300, child<QLineEdit>(w, "Text2")->height());
         const auto [wl, wr] = inkColumns(wide.grab().toImage());
         for (const int caret : {6, 0}) {
-            w->Text2->setCursorPosition(caret);
-            const QImage image = w->Text2->grab().toImage();
+            child<QLineEdit>(w, "Text2")->setCursorPosition(caret);
+            const QImage image = child<QLineEdit>(w, "Text2")->grab().toImage();
             const auto [l, r] = inkColumns(image);
             QVERIFY2(r - l == wr - wl,
                      qPrintable(QStringLiteral("caret %1: ink %2..%3 of %4, needs %5")
@@ -254,22 +262,22 @@ private slots:
         f.writeBankText(QStringLiteral("人 口 手"));
         frmMain *w = f.open();
         w->cmdAfter_Click();
-        QVERIFY(w->Text2->isHidden() && w->Label3->isHidden() && w->Check1->isHidden());
-        QTest::mouseClick(w->Label2, Qt::LeftButton);
-        QVERIFY(w->Timer1->isActive());
-        QVERIFY(!w->Text2->isHidden() && !w->Label3->isHidden() && !w->Check1->isHidden());
-        QCOMPARE(w->Label2->text(), QStringLiteral("正在自动播放  间隔:"));
-        QCOMPARE(w->imgBofang->pixmap().cacheKey(), w->Image2.cacheKey());
+        QVERIFY(child<QLineEdit>(w, "Text2")->isHidden() && child<QLabel>(w, "Label3")->isHidden() && child<QCheckBox>(w, "Check1")->isHidden());
+        QTest::mouseClick(child<QLabel>(w, "Label2"), Qt::LeftButton);
+        QVERIFY(child<QTimer>(w, "Timer1")->isActive());
+        QVERIFY(!child<QLineEdit>(w, "Text2")->isHidden() && !child<QLabel>(w, "Label3")->isHidden() && !child<QCheckBox>(w, "Check1")->isHidden());
+        QCOMPARE(child<QLabel>(w, "Label2")->text(), QStringLiteral("正在自动播放  间隔:"));
+        QCOMPARE(child<QLabel>(w, "imgBofang")->pixmap().toImage(), pictureShown(resources::stopPicture()));
         // Navigation now gives the focus to the interval box.
         w->cmdBefore_Click();
-        QCOMPARE(QApplication::focusWidget(), w->Text2);
-        QTest::mouseClick(w->imgBofang, Qt::LeftButton);
-        QVERIFY(!w->Timer1->isActive());
-        QVERIFY(w->Text2->isHidden());
-        QCOMPARE(w->Label2->text(), QStringLiteral("点击这里自动播放"));
-        QCOMPARE(w->imgBofang->pixmap().cacheKey(), w->Image1.cacheKey());
-        QCOMPARE(w->curIndex(), 1);
-        QCOMPARE(w->bankText(), QStringLiteral("人 口 手"));
+        QCOMPARE(QApplication::focusWidget(), child<QLineEdit>(w, "Text2"));
+        QTest::mouseClick(child<QLabel>(w, "imgBofang"), Qt::LeftButton);
+        QVERIFY(!child<QTimer>(w, "Timer1")->isActive());
+        QVERIFY(child<QLineEdit>(w, "Text2")->isHidden());
+        QCOMPARE(child<QLabel>(w, "Label2")->text(), QStringLiteral("点击这里自动播放"));
+        QCOMPARE(child<QLabel>(w, "imgBofang")->pixmap().toImage(), pictureShown(resources::playPicture()));
+        QCOMPARE(w->deck().index(), 1);
+        QCOMPARE(w->deck().text(), QStringLiteral("人 口 手"));
     }
 
     void roundsWrapAndReshuffle()
@@ -285,22 +293,22 @@ private slots:
             seen << w->caption();
         }
         QCOMPARE(seen, (QStringList {"手", "人", "口", "手", "人"}));
-        QCOMPARE(w->cmdSet->text(), QStringLiteral("我的生字库 1/3"));
+        QCOMPARE(child<QPushButton>(w, "cmdSet")->text(), QStringLiteral("我的生字库 1/3"));
 
         // Ticked: the bank is reshuffled in memory each time a round ends.
         // A fixed seed makes the rounds' orders the same at every run.
         seedShuffle(12);
-        w->Check1->setChecked(true);
+        child<QCheckBox>(w, "Check1")->setChecked(true);
         w->Timer1_Timer();
         w->Timer1_Timer();
-        QCOMPARE(w->curIndex(), 3);
+        QCOMPARE(w->deck().index(), 3);
         QStringList orders;
         for (int round = 0; round < 30; ++round) {
             for (int i = 0; i < 3; ++i)
                 w->Timer1_Timer();
-            QCOMPARE(w->curIndex(), 3);
-            QStringList items = w->bankText().split(QLatin1Char(' '));
-            orders << w->bankText();
+            QCOMPARE(w->deck().index(), 3);
+            QStringList items = w->deck().text().split(QLatin1Char(' '));
+            orders << w->deck().text();
             items.sort();
             QCOMPARE(items, (QStringList {"人", "口", "手"}));
         }
@@ -313,10 +321,10 @@ private slots:
             if (QWidget *m = QApplication::activeModalWidget())
                 m->close();
         });
-        QVERIFY(w->bankText() != QStringLiteral("人 口 手")); // as this seed leaves it
+        QVERIFY(w->deck().text() != QStringLiteral("人 口 手")); // as this seed leaves it
         w->cmdSet_Click();
         QCOMPARE(f.texts().value(0), QStringLiteral("生字库发生变化，系统自动重新载入"));
-        QCOMPARE(w->bankText(), QStringLiteral("人 口 手"));
+        QCOMPARE(w->deck().text(), QStringLiteral("人 口 手"));
     }
 
     void oneItemAndEmptyBanks()
@@ -328,7 +336,7 @@ private slots:
         for (int i = 0; i < 3; ++i) {
             w->Timer1_Timer();
             QCOMPARE(w->caption(), QStringLiteral("天"));
-            QCOMPARE(w->cmdSet->text(), QStringLiteral("我的生字库 1/1"));
+            QCOMPARE(child<QPushButton>(w, "cmdSet")->text(), QStringLiteral("我的生字库 1/1"));
         }
         // Emptied by a deletion: each step tells the pupil, and nothing breaks.
         w->Command2_Click();
@@ -346,8 +354,8 @@ private slots:
         f.writeBankText(QStringLiteral("人 口"));
         frmMain *w = f.open();
         w->Label2_Click();
-        w->Text2->setText(QStringLiteral("1"));
-        QTRY_COMPARE_WITH_TIMEOUT(w->curIndex(), 2, 2500);
+        child<QLineEdit>(w, "Text2")->setText(QStringLiteral("1"));
+        QTRY_COMPARE_WITH_TIMEOUT(w->deck().index(), 2, 2500);
     }
 };
 

@@ -7,6 +7,8 @@
 #include "speech/speechengine.h"
 #include "tests/support/practicefixture.h"
 
+using testsupport::child;
+
 using namespace modPub;
 
 namespace {
@@ -56,18 +58,18 @@ private slots:
         f.writeBankText(QStringLiteral("天 地 ɑ"));
         frmMain *w = f.open();
         // Nothing is said before anything was to be spoken.
-        QVERIFY(w->Check2->toolTip().isEmpty());
-        QVERIFY(hasColour(w->Image3->pixmap().toImage()));
+        QVERIFY(child<QCheckBox>(w, "Check2")->toolTip().isEmpty());
+        QVERIFY(hasColour(child<QLabel>(w, "Image3")->pixmap().toImage()));
 
-        w->Check2->setChecked(true);
+        child<QCheckBox>(w, "Check2")->setChecked(true);
         w->cmdAfter_Click();
         QVERIFY(!w->speechEngine());
-        const QString why = w->Check2->toolTip();
+        const QString why = child<QCheckBox>(w, "Check2")->toolTip();
         QVERIFY2(why.contains(QStringLiteral("朗读不可用"))
                      && why.contains(modules::fileName<SpeechEngineFactory>()),
                  qPrintable(why));
-        QCOMPARE(w->Image3->toolTip(), why);
-        const QImage grey = w->Image3->pixmap().toImage();
+        QCOMPARE(child<QLabel>(w, "Image3")->toolTip(), why);
+        const QImage grey = child<QLabel>(w, "Image3")->pixmap().toImage();
         QVERIFY(!hasColour(grey));
         QVERIFY(hasInk(grey));
         QCOMPARE(grey.size(), resources::speakerPicture().size());
@@ -78,8 +80,8 @@ private slots:
         w->cmdAfter_Click();
         QCOMPARE(w->caption(), QStringLiteral("ɑ"));
         QVERIFY(f.shown.isEmpty());
-        QCOMPARE(w->Check2->toolTip(), why);
-        QCOMPARE(w->Check2->checkState(), Qt::Checked);
+        QCOMPARE(child<QCheckBox>(w, "Check2")->toolTip(), why);
+        QCOMPARE(child<QCheckBox>(w, "Check2")->checkState(), Qt::Checked);
     }
 };
 

@@ -5,6 +5,8 @@
 #include "tests/support/localserver.h"
 #include "tests/support/practicefixture.h"
 
+using testsupport::child;
+
 using namespace modPub;
 
 namespace {
@@ -58,7 +60,7 @@ private slots:
         PracticeFixture f;
         f.writeBankText(QStringLiteral("天地 bā-hā b-p-m-f 7"));
         frmMain *w = f.open();
-        w->Check2->setChecked(true);
+        child<QCheckBox>(w, "Check2")->setChecked(true);
         // The first item at start-up is not read: the window was not yet shown.
         QCOMPARE(server.requests().size(), 0);
 
@@ -80,9 +82,9 @@ private slots:
 
         // The card and the loudspeaker speak too; the same item again.
         server.clear();
-        QTest::mouseClick(w->Image3, Qt::LeftButton);
+        QTest::mouseClick(child<QLabel>(w, "Image3"), Qt::LeftButton);
         QVERIFY(server.waitForRequests(1));
-        QTest::mouseClick(w->lblBack, Qt::LeftButton, {}, QPoint(5, 5));
+        QTest::mouseClick(child<QLabel>(w, "lblBack"), Qt::LeftButton, {}, QPoint(5, 5));
         QVERIFY(server.waitForRequests(2));
         QCOMPARE(server.requests()[0].target, server.requests()[1].target);
     }
@@ -96,7 +98,7 @@ private slots:
         w->cmdAfter_Click();
         QTest::qWait(200);
         QCOMPARE(server.requests().size(), 0); // 朗读 not ticked
-        w->Check2->setChecked(true);
+        child<QCheckBox>(w, "Check2")->setChecked(true);
         w->cmdBefore_Click(); // mɑ( breaks the lookup pattern: nothing is sent
         QTest::qWait(200);
         QCOMPARE(server.requests().size(), 0);
@@ -111,7 +113,7 @@ private slots:
         PracticeFixture f;
         f.writeBankText(QStringLiteral("人"));
         frmMain *w = f.open();
-        w->Check2->setChecked(true);
+        child<QCheckBox>(w, "Check2")->setChecked(true);
         w->Label2_Click();
         SpeechEngine *engine = w->speechEngine();
         QVERIFY(engine); // the module was found and loaded
@@ -138,7 +140,7 @@ private slots:
             return n;
         };
         frmMain *w = f.open();
-        QVERIFY(w->Check2->isChecked());
+        QVERIFY(child<QCheckBox>(w, "Check2")->isChecked());
         QCOMPARE(speakers(w), 0); // the first item was shown before the window
         QTest::keyClick(w->windowHandle(), Qt::Key_Right);
         QCOMPARE(speakers(w), 1);
@@ -155,7 +157,7 @@ private slots:
             bank << QStringLiteral("zhōnɡ-huá-rén-mín-ɡònɡ-hé-ɡuó-%1").arg(i);
         f.writeBankText(bank.join(u' '));
         frmMain *w = f.open();
-        w->Check2->setChecked(true);
+        child<QCheckBox>(w, "Check2")->setChecked(true);
         std::unique_ptr<QSignalSpy> ready;
         for (int i = 0; i < 40; ++i) {
             QTest::keyClick(w->windowHandle(), Qt::Key_Right);
@@ -166,7 +168,7 @@ private slots:
             }
             QTest::qWait(5);
         }
-        QCOMPARE(w->cmdSet->text(), QStringLiteral("我的生字库 41/45"));
+        QCOMPARE(child<QPushButton>(w, "cmdSet")->text(), QStringLiteral("我的生字库 41/45"));
         QTRY_VERIFY_WITH_TIMEOUT(!ready->isEmpty(), 5000);
         QTest::qWait(300);
         // Items overtaken while the voice was at them were dropped.

@@ -21,6 +21,8 @@
 
 #include <cmath>
 
+using testsupport::child;
+
 using namespace modPub;
 using testsupport::FullDisk;
 
@@ -46,11 +48,11 @@ void press(frmMain *w, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModi
 // Steps with the window's own buttons to the item at index.
 void stepTo(frmMain *w, int index)
 {
-    while (w->curIndex() < index && w->cmdAfter->isEnabled())
+    while (w->deck().index() < index && child<QPushButton>(w, "cmdAfter")->isEnabled())
         w->cmdAfter_Click();
-    while (w->curIndex() > index && w->cmdBefore->isEnabled())
+    while (w->deck().index() > index && child<QPushButton>(w, "cmdBefore")->isEnabled())
         w->cmdBefore_Click();
-    QCOMPARE(w->curIndex(), index);
+    QCOMPARE(w->deck().index(), index);
 }
 
 bool activate(QWidget *w)
@@ -85,12 +87,12 @@ private slots:
         QCOMPARE(f.bankBytes(), encodeGbk(defaultBank()) + "\r\n");
         QCOMPARE(w->windowTitle(), QStringLiteral("Lorvanta V" LORVANTA_VERSION_STRING));
         QCOMPARE(w->caption(), QStringLiteral("ā"));
-        QCOMPARE(w->lblChar->text(), QStringLiteral("ā"));
-        QCOMPARE(w->cmdSet->text(), QStringLiteral("我的生字库 1/24"));
-        QVERIFY(!w->cmdBefore->isEnabled());
-        QVERIFY(w->cmdAfter->isEnabled());
-        QVERIFY(!w->Command1->isEnabled());
-        QCOMPARE(w->lblChar->font().family(), ui::designFamily(QStringLiteral("宋体")));
+        QCOMPARE(child<QLabel>(w, "lblChar")->text(), QStringLiteral("ā"));
+        QCOMPARE(child<QPushButton>(w, "cmdSet")->text(), QStringLiteral("我的生字库 1/24"));
+        QVERIFY(!child<QPushButton>(w, "cmdBefore")->isEnabled());
+        QVERIFY(child<QPushButton>(w, "cmdAfter")->isEnabled());
+        QVERIFY(!child<QPushButton>(w, "Command1")->isEnabled());
+        QCOMPARE(child<QLabel>(w, "lblChar")->font().family(), ui::designFamily(QStringLiteral("宋体")));
         QVERIFY(f.shown.isEmpty());
         // The first item is shown without the modules: speech, the HTTP
         // client and the web view are loaded when first needed.
@@ -111,7 +113,7 @@ private slots:
         f.writeBank("   ");
         frmMain *w = f.open();
         QCOMPARE(f.bankBytes(), QByteArray("   "));
-        QCOMPARE(w->cmdSet->text(), QStringLiteral("我的生字库 1/4"));
+        QCOMPARE(child<QPushButton>(w, "cmdSet")->text(), QStringLiteral("我的生字库 1/4"));
         QCOMPARE(w->caption(), QString());
         QCOMPARE(w->baseFontSize(), 243);
     }
@@ -134,14 +136,14 @@ private slots:
             f.writeBank(garbage);
             frmMain *w = f.open();
             QCOMPARE(f.bankBytes(), garbage); // never rewritten
-            QVERIFY(w->curIndex() >= 1);
+            QVERIFY(w->deck().index() >= 1);
         }
         { // One enormous item: kept whole in memory, the card shows its beginning.
             PracticeFixture f;
             f.writeBank(QByteArray(4 * 1024 * 1024, 'b'));
             frmMain *w = f.open();
             QCOMPARE(w->caption().size(), 4 * 1024 * 1024);
-            QVERIFY(w->lblChar->text().size() < 2000);
+            QVERIFY(child<QLabel>(w, "lblChar")->text().size() < 2000);
             QCOMPARE(w->baseFontSize(), 40);
         }
     }
@@ -152,35 +154,35 @@ private slots:
         f.writeBankText(QStringLiteral("人 口 手"));
         frmMain *w = f.open();
         QCOMPARE(w->caption(), QStringLiteral("人"));
-        QCOMPARE(w->lblChar->font().family(), ui::designFamily(QStringLiteral("楷体")));
+        QCOMPARE(child<QLabel>(w, "lblChar")->font().family(), ui::designFamily(QStringLiteral("楷体")));
         QCOMPARE(w->baseFontSize(), 240);
-        QVERIFY(w->Command1->isEnabled());
-        QVERIFY(!w->cmdBefore->isEnabled() && w->cmdAfter->isEnabled());
-        QCOMPARE(w->cmdSet->text(), QStringLiteral("我的生字库 1/3"));
+        QVERIFY(child<QPushButton>(w, "Command1")->isEnabled());
+        QVERIFY(!child<QPushButton>(w, "cmdBefore")->isEnabled() && child<QPushButton>(w, "cmdAfter")->isEnabled());
+        QCOMPARE(child<QPushButton>(w, "cmdSet")->text(), QStringLiteral("我的生字库 1/3"));
 
         // Keys reach the window first, whichever control has the focus.
-        QCOMPARE(QApplication::focusWidget(), w->Text1);
+        QCOMPARE(QApplication::focusWidget(), child<QLineEdit>(w, "Text1"));
         press(w, Qt::Key_Right);
         press(w, Qt::Key_Right);
         QCOMPARE(w->caption(), QStringLiteral("手"));
-        QVERIFY(!w->cmdAfter->isEnabled());
+        QVERIFY(!child<QPushButton>(w, "cmdAfter")->isEnabled());
         press(w, Qt::Key_Right);
-        QCOMPARE(w->curIndex(), 3); // no wrapping by hand
+        QCOMPARE(w->deck().index(), 3); // no wrapping by hand
         press(w, Qt::Key_PageUp);
-        QCOMPARE(w->curIndex(), 2);
+        QCOMPARE(w->deck().index(), 2);
         press(w, Qt::Key_Up, Qt::ControlModifier); // shift state ignored
-        QCOMPARE(w->curIndex(), 1);
+        QCOMPARE(w->deck().index(), 1);
         press(w, Qt::Key_Left);
-        QCOMPARE(w->curIndex(), 1);
+        QCOMPARE(w->deck().index(), 1);
         press(w, Qt::Key_Down);
         press(w, Qt::Key_PageDown);
         QCOMPARE(w->caption(), QStringLiteral("手"));
-        QCOMPARE(QApplication::focusWidget(), w->Text1);
+        QCOMPARE(QApplication::focusWidget(), child<QLineEdit>(w, "Text1"));
 
-        QTest::mouseClick(w->cmdBefore, Qt::LeftButton);
+        QTest::mouseClick(child<QPushButton>(w, "cmdBefore"), Qt::LeftButton);
         QCOMPARE(w->caption(), QStringLiteral("口"));
-        QCOMPARE(QApplication::focusWidget(), w->Text1);
-        QCOMPARE(w->cmdSet->text(), QStringLiteral("我的生字库 2/3"));
+        QCOMPARE(QApplication::focusWidget(), child<QLineEdit>(w, "Text1"));
+        QCOMPARE(child<QPushButton>(w, "cmdSet")->text(), QStringLiteral("我的生字库 2/3"));
     }
 
     void asciiLettersHyphensAndBlankItems()
@@ -190,28 +192,28 @@ private slots:
         frmMain *w = f.open();
         QCOMPARE(w->caption(), QStringLiteral("ɡɑ"));
         QCOMPARE(w->tag(), QStringLiteral("ɡɑ"));
-        QVERIFY(!w->Command1->isEnabled());
+        QVERIFY(!child<QPushButton>(w, "Command1")->isEnabled());
         w->cmdAfter_Click();
         QCOMPARE(w->caption(), QStringLiteral("b ɑ"));
         QCOMPARE(w->tag(), QStringLiteral("b-ɑ"));
         QCOMPARE(w->baseFontSize(), 204);
-        QVERIFY(!w->Command1->isEnabled());
+        QVERIFY(!child<QPushButton>(w, "Command1")->isEnabled());
 
         PracticeFixture g;
         g.writeBankText(QStringLiteral("a  b"));
         w = g.open();
         w->cmdAfter_Click();
         QCOMPARE(w->caption(), QString());
-        QCOMPARE(w->lblChar->font().family(), ui::designFamily(QStringLiteral("宋体")));
+        QCOMPARE(child<QLabel>(w, "lblChar")->font().family(), ui::designFamily(QStringLiteral("宋体")));
         QCOMPARE(w->baseFontSize(), 243);
-        QCOMPARE(w->cmdSet->text(), QStringLiteral("我的生字库 2/3"));
+        QCOMPARE(child<QPushButton>(w, "cmdSet")->text(), QStringLiteral("我的生字库 2/3"));
 
         PracticeFixture h;
         h.writeBankText(QStringLiteral("a字"));
         w = h.open();
-        QCOMPARE(w->lblChar->font().family(), ui::designFamily(QStringLiteral("楷体")));
+        QCOMPARE(child<QLabel>(w, "lblChar")->font().family(), ui::designFamily(QStringLiteral("楷体")));
         QCOMPARE(w->baseFontSize(), 210);
-        QVERIFY(w->Command1->isEnabled());
+        QVERIFY(child<QPushButton>(w, "Command1")->isEnabled());
     }
 
     void fontsResolveToChineseFaces()
@@ -219,11 +221,11 @@ private slots:
         PracticeFixture f;
         f.writeBankText(QStringLiteral("天 ǖ"));
         frmMain *w = f.open();
-        const QString kai = QFontInfo(w->lblChar->font()).family();
+        const QString kai = QFontInfo(child<QLabel>(w, "lblChar")->font()).family();
         QVERIFY2(kai.contains(QStringLiteral("Kai")) || kai.contains(QStringLiteral("WenKai")),
                  qPrintable(kai));
         w->cmdAfter_Click();
-        const QFontMetrics m(w->lblChar->font());
+        const QFontMetrics m(child<QLabel>(w, "lblChar")->font());
         for (const QChar c : QStringLiteral("ɑɡǖǘǚǜāóěì"))
             QVERIFY2(m.inFont(c), qPrintable(QString(c)));
 
@@ -248,17 +250,17 @@ private slots:
         QCOMPARE(w->size(), QSize(830, 513));
         QCOMPARE(w->refHeight(), 6895);
         QCOMPARE(w->refWidth(), 12450);
-        QCOMPARE(w->lblBack->geometry(), QRect(0, 40, 830, 400));
-        QCOMPARE(w->Picture1->geometry(), QRect(ui::px(1837), ui::px(6900), ui::px(8775), ui::px(495)));
-        QCOMPARE(w->Image3->pos(), QPoint(ui::px(6120), ui::px(6650)));
-        QCOMPARE(w->lblAbout->x(), ui::px(12450 - ui::widthOf(w->lblAbout) - 135));
-        QCOMPARE(w->lblShuoming->x(),
-                 ui::px(12450 - ui::widthOf(w->lblShuoming) - ui::widthOf(w->lblAbout) - 300));
+        QCOMPARE(child<QLabel>(w, "lblBack")->geometry(), QRect(0, 40, 830, 400));
+        QCOMPARE(child<QWidget>(w, "Picture1")->geometry(), QRect(ui::px(1837), ui::px(6900), ui::px(8775), ui::px(495)));
+        QCOMPARE(child<QLabel>(w, "Image3")->pos(), QPoint(ui::px(6120), ui::px(6650)));
+        QCOMPARE(child<QLabel>(w, "lblAbout")->x(), ui::px(12450 - ui::widthOf(child<QLabel>(w, "lblAbout")) - 135));
+        QCOMPARE(child<QLabel>(w, "lblShuoming")->x(),
+                 ui::px(12450 - ui::widthOf(child<QLabel>(w, "lblShuoming")) - ui::widthOf(child<QLabel>(w, "lblAbout")) - 300));
         // The item is centred on the card, above the button bar.
-        QCOMPARE(w->lblChar->font().pointSizeF(), 240.0);
-        QCOMPARE(w->lblChar->x(), ui::px(ui::halfOf(12450 - ui::widthOf(w->lblChar))));
-        QCOMPARE(w->lblChar->y(), ui::px(ui::halfOf(7695 - ui::heightOf(w->lblChar) - 495)));
-        QCOMPARE(w->Text1->x(), ui::px(-60000));
+        QCOMPARE(child<QLabel>(w, "lblChar")->font().pointSizeF(), 240.0);
+        QCOMPARE(child<QLabel>(w, "lblChar")->x(), ui::px(ui::halfOf(12450 - ui::widthOf(child<QLabel>(w, "lblChar")))));
+        QCOMPARE(child<QLabel>(w, "lblChar")->y(), ui::px(ui::halfOf(7695 - ui::heightOf(child<QLabel>(w, "lblChar")) - 495)));
+        QCOMPARE(child<QLineEdit>(w, "Text1")->x(), ui::px(-60000));
     }
 
     void layoutFollowsResizes()
@@ -267,29 +269,29 @@ private slots:
         f.writeBankText(QStringLiteral("天"));
         frmMain *w = f.open();
         w->resize(415, 513); // half the width
-        QCOMPARE(w->lblChar->font().pointSizeF(), 120.0);
-        QCOMPARE(w->lblBack->width(), 415);
+        QCOMPARE(child<QLabel>(w, "lblChar")->font().pointSizeF(), 120.0);
+        QCOMPARE(child<QLabel>(w, "lblBack")->width(), 415);
         w->resize(830, 230); // only lower: the height ratio wins
         QTRY_COMPARE(w->height(), 230);
         // The ratio uses the outer height, frame included.
         const double outer = ui::twips(w->frameGeometry().height());
-        QVERIFY2(qAbs(w->lblChar->font().pointSizeF() - 240.0 * outer / 6895) < 0.01,
-                 qPrintable(QString::number(w->lblChar->font().pointSizeF())));
+        QVERIFY2(qAbs(child<QLabel>(w, "lblChar")->font().pointSizeF() - 240.0 * outer / 6895) < 0.01,
+                 qPrintable(QString::number(child<QLabel>(w, "lblChar")->font().pointSizeF())));
         w->resize(1660, 1026); // twice the width, a little more than twice the height
-        QCOMPARE(w->lblChar->font().pointSizeF(), 480.0);
+        QCOMPARE(child<QLabel>(w, "lblChar")->font().pointSizeF(), 480.0);
 
         // Too low for the card: only its width follows, nothing else moves.
         w->resize(830, 513);
-        const QPoint bar = w->Picture1->pos();
-        const QPoint item = w->lblChar->pos();
+        const QPoint bar = child<QWidget>(w, "Picture1")->pos();
+        const QPoint item = child<QLabel>(w, "lblChar")->pos();
         w->resize(600, 100);
-        QCOMPARE(w->lblBack->width(), 600);
-        QCOMPARE(w->Picture1->pos(), bar);
-        QCOMPARE(w->lblChar->pos(), item);
+        QCOMPARE(child<QLabel>(w, "lblBack")->width(), 600);
+        QCOMPARE(child<QWidget>(w, "Picture1")->pos(), bar);
+        QCOMPARE(child<QLabel>(w, "lblChar")->pos(), item);
         // No width at all: the item keeps a usable size.
         w->resize(0, 513);
         w->showCurrentItem();
-        QVERIFY(w->lblChar->font().pointSizeF() >= 1.0);
+        QVERIFY(child<QLabel>(w, "lblChar")->font().pointSizeF() >= 1.0);
     }
 
     void deleteItems()
@@ -304,26 +306,26 @@ private slots:
         QCOMPARE(f.shown[0].icon, MessageIcon::Information);
         QCOMPARE(f.shown[0].buttons, MessageButtons::YesNo);
         QCOMPARE(f.bankBytes(), encodeGbk(QStringLiteral("人 口 手")) + "\r\n");
-        QCOMPARE(QApplication::focusWidget(), w->Text1);
+        QCOMPARE(QApplication::focusWidget(), child<QLineEdit>(w, "Text1"));
 
         f.answer = MessageAnswer::Yes;
         press(w, Qt::Key_Delete);
         QCOMPARE(f.bankBytes(), encodeGbk(QStringLiteral("人 手")) + "\r\n");
         QCOMPARE(w->caption(), QStringLiteral("手"));
-        QCOMPARE(w->cmdSet->text(), QStringLiteral("我的生字库 2/2"));
+        QCOMPARE(child<QPushButton>(w, "cmdSet")->text(), QStringLiteral("我的生字库 2/2"));
         // The last item: the display moves to the new last one.
         w->Command2_Click();
         QCOMPARE(w->caption(), QStringLiteral("人"));
-        QCOMPARE(w->cmdSet->text(), QStringLiteral("我的生字库 1/1"));
+        QCOMPARE(child<QPushButton>(w, "cmdSet")->text(), QStringLiteral("我的生字库 1/1"));
         // The only item: the file keeps just CR LF and the pupil is told.
         f.shown.clear();
         w->Command2_Click();
         QCOMPARE(f.bankBytes(), QByteArray("\r\n"));
         QCOMPARE(w->caption(), QString());
-        QCOMPARE(w->lblChar->text(), QString());
+        QCOMPARE(child<QLabel>(w, "lblChar")->text(), QString());
         QCOMPARE(f.texts(), (QStringList {deleteQuestion(QStringLiteral("人")), bankEmpty}));
-        QVERIFY(!w->cmdBefore->isEnabled() && !w->cmdAfter->isEnabled());
-        QCOMPARE(w->cmdSet->text(), QStringLiteral("我的生字库 1/1"));
+        QVERIFY(!child<QPushButton>(w, "cmdBefore")->isEnabled() && !child<QPushButton>(w, "cmdAfter")->isEnabled());
+        QCOMPARE(child<QPushButton>(w, "cmdSet")->text(), QStringLiteral("我的生字库 1/1"));
         // Nothing shown: deleting explains itself.
         f.shown.clear();
         w->Command2_Click();
@@ -349,9 +351,9 @@ private slots:
         QCOMPARE(f.texts(), (QStringList {deleteQuestion(QStringLiteral("口")), bankNotSavedText()}));
         QCOMPARE(f.shown.last().icon, MessageIcon::Information);
         QCOMPARE(f.bankBytes(), encodeGbk(QStringLiteral("人 口 手")) + "\r\n");
-        QCOMPARE(w->bankText(), QStringLiteral("人 口 手"));
+        QCOMPARE(w->deck().text(), QStringLiteral("人 口 手"));
         QCOMPARE(w->caption(), QStringLiteral("口"));
-        QCOMPARE(w->cmdSet->text(), QStringLiteral("我的生字库 2/3"));
+        QCOMPARE(child<QPushButton>(w, "cmdSet")->text(), QStringLiteral("我的生字库 2/3"));
         // With room again, the same command deletes.
         QVERIFY(QFile::remove(disk.filler()));
         f.shown.clear();
@@ -393,9 +395,9 @@ private slots:
         first->Command2_Click();
         QCOMPARE(f.bankBytes(), encodeGbk(QStringLiteral("人 水 火")) + "\r\n");
         // The window now holds the bank as the file does.
-        QCOMPARE(first->bankText(), QStringLiteral("人 水 火"));
+        QCOMPARE(first->deck().text(), QStringLiteral("人 水 火"));
         QCOMPARE(first->caption(), QStringLiteral("水"));
-        QCOMPARE(first->cmdSet->text(), QStringLiteral("我的生字库 2/3"));
+        QCOMPARE(child<QPushButton>(first, "cmdSet")->text(), QStringLiteral("我的生字库 2/3"));
 
         // The other way round: first's deletion stays too.
         second.Command2_Click(); // 水, which second shows after its deletion
@@ -405,7 +407,7 @@ private slots:
         // the window's order, as before.
         f.writeBankText(QStringLiteral("一 二 三"));
         first->loadBank();
-        first->setBankText(QStringLiteral("三 一 二"));
+        first->deck().setText(QStringLiteral("三 一 二"));
         first->showCurrentItem(); // 三
         first->Command2_Click();
         QCOMPARE(f.bankBytes(), encodeGbk(QStringLiteral("一 二")) + "\r\n");
@@ -419,15 +421,15 @@ private slots:
         PracticeFixture f;
         f.writeBankText(QStringLiteral("人 口 手"));
         frmMain *w = f.open();
-        const QRect design = w->cmdSet->geometry();
+        const QRect design = child<QPushButton>(w, "cmdSet")->geometry();
         QCOMPARE(design, QRect(0, 0, ui::px(1815), ui::px(495)));
         QImage shortOne;
         for (int k = 1; k <= 6; ++k) {
             for (int j = 1; j <= k; ++j) {
                 const int upper = int(std::pow(10, k)) - 1;
                 const int index = j == k ? upper : int(std::pow(10, j - 1));
-                w->cmdSet->setText(deck::counterCaption(index, upper));
-                const QImage shot = w->cmdSet->grab().toImage().convertToFormat(QImage::Format_RGB32);
+                child<QPushButton>(w, "cmdSet")->setText(deck::counterCaption(index, upper));
+                const QImage shot = child<QPushButton>(w, "cmdSet")->grab().toImage().convertToFormat(QImage::Format_RGB32);
                 int left = shot.width(), right = -1, top = shot.height(), bottom = -1;
                 int counterTop = shot.height(), counterBottom = -1;
                 for (int y = 0; y < shot.height(); ++y)
@@ -444,7 +446,7 @@ private slots:
                             counterBottom = std::max(counterBottom, y);
                         }
                     }
-                const QString what = w->cmdSet->text();
+                const QString what = child<QPushButton>(w, "cmdSet")->text();
                 QVERIFY2(left >= 3 && right <= shot.width() - 4,
                          qPrintable(QStringLiteral("%1: ink from %2 to %3 of %4 px")
                                         .arg(what)
@@ -463,12 +465,12 @@ private slots:
                     shortOne = shot;
             }
         }
-        QCOMPARE(w->cmdSet->geometry(), design);
+        QCOMPARE(child<QPushButton>(w, "cmdSet")->geometry(), design);
         // A short count looks as any button's caption does.
-        w->cmdSet->setText(deck::counterCaption(9, 9));
-        QPushButton plain(deck::counterCaption(9, 9), w->Picture1);
-        plain.setFont(w->cmdSet->font());
-        plain.setPalette(w->cmdSet->palette());
+        child<QPushButton>(w, "cmdSet")->setText(deck::counterCaption(9, 9));
+        QPushButton plain(deck::counterCaption(9, 9), child<QWidget>(w, "Picture1"));
+        plain.setFont(child<QPushButton>(w, "cmdSet")->font());
+        plain.setPalette(child<QPushButton>(w, "cmdSet")->palette());
         plain.setAutoFillBackground(true);
         plain.setGeometry(design);
         QCOMPARE(plain.grab().toImage().convertToFormat(QImage::Format_RGB32), shortOne);
@@ -481,25 +483,25 @@ private slots:
         PracticeFixture f;
         f.writeBankText(QStringLiteral("人 口 手"));
         frmMain *w = f.open();
-        QCOMPARE(QApplication::focusWidget(), w->Text1);
-        QTest::mouseClick(w->Check2, Qt::LeftButton);
-        QCOMPARE(w->Check2->checkState(), Qt::Checked);
-        QCOMPARE(QApplication::focusWidget(), w->Text1);
+        QCOMPARE(QApplication::focusWidget(), child<QLineEdit>(w, "Text1"));
+        QTest::mouseClick(child<QCheckBox>(w, "Check2"), Qt::LeftButton);
+        QCOMPARE(child<QCheckBox>(w, "Check2")->checkState(), Qt::Checked);
+        QCOMPARE(QApplication::focusWidget(), child<QLineEdit>(w, "Text1"));
         QTest::keyClick(w->windowHandle(), Qt::Key_Space);
-        QCOMPARE(w->Check2->checkState(), Qt::Checked);
+        QCOMPARE(child<QCheckBox>(w, "Check2")->checkState(), Qt::Checked);
 
         w->Label2_Click(); // 每轮打乱一下 shows
-        QTest::mouseClick(w->Check1, Qt::LeftButton);
-        QCOMPARE(w->Check1->checkState(), Qt::Checked);
-        QCOMPARE(QApplication::focusWidget(), w->Text1);
+        QTest::mouseClick(child<QCheckBox>(w, "Check1"), Qt::LeftButton);
+        QCOMPARE(child<QCheckBox>(w, "Check1")->checkState(), Qt::Checked);
+        QCOMPARE(QApplication::focusWidget(), child<QLineEdit>(w, "Text1"));
 
         QSet<QWidget *> reached;
         for (int i = 0; i < 12; ++i) {
             QTest::keyClick(w->windowHandle(), Qt::Key_Tab);
             reached.insert(QApplication::focusWidget());
         }
-        QVERIFY(reached.contains(w->Check1));
-        QVERIFY(reached.contains(w->Check2));
+        QVERIFY(reached.contains(child<QCheckBox>(w, "Check1")));
+        QVERIFY(reached.contains(child<QCheckBox>(w, "Check2")));
         w->Label2_Click();
     }
 
@@ -520,7 +522,7 @@ private slots:
         w->cmdSet_Click();
         QCOMPARE(f.texts(), QStringList {changed});
         QCOMPARE(w->caption(), QStringLiteral("山"));
-        QCOMPARE(w->cmdSet->text(), QStringLiteral("我的生字库 1/2"));
+        QCOMPARE(child<QPushButton>(w, "cmdSet")->text(), QStringLiteral("我的生字库 1/2"));
 
         // An empty bank saved: the change message, then the no-bank message;
         // the old item stays on the card.
@@ -574,7 +576,7 @@ private slots:
                 stepTo(w, 5);
                 press(w, key, mods);
                 const bool back = key == Qt::Key_Left || key == Qt::Key_Up || key == Qt::Key_PageUp;
-                QVERIFY2(w->curIndex() == (back ? 4 : 6), state + " " + QByteArray::number(key, 16));
+                QVERIFY2(w->deck().index() == (back ? 4 : 6), state + " " + QByteArray::number(key, 16));
             }
 
             QVERIFY(activate(w));
@@ -614,12 +616,12 @@ private slots:
         PracticeFixture f;
         f.writeBankText(QStringLiteral("ɡù 天 ā"));
         frmMain *w = f.open();
-        w->Text2->setText(QStringLiteral("60"));
+        child<QLineEdit>(w, "Text2")->setText(QStringLiteral("60"));
         w->Label2_Click(); // the interval box, 秒 and 每轮打乱一下 show while autoplay runs
-        const QList<QWidget *> windowed = {w->Check2,    w->Check1,   w->Text2,    w->cmdSet,
-                                           w->cmdBefore, w->cmdAfter, w->Command2, w->Command1};
+        const QList<QWidget *> windowed = {child<QCheckBox>(w, "Check2"),    child<QCheckBox>(w, "Check1"),   child<QLineEdit>(w, "Text2"),    child<QPushButton>(w, "cmdSet"),
+                                           child<QPushButton>(w, "cmdBefore"), child<QPushButton>(w, "cmdAfter"), child<QPushButton>(w, "Command2"), child<QPushButton>(w, "Command1")};
         const QList<QWidget *> labels
-            = {w->Label3, w->Label4, w->lblShuoming, w->lblAbout, w->imgBofang, w->Label2};
+            = {child<QLabel>(w, "Label3"), child<QLabel>(w, "Label4"), child<QLabel>(w, "lblShuoming"), child<QLabel>(w, "lblAbout"), child<QLabel>(w, "imgBofang"), child<QLabel>(w, "Label2")};
         const QList<QSize> sizes = {{830, 513}, {1000, 513}, {1500, 513}, {500, 300}, {1660, 1026}};
         for (const QSize &size : sizes) {
             w->resize(size);
@@ -636,7 +638,7 @@ private slots:
                         QWidget *hit = w->childAt(p);
                         const bool ok = windowed.contains(c)
                             ? hit == c || c->isAncestorOf(hit)
-                            : hit && hit != w->lblChar && hit != w->Image3 && hit != w->lblBack;
+                            : hit && hit != child<QLabel>(w, "lblChar") && hit != child<QLabel>(w, "Image3") && hit != child<QLabel>(w, "lblBack");
                         QVERIFY2(ok,
                                  qPrintable(QStringLiteral("%1x%2 %3: %4 at (%5,%6) is %7")
                                                 .arg(size.width())
@@ -648,10 +650,10 @@ private slots:
                     }
                 }
                 // The item is still above the card: a click on it reads it aloud.
-                const QPoint onItem = w->lblChar->geometry().center();
-                if (!w->Picture1->geometry().contains(onItem))
-                    QCOMPARE(w->childAt(onItem), w->lblChar);
-                QCOMPARE(w->childAt(w->Image3->geometry().center()), w->Image3);
+                const QPoint onItem = child<QLabel>(w, "lblChar")->geometry().center();
+                if (!child<QWidget>(w, "Picture1")->geometry().contains(onItem))
+                    QCOMPARE(w->childAt(onItem), child<QLabel>(w, "lblChar"));
+                QCOMPARE(w->childAt(child<QLabel>(w, "Image3")->geometry().center()), child<QLabel>(w, "Image3"));
             }
         }
 
@@ -662,11 +664,11 @@ private slots:
         const auto clickAt = [w](QWidget *c, QPoint inside) {
             QTest::mouseClick(w->windowHandle(), Qt::LeftButton, Qt::NoModifier, c->mapTo(w, inside));
         };
-        clickAt(w->cmdAfter, w->cmdAfter->rect().center());
-        QCOMPARE(w->curIndex(), 2);
-        const bool ticked = w->Check2->isChecked();
-        clickAt(w->Check2, QPoint(8, w->Check2->height() - 3)); // the lower part of its box
-        QCOMPARE(w->Check2->isChecked(), !ticked);
+        clickAt(child<QPushButton>(w, "cmdAfter"), child<QPushButton>(w, "cmdAfter")->rect().center());
+        QCOMPARE(w->deck().index(), 2);
+        const bool ticked = child<QCheckBox>(w, "Check2")->isChecked();
+        clickAt(child<QCheckBox>(w, "Check2"), QPoint(8, child<QCheckBox>(w, "Check2")->height() - 3)); // the lower part of its box
+        QCOMPARE(child<QCheckBox>(w, "Check2")->isChecked(), !ticked);
     }
 
     void viewerTakesTheKeyboardEachTime()

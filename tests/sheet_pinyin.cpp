@@ -9,6 +9,8 @@
 #include <QImage>
 #include <QPainter>
 
+using testsupport::child;
+
 namespace {
 const QStringList toned {QStringLiteral("ā"), QStringLiteral("á"), QStringLiteral("ǎ"), QStringLiteral("à")};
 
@@ -114,8 +116,8 @@ private slots:
         f.writeBankText(QStringLiteral("ɑ ā á ǎ à ɡ"));
         frmMain *w = f.open();
         const auto shot = [&] {
-            w->lblChar->repaint();
-            return w->lblChar->grab().toImage().convertToFormat(QImage::Format_RGB32);
+            child<QLabel>(w, "lblChar")->repaint();
+            return child<QLabel>(w, "lblChar")->grab().toImage().convertToFormat(QImage::Format_RGB32);
         };
         const QImage alpha = shot();
         const QRect alphaInk = inkBox(alpha, alpha.rect());
@@ -124,7 +126,7 @@ private slots:
         const QRect body(QPoint(0, alphaInk.top() + 3), QPoint(alpha.width() - 1, alphaInk.bottom()));
         for (const QString &item : toned) {
             QTest::keyClick(w->windowHandle(), Qt::Key_Right);
-            QCOMPARE(w->lblChar->text(), item);
+            QCOMPARE(child<QLabel>(w, "lblChar")->text(), item);
             const QImage card = shot();
             QCOMPARE(card.height(), alpha.height());
             const QRect ink
@@ -137,8 +139,8 @@ private slots:
         }
         // ɡ: the pinyin face draws it with one counter, single-storey.
         QTest::keyClick(w->windowHandle(), Qt::Key_Right);
-        QCOMPARE(w->lblChar->text(), QStringLiteral("ɡ"));
-        QCOMPARE(contourCount(w->lblChar->font(), QStringLiteral("ɡ")), 2);
+        QCOMPARE(child<QLabel>(w, "lblChar")->text(), QStringLiteral("ɡ"));
+        QCOMPARE(contourCount(child<QLabel>(w, "lblChar")->font(), QStringLiteral("ɡ")), 2);
     }
 };
 

@@ -38,6 +38,8 @@
 #include <sys/mount.h>
 #include <unistd.h>
 
+using testsupport::child;
+
 namespace {
 const QString nothingToPrint = QStringLiteral("生字库里没有可以打印的字或拼音。");
 const QString notSaved = QStringLiteral("字帖没有保存");
@@ -133,7 +135,7 @@ private slots:
         QCOMPARE(s->currentSheet()->pageCount(), 1);
         QCOMPARE(s->lblPage->text(), QStringLiteral("第 1 页 / 共 1 页"));
         // The practice window stayed where it was.
-        QCOMPARE(w->curIndex(), 1);
+        QCOMPARE(w->deck().index(), 1);
         QCOMPARE(w->caption(), QStringLiteral("天"));
         QVERIFY(f.shown.isEmpty());
         s->close();
@@ -151,7 +153,7 @@ private slots:
         PracticeFixture f;
         f.writeBankText(QStringLiteral("天 地 ɑ"));
         frmMain *w = f.open();
-        for (QWidget *card : {static_cast<QWidget *>(w->lblChar), static_cast<QWidget *>(w->lblBack)}) {
+        for (QWidget *card : {static_cast<QWidget *>(child<QLabel>(w, "lblChar")), static_cast<QWidget *>(child<QLabel>(w, "lblBack"))}) {
             QStringList texts;
             bool enabled = false;
             rightClick(card, [&](QMenu *menu) -> QAction * {
@@ -171,9 +173,9 @@ private slots:
             closeSheets();
         }
         // A right button click on the card is no click of the card.
-        QTest::mouseClick(w->lblChar, Qt::RightButton);
-        QTest::mouseClick(w->lblBack, Qt::RightButton);
-        QCOMPARE(w->curIndex(), 1);
+        QTest::mouseClick(child<QLabel>(w, "lblChar"), Qt::RightButton);
+        QTest::mouseClick(child<QLabel>(w, "lblBack"), Qt::RightButton);
+        QCOMPARE(w->deck().index(), 1);
         QVERIFY(f.shown.isEmpty());
     }
 
@@ -186,7 +188,7 @@ private slots:
         QVERIFY(!openSheet());
         QCOMPARE(f.texts(), QStringList {nothingToPrint});
         bool enabled = true;
-        rightClick(w->lblBack, [&](QMenu *menu) -> QAction * {
+        rightClick(child<QLabel>(w, "lblBack"), [&](QMenu *menu) -> QAction * {
             enabled = menu->actions().value(0)->isEnabled();
             return nullptr;
         });
@@ -200,7 +202,7 @@ private slots:
         PracticeFixture f;
         f.writeBankText(chars(30));
         frmMain *w = f.open();
-        frmSheet *s = sheetwindow::open(w, w->bankText(), w->tag());
+        frmSheet *s = sheetwindow::open(w, w->deck().text(), w->tag());
         QVERIFY(s);
         // Medium A4: 12 columns, so 0 to 11 copies or the whole row; three pages.
         QCOMPARE(s->cboCopies->count(), 13);
@@ -221,7 +223,7 @@ private slots:
         QCOMPARE(modPub::getSetting(QStringLiteral("sheet"), QStringLiteral("copies")), QStringLiteral("3"));
         closeSheets();
 
-        s = sheetwindow::open(w, w->bankText(), w->tag());
+        s = sheetwindow::open(w, w->deck().text(), w->tag());
         QCOMPARE(s->cboCell->currentIndex(), 2);
         QCOMPARE(s->cboCopies->currentText(), QStringLiteral("3"));
         QCOMPARE(s->cboRows->currentText(), QStringLiteral("2"));
@@ -268,7 +270,7 @@ private slots:
         closeSheets();
 
         // A blank card: nothing to print when only it is chosen.
-        s = sheetwindow::open(w, w->bankText(), QString());
+        s = sheetwindow::open(w, w->deck().text(), QString());
         QVERIFY(s->optShown->isChecked());
         QVERIFY(s->currentSheet()->isEmpty());
         QVERIFY(!s->cmdPdf->isEnabled());
@@ -284,7 +286,7 @@ private slots:
         PracticeFixture f;
         f.writeBankText(chars(30));
         frmMain *w = f.open();
-        frmSheet *s = sheetwindow::open(w, w->bankText(), w->tag());
+        frmSheet *s = sheetwindow::open(w, w->deck().text(), w->tag());
         const QString target = f.dir.path() + QStringLiteral("/sheet");
         Clock::setMoment(QDateTime(QDate(2024, 9, 2), QTime(23, 59, 30)));
         FileDialog::instance().setNextFileName(target);
@@ -325,7 +327,7 @@ private slots:
         PracticeFixture f;
         f.writeBankText(chars(5));
         frmMain *w = f.open();
-        frmSheet *s = sheetwindow::open(w, w->bankText(), w->tag());
+        frmSheet *s = sheetwindow::open(w, w->deck().text(), w->tag());
         // A folder that is a file: no one, root included, can write there.
         const QString file = f.dir.path() + QStringLiteral("/notafolder");
         QVERIFY(testsupport::writeBytes(file, "keep"));
@@ -435,7 +437,7 @@ private slots:
         PracticeFixture f;
         f.writeBankText(chars(30));
         frmMain *w = f.open();
-        frmSheet *s = sheetwindow::open(w, w->bankText(), w->tag());
+        frmSheet *s = sheetwindow::open(w, w->deck().text(), w->tag());
         if (!frmSheet::printerAvailable()) {
             // The print button says why it cannot be used; PDF still can.
             QVERIFY(!s->cmdPrint->isEnabled());
@@ -483,7 +485,7 @@ private slots:
         PracticeFixture f;
         f.writeBankText(chars(30));
         frmMain *w = f.open();
-        frmSheet *s = sheetwindow::open(w, w->bankText(), w->tag());
+        frmSheet *s = sheetwindow::open(w, w->deck().text(), w->tag());
         SheetPrintingFactory *printing = sheetprinting::factory();
         QVERIFY2(printing, "the printing module is built beside the program");
         // What the dialog offers, read while it is open; then cancel or OK.
@@ -525,7 +527,7 @@ private slots:
         f.writeBankText(chars(5));
         modPub::saveSetting(QStringLiteral("main"), QStringLiteral("jiange"), QStringLiteral("5"));
         frmMain *w = f.open();
-        frmSheet *s = sheetwindow::open(w, w->bankText(), w->tag());
+        frmSheet *s = sheetwindow::open(w, w->deck().text(), w->tag());
         const QString dir = f.dir.path() + QLatin1Char('/');
         const QString settings = QSettings(QStringLiteral("LORVANTA"), QStringLiteral("LORVANTA")).fileName();
         const QByteArray bank = f.bankBytes(), stored = testsupport::fileBytes(settings);
@@ -606,7 +608,7 @@ private slots:
         PracticeFixture f;
         f.writeBankText(chars(100) + QLatin1Char(' ') + chars(100));
         frmMain *w = f.open();
-        frmSheet *s = sheetwindow::open(w, w->bankText(), w->tag());
+        frmSheet *s = sheetwindow::open(w, w->deck().text(), w->tag());
         const QString target = disk.filePath(QStringLiteral("字帖.pdf"));
         QVERIFY(testsupport::writeBytes(target, "old sheet"));
         bool filled = false;
@@ -647,7 +649,7 @@ private slots:
             bank << chars(100);
         f.writeBankText(bank.join(QLatin1Char(' ')));
         frmMain *w = f.open();
-        frmSheet *s = sheetwindow::open(w, w->bankText(), w->tag());
+        frmSheet *s = sheetwindow::open(w, w->deck().text(), w->tag());
         QTRY_VERIFY_WITH_TIMEOUT(s->currentSheet()->isPaginated(), 30000);
         // 4,300 characters of one row each, 14 rows a page.
         QCOMPARE(s->currentSheet()->pageCount(), 308);
@@ -702,7 +704,7 @@ private slots:
         PracticeFixture f;
         f.writeBankText(chars(5));
         frmMain *w = f.open();
-        frmSheet *s = sheetwindow::open(w, w->bankText(), w->tag());
+        frmSheet *s = sheetwindow::open(w, w->deck().text(), w->tag());
         QVERIFY(!s->savePdf(f.dir.path() + QStringLiteral("/gone/字帖.pdf")));
         QVERIFY2(f.texts().value(0).contains(QStringLiteral("不存在")), qPrintable(f.texts().value(0)));
 

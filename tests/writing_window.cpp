@@ -30,13 +30,7 @@ namespace {
 
 enum class Input { Mouse, Pen, Touch };
 
-template <typename T = QWidget> T *child(QWidget *w, const char *name)
-{
-    T *c = w->findChild<T *>(QLatin1String(name));
-    if (!c)
-        qFatal("no control %s", name);
-    return c;
-}
+using testsupport::child;
 
 WriteCanvas *canvasOf(frmWrite *w) { return child<WriteCanvas>(w, "canvas"); }
 QString statusOf(frmWrite *w) { return child<QLabel>(w, "lblStatus")->text(); }
@@ -387,7 +381,7 @@ private slots:
         PracticeFixture f;
         f.writeBankText(QStringLiteral("地球 bā"));
         frmMain *main = f.open();
-        QCOMPARE(chooseFromCardMenu(main->lblBack, 1), QStringLiteral("练习书写…"));
+        QCOMPARE(chooseFromCardMenu(child<QLabel>(main, "lblBack"), 1), QStringLiteral("练习书写…"));
         QTRY_VERIFY(writewindow::current());
         frmWrite *w = writewindow::current();
         QCOMPARE(w->session()->character(), QStringLiteral("地"));
@@ -395,10 +389,10 @@ private slots:
         child<QPushButton>(w, "cmdNext")->click();
         QCOMPARE(w->session()->character(), QStringLiteral("球"));
         main->cmdAfter_Click();
-        QCOMPARE(chooseFromCardMenu(main->lblChar, 1), QStringLiteral("练习书写“天”…"));
+        QCOMPARE(chooseFromCardMenu(child<QLabel>(main, "lblChar"), 1), QStringLiteral("练习书写“天”…"));
         QCOMPARE(writewindow::current(), w);
         QCOMPARE(w->session()->character(), QStringLiteral("天"));
-        QCOMPARE(main->curIndex(), 2);
+        QCOMPARE(main->deck().index(), 2);
     }
 
     // The viewer's "写一写" opens the one writing window for its box under

@@ -22,6 +22,16 @@ QString settingsFile();
 // Raw bytes of a file ("" when missing).
 QByteArray fileBytes(const QString &path);
 bool writeBytes(const QString &path, const QByteArray &bytes);
+
+// A window's control by its object name; a missing one ends the test program
+// at once, naming it, instead of crashing somewhere after.
+template <typename T = QWidget> T *child(const QObject *window, const char *name)
+{
+    T *c = window->findChild<T *>(QLatin1String(name));
+    if (!c)
+        qFatal("no control %s", name);
+    return c;
+}
 } // namespace testsupport
 
 // Like QTEST_MAIN, with the sandbox in place before the application exists.
