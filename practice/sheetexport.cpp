@@ -53,6 +53,94 @@ bool onDisk(QSaveFile &file, qint64 bytes)
     struct stat st;
     return ::fstat(fd, &st) == 0 && st.st_size == bytes && modPub::syncedToDisk(fd);
 }
+
+// The pages from `first` to `last` checked against the room on the disk and,
+// when they are many, the parent's yes. False when they are not to be written.
+bool mayWrite(QWidget *owner, sheet::Pages &pages, const QString &targetPath, int first, int last,
+              QString *status)
+{
+    const int count = last - first + 1;
+    const QString pageText
+        = pages.isPaginated() ? QString::number(count) : QStringLiteral("约 %1").arg(count);
+    // A few pages are written into memory for this: a moment on a large bank.
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const qint64 estimate = sheet::estimatePdfBytes(pages, first, count);
+    QApplication::restoreOverrideCursor();
+    const QString folder = QFileInfo(targetPath).absolutePath();
+    const QStorageInfo storage(folder);
+    const qint64 room = storage.bytesAvailable();
+    // A read-only place is said so when the file cannot be opened.
+    if (!storage.isReadOnly() && room >= 0 && estimate > room) {
+        showMessage(owner,
+                    named(pages,
+                          QStringLiteral("字帖没有保存：%1 页的 PDF 要约 %2，“%3”只剩 %4 空间。\n"
+                                         "请在“PDF 的页”里少选一些页，或者换一个空间大的地方。"))
+                        .arg(pageText, sizeText(estimate), QDir::toNativeSeparators(folder), sizeText(room)),
+                    MessageIcon::Information, MessageButtons::Ok);
+        return false;
+    }
+    if (count > askAbovePages
+        && showMessage(owner,
+                       QStringLiteral("这份 PDF 有 %1 页，文件约 %2，写完要一些时间。\n要保存这么多页吗？\n"
+                                      "（选“否”可以在“PDF 的页”里只选一部分页。）")
+                           .arg(pageText, sizeText(estimate)),
+                       MessageIcon::Information, MessageButtons::YesNo)
+            != MessageAnswer::Yes) {
+        *status = QString(QStringLiteral("没有保存。"));
+        return false;
+    }
+    return true;
+}
+
+// Writes the pages into a file beside `targetPath` that takes its place only
+// when every byte is on the disk. `path` is the name chosen, for the messages.
+bool writeFile(QWidget *owner, sheet::Pages &pages, const QString &path, const QString &targetPath, int first,
+               int last, const Runner &run, QString *status)
+{
+    // Written beside the target and put in its place only when complete, so
+    // a failed or cancelled save leaves an existing file as it was.
+    QSaveFile file(targetPath);
+    const bool opened = file.open(QIODevice::WriteOnly);
+    // What the name leads to is looked at again now that the file is open.
+    if (!opened || sheetfile::resolve(path).path != targetPath) {
+        const bool full = file.error() == QFileDevice::ResourceError;
+        const QString cause = sheetfile::failureCause(targetPath, full);
+        file.cancelWriting();
+        showMessage(owner, sheetfile::notSavedText(path, cause, opened ? QString() : file.errorString()),
+                    MessageIcon::Information, MessageButtons::Ok);
+        return false;
+    }
+    bool cancelled = false;
+    sheet::PdfResult written;
+    run(
+        named(pages, QStringLiteral("正在生成字帖…")),
+        [&](const sheet::Progress &progress) {
+            written = sheet::writePdf(pages, file, progress, first, last);
+            return written.pages;
+        },
+        &cancelled);
+    if (cancelled && !written.refused) {
+        file.cancelWriting();
+        *status = QString(QStringLiteral("已取消，没有保存。"));
+        return false;
+    }
+    // Every byte of the PDF must be in the file before it replaces anything.
+    if (!written.complete || file.error() != QFileDevice::NoError || !file.flush()
+        || !onDisk(file, written.bytes) || !file.commit()) {
+        const bool full = file.error() == QFileDevice::ResourceError;
+        const QString why = file.error() != QFileDevice::NoError ? file.errorString() : QString();
+        QString cause = sheetfile::failureCause(targetPath, full);
+        if (cause.isEmpty() && written.pages == 0)
+            cause = QStringLiteral("选的页里没有可以保存的页。");
+        file.cancelWriting();
+        showMessage(owner, sheetfile::notSavedText(path, cause, why), MessageIcon::Information,
+                    MessageButtons::Ok);
+        return false;
+    }
+    *status = QString(
+        QStringLiteral("已保存（%1 页）：%2").arg(written.pages).arg(QDir::toNativeSeparators(path)));
+    return true;
+}
 } // namespace
 
 bool savePdf(QWidget *owner, sheet::Pages &pages, const QString &path, int first, int lastAsked,
@@ -81,80 +169,8 @@ bool savePdf(QWidget *owner, sheet::Pages &pages, const QString &path, int first
             MessageIcon::Information, MessageButtons::Ok);
         return false;
     }
-    const int count = last - first + 1;
-    const QString pageText
-        = pages.isPaginated() ? QString::number(count) : QStringLiteral("约 %1").arg(count);
-    // A few pages are written into memory for this: a moment on a large bank.
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const qint64 estimate = sheet::estimatePdfBytes(pages, first, count);
-    QApplication::restoreOverrideCursor();
-    const QString folder = QFileInfo(target.path).absolutePath();
-    const QStorageInfo storage(folder);
-    const qint64 room = storage.bytesAvailable();
-    // A read-only place is said so when the file cannot be opened.
-    if (!storage.isReadOnly() && room >= 0 && estimate > room) {
-        showMessage(owner,
-                    named(pages,
-                          QStringLiteral("字帖没有保存：%1 页的 PDF 要约 %2，“%3”只剩 %4 空间。\n"
-                                         "请在“PDF 的页”里少选一些页，或者换一个空间大的地方。"))
-                        .arg(pageText, sizeText(estimate), QDir::toNativeSeparators(folder), sizeText(room)),
-                    MessageIcon::Information, MessageButtons::Ok);
-        return false;
-    }
-    if (count > askAbovePages
-        && showMessage(owner,
-                       QStringLiteral("这份 PDF 有 %1 页，文件约 %2，写完要一些时间。\n要保存这么多页吗？\n"
-                                      "（选“否”可以在“PDF 的页”里只选一部分页。）")
-                           .arg(pageText, sizeText(estimate)),
-                       MessageIcon::Information, MessageButtons::YesNo)
-            != MessageAnswer::Yes) {
-        *status = QString(QStringLiteral("没有保存。"));
-        return false;
-    }
-
-    // Written beside the target and put in its place only when complete, so
-    // a failed or cancelled save leaves an existing file as it was.
-    QSaveFile file(target.path);
-    const bool opened = file.open(QIODevice::WriteOnly);
-    // What the name leads to is looked at again now that the file is open.
-    if (!opened || sheetfile::resolve(path).path != target.path) {
-        const bool full = file.error() == QFileDevice::ResourceError;
-        const QString cause = sheetfile::failureCause(target.path, full);
-        file.cancelWriting();
-        showMessage(owner, sheetfile::notSavedText(path, cause, opened ? QString() : file.errorString()),
-                    MessageIcon::Information, MessageButtons::Ok);
-        return false;
-    }
-    bool cancelled = false;
-    sheet::PdfResult written;
-    run(
-        named(pages, QStringLiteral("正在生成字帖…")),
-        [&](const sheet::Progress &progress) {
-            written = sheet::writePdf(pages, file, progress, first, last);
-            return written.pages;
-        },
-        &cancelled);
-    if (cancelled && !written.refused) {
-        file.cancelWriting();
-        *status = QString(QStringLiteral("已取消，没有保存。"));
-        return false;
-    }
-    // Every byte of the PDF must be in the file before it replaces anything.
-    if (!written.complete || file.error() != QFileDevice::NoError || !file.flush()
-        || !onDisk(file, written.bytes) || !file.commit()) {
-        const bool full = file.error() == QFileDevice::ResourceError;
-        const QString why = file.error() != QFileDevice::NoError ? file.errorString() : QString();
-        QString cause = sheetfile::failureCause(target.path, full);
-        if (cause.isEmpty() && written.pages == 0)
-            cause = QStringLiteral("选的页里没有可以保存的页。");
-        file.cancelWriting();
-        showMessage(owner, sheetfile::notSavedText(path, cause, why), MessageIcon::Information,
-                    MessageButtons::Ok);
-        return false;
-    }
-    *status = QString(
-        QStringLiteral("已保存（%1 页）：%2").arg(written.pages).arg(QDir::toNativeSeparators(path)));
-    return true;
+    return mayWrite(owner, pages, target.path, first, last, status)
+        && writeFile(owner, pages, path, target.path, first, last, run, status);
 }
 
 bool printTo(QWidget *owner, sheet::Pages &pages, SheetPrinter &printer, const Runner &run, QString *status)

@@ -60,6 +60,7 @@ public:
     ProgressDialog(QWidget *owner, const QString &bankText);
 
 private:
+    QHBoxLayout *createChartRow();
     void refresh();
     void savePicture();
 
@@ -79,8 +80,7 @@ private:
 };
 
 ProgressDialog::ProgressDialog(QWidget *owner, const QString &bankText)
-    : QDialog(owner)
-    , m_bankItems(dictation::bookItems(bankText))
+    : QDialog(owner), m_bankItems(dictation::bookItems(bankText))
 {
     QString why;
     m_history = progressfiles::readHistory(&why);
@@ -108,36 +108,11 @@ ProgressDialog::ProgressDialog(QWidget *owner, const QString &bankText)
     top->addWidget(m_coverage, 1);
     layout->addLayout(top);
 
-    // The chart, or why there is none, beside the items most often wrong.
-    // Made on the window, so that the chart's font is the window's already.
-    m_chartPages = new QStackedWidget(this);
-    m_noChart = new QLabel;
-    m_noChart->setObjectName(QStringLiteral("lblChart"));
-    m_noChart->setAlignment(Qt::AlignCenter);
-    m_noChart->setWordWrap(true);
-    m_noChart->setFrameShape(QFrame::StyledPanel);
-    m_chartPages->addWidget(m_noChart);
-    m_factory = modules::get<ProgressChartFactory>();
-    if (m_factory) {
-        m_chart = m_factory->createShareChart(m_chartPages, {}, chartTitle);
-        m_chart->setObjectName(QStringLiteral("chart"));
-        m_chart->setMinimumSize(240, 160);
-        m_chartPages->addWidget(m_chart);
-    }
-    m_wrong = newList("lstWrong", {QStringLiteral("字或拼音"), QStringLiteral("错了几次")});
-    m_wrong->header()->setSectionResizeMode(0, QHeaderView::Stretch);
-    // The count's column as wide as its heading, with room to breathe.
-    m_wrong->header()->setSectionResizeMode(1, QHeaderView::Fixed);
-    m_wrong->header()->setStretchLastSection(false);
-    m_wrong->header()->resizeSection(1, m_wrong->fontMetrics().horizontalAdvance(QStringLiteral("错了几次")) + 24);
-    m_wrong->setMinimumWidth(200);
-    auto *middle = new QHBoxLayout;
-    middle->addWidget(m_chartPages, 3);
-    middle->addWidget(m_wrong, 1);
-    layout->addLayout(middle, 3);
+    layout->addLayout(createChartRow(), 3);
 
-    m_writing = newList("lstWriting", {QStringLiteral("日期"), QStringLiteral("写了几个字"),
-                                       QStringLiteral("不用帮忙写对的"), QStringLiteral("一次写对的笔画")});
+    m_writing = newList("lstWriting",
+                        {QStringLiteral("日期"), QStringLiteral("写了几个字"),
+                         QStringLiteral("不用帮忙写对的"), QStringLiteral("一次写对的笔画")});
     m_writing->header()->setSectionResizeMode(QHeaderView::Stretch);
     m_writing->setMinimumHeight(100);
     layout->addWidget(m_writing, 2);
@@ -172,6 +147,38 @@ ProgressDialog::ProgressDialog(QWidget *owner, const QString &bankText)
     resize(720, 520);
     if (owner)
         ui::centreOnOwnerOnFirstShow(this, owner);
+}
+
+// The chart, or why there is none, beside the items most often wrong.
+QHBoxLayout *ProgressDialog::createChartRow()
+{
+    // Made on the window, so that the chart's font is the window's already.
+    m_chartPages = new QStackedWidget(this);
+    m_noChart = new QLabel;
+    m_noChart->setObjectName(QStringLiteral("lblChart"));
+    m_noChart->setAlignment(Qt::AlignCenter);
+    m_noChart->setWordWrap(true);
+    m_noChart->setFrameShape(QFrame::StyledPanel);
+    m_chartPages->addWidget(m_noChart);
+    m_factory = modules::get<ProgressChartFactory>();
+    if (m_factory) {
+        m_chart = m_factory->createShareChart(m_chartPages, {}, chartTitle);
+        m_chart->setObjectName(QStringLiteral("chart"));
+        m_chart->setMinimumSize(240, 160);
+        m_chartPages->addWidget(m_chart);
+    }
+    m_wrong = newList("lstWrong", {QStringLiteral("字或拼音"), QStringLiteral("错了几次")});
+    m_wrong->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+    // The count's column as wide as its heading, with room to breathe.
+    m_wrong->header()->setSectionResizeMode(1, QHeaderView::Fixed);
+    m_wrong->header()->setStretchLastSection(false);
+    m_wrong->header()->resizeSection(
+        1, m_wrong->fontMetrics().horizontalAdvance(QStringLiteral("错了几次")) + 24);
+    m_wrong->setMinimumWidth(200);
+    auto *middle = new QHBoxLayout;
+    middle->addWidget(m_chartPages, 3);
+    middle->addWidget(m_wrong, 1);
+    return middle;
 }
 
 void ProgressDialog::refresh()
@@ -213,9 +220,9 @@ void ProgressDialog::refresh()
     m_writing->clear();
     const QList<history::History::Day> days = m_history.writingPerDay(since);
     for (auto it = days.crbegin(); it != days.crend(); ++it)
-        m_writing->addTopLevelItem(newRow({it->date.toString(QStringLiteral("yyyy-MM-dd")),
-                                           QString::number(it->characters), QString::number(it->right),
-                                           QStringLiteral("%1/%2").arg(it->firstTry).arg(it->strokes)}));
+        m_writing->addTopLevelItem(
+            newRow({it->date.toString(QStringLiteral("yyyy-MM-dd")), QString::number(it->characters),
+                    QString::number(it->right), QStringLiteral("%1/%2").arg(it->firstTry).arg(it->strokes)}));
 }
 
 void ProgressDialog::savePicture()
@@ -249,7 +256,8 @@ void ProgressDialog::savePicture()
         const bool full = file.error() == QFileDevice::ResourceError;
         QString cause = keptfile::failureCause(target, full, QStringLiteral("这张图片"));
         if (cause.isEmpty())
-            cause = file.error() != QFileDevice::NoError ? file.errorString() : QStringLiteral("写入时出错。");
+            cause
+                = file.error() != QFileDevice::NoError ? file.errorString() : QStringLiteral("写入时出错。");
         file.cancelWriting();
         return fail(QStringLiteral("无法写入“%1”：%2").arg(QDir::toNativeSeparators(path), cause));
     }
