@@ -428,11 +428,12 @@ private slots:
         drop(f, &web);
         QCOMPARE(f.text(), QStringLiteral("ma\n天"));
 
-        // A folder, a file that is gone, one larger than the editor takes (200 MB,
-        // sparse) or one that may not be read is refused by name, and the box keeps its text.
+        // A folder, a file that is gone, one larger than the editor takes (40 MB,
+        // sparse: over the drop's limit, under what the bank itself may hold) or
+        // one that may not be read is refused by name, and the box keeps its text.
         MessageRecorder messages;
         QFile huge(path(QStringLiteral("huge.txt")));
-        QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize(200LL * 1024 * 1024));
+        QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize(40LL * 1024 * 1024));
         huge.close();
         QStringList dropped {dir.path(), path(QStringLiteral("missing.txt")), huge.fileName()};
         QStringList said {QStringLiteral("“%1”不是一个普通文件，没有载入。").arg(QFileInfo(dir.path()).fileName()),
