@@ -270,6 +270,14 @@ private slots:
         const QList<QPointF> beside = {{300, 725}, {700, 725}};
         QVERIFY(judgeStroke(thick, 1, taken, beside, Strictness::Normal).accepted);
         QVERIFY(!judgeStroke(thin, 1, taken, beside, Strictness::Normal).accepted);
+
+        // A long hairpin turned a third of the way down: every drawn point
+        // lies on the stroke, but most of the stroke is far from the line
+        // drawn, and so its shape is wrong, not only its length.
+        const QList<StrokeShape> pin = {cross[0], {{{470, 800}, {470, 200}, {530, 200}, {530, 800}}, {}}};
+        const Verdict turnedEarly
+            = judgeStroke(pin, 1, taken, {{470, 800}, {470, 600}, {530, 600}, {530, 800}}, Strictness::Normal);
+        QVERIFY2(turnedEarly.reasons & ShapeWrong, qPrintable(reasonTexts(turnedEarly.reasons).join(u' ')));
     }
 
     void resampling()
