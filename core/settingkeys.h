@@ -1,7 +1,8 @@
 // Every key of the settings store in one table: its section, its type, its
 // default and what is accepted. Every section reads its values with read()
-// and writes them with save(), so a value typed by hand is trimmed, checked
-// and given its default the same way wherever it is kept.
+// (or parse(), given the stored text) and writes them with save(), so a value
+// typed by hand is trimmed, checked and given its default the same way
+// wherever it is kept.
 #pragma once
 
 #include <QList>
