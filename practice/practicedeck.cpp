@@ -1,9 +1,8 @@
 #include "practice/practicedeck.h"
 
 #include "core/bankfile.h"
-#include "core/keptfile.h"
 #include "core/textutil.h"
-#include "rules/dictation.h"
+#include "progress/progressfiles.h"
 
 void PracticeDeck::loadBank(const QString &fileText)
 {
@@ -74,16 +73,8 @@ bool PracticeDeck::remove(const QString &tag)
         setText(bank);
         return true;
     }
-    if (!m_file.isEmpty()) {
-        // Read afresh: a dictation since may have added to the book.
-        const std::optional<keptfile::Text> book
-            = keptfile::read(m_file, keptfile::Kind::MistakeBook, nullptr);
-        if (!book
-            || !keptfile::rewrite(m_file, keptfile::Kind::MistakeBook,
-                                  dictation::bookWithout(book->text, tag), book->encoding)
-                    .isEmpty())
-            return false;
-    }
+    if (!m_file.isEmpty() && !progressfiles::removeFromMistakeBook({tag}, m_file).isEmpty())
+        return false;
     setText(deck::withoutItem(m_text, tag));
     return true;
 }

@@ -97,9 +97,8 @@ std::optional<QStringList> mistakeBookItems(QString *why)
     return dictation::bookItems(text->text);
 }
 
-QString removeFromMistakeBook(const QStringList &items)
+QString removeFromMistakeBook(const QStringList &items, const QString &path)
 {
-    const QString path = mistakeBookPath();
     QString why;
     const std::optional<keptfile::Text> text = keptfile::read(path, keptfile::Kind::MistakeBook, &why);
     if (!text)

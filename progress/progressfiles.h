@@ -38,7 +38,8 @@ struct BookResult {
 BookResult addToMistakeBook(const QStringList &items);
 // The book's items.
 std::optional<QStringList> mistakeBookItems(QString *why);
-// Takes the items out of the book; empty on success, else why.
-QString removeFromMistakeBook(const QStringList &items);
+// Takes the items out of the book (read afresh: a dictation since may have
+// added to it); empty on success, else why.
+QString removeFromMistakeBook(const QStringList &items, const QString &path = mistakeBookPath());
 
 } // namespace progressfiles

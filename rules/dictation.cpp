@@ -265,13 +265,6 @@ QString mergeMistakes(const QString &bookText, const QStringList &items)
     return modPub::normalizeItems(all.join(QLatin1Char(' ')));
 }
 
-QString bookWithout(const QString &bookText, const QString &item)
-{
-    QStringList kept = bookItems(bookText);
-    kept.removeAll(item);
-    return kept.join(QLatin1Char(' '));
-}
-
 // ---------------------------------------------------------------- record
 
 namespace {

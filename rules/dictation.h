@@ -175,8 +175,6 @@ QStringList bookItems(const QString &bookText);
 // The book with the items added at its end, in canonical form: single spaces,
 // each item once, ɑ and ɡ for a and g.
 QString mergeMistakes(const QString &bookText, const QStringList &items);
-// The book without the item (a mastered one deleted from the deck of the book).
-QString bookWithout(const QString &bookText, const QString &item);
 
 // ---- The record of runs -----------------------------------------------------
 
