@@ -88,10 +88,8 @@ bool saveSettings(const QString &section, const QList<std::pair<QString, QString
     // QSettings makes the store's folder when it writes the first time; the
     // lock file needs it first.
     QDir().mkpath(QFileInfo(file).absolutePath());
-    if (const QString refused = keptfile::refusal(file); !refused.isEmpty()) {
-        warnOnce(refused);
+    if (const QString refused = keptfile::refusal(file); !refused.isEmpty())
         return fail(refused);
-    }
     if (const QString locked = storeLocked(file); !locked.isEmpty())
         return fail(locked);
     QSettings settings(storeName(), storeName());

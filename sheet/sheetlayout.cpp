@@ -123,7 +123,7 @@ Options loadOptions()
     o.paper = stored.paper;
     o.cellSize = stored.cellSize;
     o.rowsPerItem = stored.rowsPerItem;
-    o.tracingCopies = stored.tracingCopies < 0 ? fillRow : stored.tracingCopies;
+    o.tracingCopies = stored.tracingCopies; // a full row is the table's lowest, fillRow
     o.strokeOrder = stored.strokeOrder;
     o.heading = stored.heading;
     o.onlyShownItem = stored.onlyShownItem;
@@ -136,7 +136,7 @@ void saveOptions(const Options &options)
     stored.paper = options.paper;
     stored.cellSize = options.cellSize;
     stored.rowsPerItem = options.rowsPerItem;
-    stored.tracingCopies = options.tracingCopies == fillRow ? -1 : options.tracingCopies;
+    stored.tracingCopies = options.tracingCopies;
     stored.strokeOrder = options.strokeOrder;
     stored.heading = options.heading;
     stored.onlyShownItem = options.onlyShownItem;
